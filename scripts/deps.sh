@@ -1,0 +1,35 @@
+# Sourced by scripts/run and scripts/test: installs with apt-get whatever
+# Debian 12 package the build, the program or the tests need and is missing.
+# shellcheck shell=bash
+
+PRESSORY_BUILD_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools
+  libx11-dev libxi-dev libxtst-dev libx11-xcb-dev
+)
+PRESSORY_RUN_PACKAGES=(
+  xvfb fonts-noto-cjk xauth
+)
+PRESSORY_TEST_PACKAGES=(
+  clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64
+  xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
+  fonts-noto-cjk procps
+)
+
+ensure_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

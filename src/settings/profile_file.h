@@ -1,0 +1,56 @@
+// The profile (INI) file, with the rules of the platform's private-profile
+// functions: section and key names match without regard to ASCII case and the
+// blanks around them; blanks around a value are removed, then one pair of
+// matching enclosing quotes; the first of two equal sections or keys wins.
+// Texts are bytes in the platform's narrow encoding and pass through unchanged.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pressory::profile {
+
+// A parsed file, for reading many values with one read of the file.
+class ProfileDocument {
+public:
+    ProfileDocument() = default;
+    explicit ProfileDocument(std::string bytes);
+    static ProfileDocument load(const std::string& path);   // a missing file reads as empty
+
+    // The value of the first matching key of the first matching section, or
+    // nothing when there is no such key.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+
+    std::string readText(std::string_view section, std::string_view key) const;
+    std::int32_t readInt(std::string_view section, std::string_view key, std::int32_t def) const;
+
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+// Integer rule: leading blanks, optional sign, decimal digits, stops at the
+// first other character; an empty value gives the default; a value that does
+// not begin with a number gives 0. Out-of-range values stop at the 32-bit limits.
+std::int32_t parseProfileInt(std::string_view value, std::int32_t def);
+
+// Convenience reads of a single value straight from a file.
+std::string readText(const std::string& path, std::string_view section, std::string_view key);
+std::int32_t readInt(const std::string& path, std::string_view section, std::string_view key,
+                     std::int32_t def);
+
+// Replaces the first matching key's value in place, or adds the key at the end
+// of its section, or adds the section at the end of the file; every other byte
+// of the file stays as it was. Lines it adds end with CR LF. Creates the file
+// when it is missing. Returns false when the file cannot be read or written.
+bool writeText(const std::string& path, std::string_view section, std::string_view key,
+               std::string_view value);
+
+// The same edit on bytes in memory (what writeText writes back).
+std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
+                      std::string_view value);
+
+}  // namespace pressory::profile

@@ -1,0 +1,37 @@
+// The settings record: the in-memory copy of Pressory.ini, loaded once at start-up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace pressory::settings {
+
+inline constexpr const char* kFileName = "Pressory.ini";
+
+inline constexpr std::int16_t kDefaultFileHistoryMaxRow = 1;
+inline constexpr std::int16_t kDefaultSoundEnable = 0;
+inline constexpr std::int32_t kDefaultColorTextBoxBlink = 255;
+inline constexpr std::int32_t kDefaultColorBackGround = static_cast<std::int32_t>(0x8000000Fu);
+inline constexpr std::int16_t kDefaultPictureEnable = 0;
+
+struct SettingsRecord {
+    std::int16_t fileHistoryMaxRow = kDefaultFileHistoryMaxRow;   // 1..6
+    std::int16_t soundEnable = kDefaultSoundEnable;
+    std::array<std::string, 256> soundPaths{};                    // SOUND/Key0..Key255, whole
+    std::int32_t colorTextBoxBlink = kDefaultColorTextBoxBlink;
+    std::int32_t colorBackGround = kDefaultColorBackGround;
+    std::int16_t pictureEnable = kDefaultPictureEnable;
+    std::string pictureBackGround;
+};
+
+// Loads the record from the settings file at `path` (the platform's narrow
+// encoding). A missing or unreadable file gives every default. A 16-bit field
+// out of range takes its default while every other field loads as usual; a
+// FileHistoryMaxRow outside 1..6 reads as 1. Never fails.
+SettingsRecord loadSettings(const std::string& path);
+
+// The key name of a sound entry: "Key" followed by the code in decimal.
+std::string soundKeyName(int vk);
+
+}  // namespace pressory::settings
