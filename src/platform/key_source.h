@@ -1,0 +1,35 @@
+// Choosing and running the global key-state source of this platform.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "counting/key_state.h"
+
+namespace pressory::platform {
+
+enum class KeySourceKind { None, X11, Evdev, Win32, Scripted };
+
+// A key-state source of the platform. Sources fed by events (X11, evdev)
+// read what has arrived when pump() is called; the program calls pump() at
+// the start of every tick, before the poller reads the keys, so that nothing
+// blocks and no extra thread is needed.
+class PlatformKeySource : public KeyStateSource {
+public:
+    virtual KeySourceKind kind() const = 0;
+    // Reads pending events without blocking. Sources that query the state
+    // directly (Win32) do nothing here.
+    virtual void pump() {}
+};
+
+struct KeySourceChoice {
+    std::unique_ptr<PlatformKeySource> source;   // null when no source can read the key state
+    std::string problem;                         // when null: why, for the user (Japanese, UTF-8)
+};
+
+// Windows: Win32. Linux: X11 when `qtPlatformName` is "xcb" and the server has
+// XInput2 >= 2.0; otherwise evdev when at least one keyboard can be read;
+// otherwise none, with the reason and what the user can do.
+KeySourceChoice chooseKeySource(const std::string& qtPlatformName);
+
+}  // namespace pressory::platform
