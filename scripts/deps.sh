@@ -15,7 +15,7 @@ PRESSORY_TEST_PACKAGES=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64
   xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
-  fonts-noto-cjk procps
+  fonts-noto-cjk procps python3
 )
 
 ensure_packages() {

@@ -1,0 +1,495 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the real Pressory program.
+
+Runs the program under Xvfb with a window manager (openbox) and a notification
+area (trayer), in a temporary program folder, and drives it from outside the
+way a person does: key presses and clicks through the X test extension
+(xdotool), the window manager's view of the window (xprop, xwininfo), and the
+bytes of the history and settings files it leaves behind.
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+SCREEN_W, SCREEN_H = 1024, 768
+
+HEADER_FIXED = ["ログアウトの時刻", "マウス", "削除", "Enter", "カーソル",
+                "  1", "  2", "  3", "  4", "  5", "合計"]
+# The 84 counted keys, ascending by virtual-key code, with their captions.
+COUNTED = [
+    (1, "Left"), (2, "Right"), (8, "BkSp"), (9, "Tab"), (13, "Enter"), (16, "Shift"),
+    (17, "Ctrl"), (18, "Alt"), (19, "Break"), (27, "Esc"), (32, "Space"), (33, "PgUp"),
+    (34, "PgDw"), (35, "End"), (36, "Home"), (37, "←"), (38, "↑"), (39, "→"), (40, "↓"),
+    (44, "Print"), (45, "Ins"), (46, "Del")] + \
+    [(48 + d, str(d)) for d in range(10)] + \
+    [(65 + i, chr(65 + i)) for i in range(26)] + \
+    [(91, "Win")] + [(112 + i, "F%d" % (i + 1)) for i in range(12)] + \
+    [(145, "Scroll"), (186, "*"), (187, "+"), (188, "<"), (189, "-"), (190, ">"), (191, "/"),
+     (192, "@"), (219, "["), (220, "\\"), (221, "]"), (222, "^"), (226, "\\")]
+assert len(COUNTED) == 84
+
+FIRST_SETTINGS = (b"[FILE]\r\nFileHistoryMaxRow=1\r\n"
+                  b"[SOUND]\r\nSoundEnable=0\r\n"
+                  b"[COLOR]\r\nColorTextBoxBlink=255\r\nColorBackGround=-2147483633\r\n"
+                  b"PictureBackGround=\r\nPictureEnable=0\r\n")
+
+
+def run(*args, check=True, timeout=20, env=None):
+    r = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                       env=env, text=True)
+    if check and r.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), r.returncode, r.stderr.strip()))
+    return r.stdout
+
+
+def wait_for(what, fn, timeout=10.0, step=0.05):
+    end = time.monotonic() + timeout
+    last = None
+    while time.monotonic() < end:
+        try:
+            last = fn()
+            if last:
+                return last
+        except Exception as e:  # noqa: BLE001 - the condition is retried until the time is up
+            last = e
+        time.sleep(step)
+    raise AssertionError("timed out waiting for %s (last: %r)" % (what, last))
+
+
+class Desktop:
+    """Xvfb with openbox and trayer."""
+
+    def __init__(self):
+        n = 120
+        while os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
+            n += 1
+        self.display = ":%d" % n
+        self.procs = []
+        self.procs.append(subprocess.Popen(
+            ["Xvfb", self.display, "-noreset", "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H)],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for("Xvfb", lambda: os.path.exists("/tmp/.X11-unix/X%d" % n))
+        self.env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env.pop("SESSION_MANAGER", None)
+        self.procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for("openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in
+                 self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
+
+    def start_tray(self):
+        self.procs.append(subprocess.Popen(
+            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
+             "--height", "30", "--SetDockType", "true"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for("a notification area", lambda: "0x" in self.x(
+            "xprop", "-root", "_NET_SYSTEM_TRAY_S0", check=False) or self.tray_owner())
+
+    def tray_owner(self):
+        out = self.x("xdotool", "search", "--class", "trayer", check=False).split()
+        return out[0] if out else None
+
+    def x(self, *args, check=True):
+        return run(*args, check=check, env=self.env)
+
+    def stop(self):
+        for p in reversed(self.procs):
+            p.terminate()
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+
+
+class Program:
+    def __init__(self, desktop, folder, binary):
+        self.desktop = desktop
+        self.folder = folder
+        self.path = os.path.join(folder, "Pressory")
+        if not os.path.exists(self.path):
+            shutil.copy2(binary, self.path)
+        self.proc = None
+        self.wid = None
+
+    def start(self):
+        self.t0 = time.monotonic()
+        self.proc = subprocess.Popen([self.path], cwd="/", env=self.desktop.env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.wid = wait_for("the main window", self.find_main_window, timeout=15)
+        self.first_map = time.monotonic() - self.t0
+        # Let the timer start and the window manager settle.
+        time.sleep(0.5)
+        return self
+
+    def find_main_window(self):
+        out = self.desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+                             "--name", "^Pressory$", check=False).split()
+        return out[0] if out else None
+
+    def windows_of(self, pid):
+        return self.desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(pid), check=False).split()
+
+    def prop(self, name):
+        return self.desktop.x("xprop", "-id", self.wid, name, check=False)
+
+    def frame_extents(self):
+        m = re.search(r"= (\d+), (\d+), (\d+), (\d+)", self.prop("_NET_FRAME_EXTENTS"))
+        return tuple(int(v) for v in m.groups()) if m else (0, 0, 0, 0)
+
+    def outer_geometry(self):
+        info = self.desktop.x("xwininfo", "-id", self.wid)
+        ax = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
+        ay = int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1))
+        w = int(re.search(r"Width:\s+(\d+)", info).group(1))
+        h = int(re.search(r"Height:\s+(\d+)", info).group(1))
+        left, right, top, bottom = self.frame_extents()
+        return (ax - left, ay - top, w + left + right, h + top + bottom)
+
+    def client_size(self):
+        info = self.desktop.x("xwininfo", "-id", self.wid)
+        return (int(re.search(r"Width:\s+(\d+)", info).group(1)),
+                int(re.search(r"Height:\s+(\d+)", info).group(1)))
+
+    def is_viewable(self):
+        info = self.desktop.x("xwininfo", "-id", self.wid, check=False)
+        return "IsViewable" in info
+
+    def topmost(self):
+        return "_NET_WM_STATE_ABOVE" in self.prop("_NET_WM_STATE")
+
+    def focus(self):
+        self.desktop.x("xdotool", "windowactivate", "--sync", self.wid, check=False)
+        self.desktop.x("xdotool", "windowfocus", "--sync", self.wid, check=False)
+        time.sleep(0.2)
+
+    def click_client(self, x, y, button=1):
+        self.desktop.x("xdotool", "mousemove", "--window", self.wid, str(x), str(y))
+        time.sleep(0.05)
+        self.desktop.x("xdotool", "click", str(button))
+        time.sleep(0.2)
+
+    def click_resize_button(self):
+        # cmdResize: 1440, 240, 350 x 300 twips = 96, 16, 23 x 20 pixels at 96 dpi.
+        self.click_client(96 + 11, 16 + 10)
+
+    def shot(self, artefacts, name):
+        os.makedirs(artefacts, exist_ok=True)
+        self.desktop.x("import", "-window", "root", os.path.join(artefacts, name))
+
+    def wait_exit(self, timeout=15):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the program did not end")
+
+    def kill(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    @property
+    def history_path(self):
+        return os.path.join(self.folder, "PressoryHistory.csv")
+
+    @property
+    def settings_path(self):
+        return os.path.join(self.folder, "Pressory.ini")
+
+
+def find_box(program, pid, text_hint=None, timeout=10):
+    """A message box of the process: a visible window other than the main one."""
+    def look():
+        for w in program.windows_of(pid):
+            if w != program.wid:
+                return w
+        return None
+    return wait_for("a message box", look, timeout=timeout)
+
+
+def answer_box(program, box):
+    program.desktop.x("xdotool", "windowactivate", "--sync", box, check=False)
+    time.sleep(0.2)
+    program.desktop.x("xdotool", "key", "--window", box, "Return", check=False)
+    program.desktop.x("xdotool", "key", "Return", check=False)
+
+
+def read_history(path):
+    data = open(path, "rb").read()
+    assert data.endswith(b"\r\n"), "history lines end in CR LF"
+    lines = data.split(b"\r\n")[:-1]
+    for line in lines:
+        assert b"\n" not in line and b"\r" not in line
+    return data, [line.decode("cp932").split(",") for line in lines]
+
+
+def expected_header_bytes():
+    return ",".join(HEADER_FIXED + [c for _, c in COUNTED]).encode("cp932") + b"\r\n"
+
+
+def counts_of(record):
+    return {vk: int(record[11 + i]) for i, (vk, _) in enumerate(COUNTED)}
+
+
+def check_record(record, must):
+    assert len(record) == 95, "a record has 95 fields, got %d" % len(record)
+    assert re.fullmatch(r"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d", record[0]), record[0]
+    counts = counts_of(record)
+    total = int(record[10])
+    assert total == sum(counts.values()), "the total is the sum of the cells"
+    for vk, n in must.items():
+        assert counts[vk] == n, "key %d counted %d, expected %d" % (vk, counts[vk], n)
+    if total > 0:
+        for f in record[1:5]:
+            assert re.fullmatch(r"\d+\.\d\d", f), f
+    return counts, total
+
+
+# --------------------------------------------------------------------------- tests
+
+def test_compact_start_count_full_mode_and_quit(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    ctx.figures["first window mapped after start (s)"] = round(p.first_map, 3)
+    try:
+        x, y, w, h = p.outer_geometry()
+        assert (x, y, w, h) == (10, SCREEN_H - 120, 140, 70), "compact geometry %r" % ((x, y, w, h),)
+        assert p.topmost(), "compact mode is topmost for the window manager"
+        p.shot(ctx.artefacts, "compact.png")
+
+        # Keys pressed in another place: two a, one b, one Shift+a.
+        for key in ["a", "a", "b", "shift+a"]:
+            d.x("xdotool", "key", "--delay", "30", key)
+            time.sleep(0.1)
+        # Left mouse button on the desktop background.
+        d.x("xdotool", "mousemove", "600", "200", "click", "1")
+        time.sleep(0.3)
+
+        p.click_resize_button()
+        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+        time.sleep(0.5)
+        assert not p.topmost(), "full mode leaves the topmost band"
+        cw, ch = p.client_size()
+        assert cw >= 11370 // 15 - 2, "full client width %d" % cw
+        p.shot(ctx.artefacts, "full.png")
+
+        # Back to compact and full again: each mode keeps its own geometry.
+        full_geometry = p.outer_geometry()
+        p.click_resize_button()
+        wait_for("compact mode again", lambda: p.outer_geometry()[2] == 140)
+        assert p.outer_geometry() == (10, SCREEN_H - 120, 140, 70)
+        assert p.topmost()
+        p.click_resize_button()
+        wait_for("full mode again", lambda: p.outer_geometry()[2] > 300)
+        assert p.outer_geometry() == full_geometry, "%r != %r" % (p.outer_geometry(), full_geometry)
+
+        # Quit from the menu: Ctrl+Q, then the confirmation box.
+        p.focus()
+        d.x("xdotool", "key", "ctrl+q")
+        box = find_box(p, p.proc.pid)
+        time.sleep(0.3)
+        p.shot(ctx.artefacts, "saved.png")
+        answer_box(p, box)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+
+    data, rows = read_history(p.history_path)
+    assert data.startswith(expected_header_bytes()), "header bytes in code page 932"
+    assert len(rows) == 2
+    counts, total = check_record(rows[1], {65: 3, 66: 1, 16: 1})
+    assert counts[1] >= 4, "the desktop click and three button clicks count on Left"
+    # Q may have been counted by the Ctrl+Q that closed the program.
+    assert rows[1][5:7] == ["A", "B"] and rows[1][7] in ("", "Q") and rows[1][8:10] == ["", ""], rows[1][5:10]
+    settings = open(p.settings_path, "rb").read()
+    assert settings == FIRST_SETTINGS, "settings after a first close: %r" % settings
+
+
+def test_second_start_is_refused(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        d.x("xdotool", "key", "c")
+        time.sleep(0.2)
+        second = subprocess.Popen([p.path], env=d.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        box = find_box(p, second.pid)
+        name = d.x("xprop", "-id", box, "WM_NAME")
+        assert "Pressory" in name, name
+        shots = os.path.join(ctx.artefacts, "refused.png")
+        d.x("import", "-window", "root", shots)
+        answer_box(p, box)
+        assert second.wait(10) == 0
+        assert p.proc.poll() is None, "the first copy runs on"
+        assert not os.path.exists(p.history_path), "the refused copy writes nothing"
+        d.x("xdotool", "key", "c")
+        time.sleep(0.2)
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    _, rows = read_history(p.history_path)
+    check_record(rows[1], {67: 2})
+
+
+def test_sigterm_records_without_a_box(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    # A settings file of a person: an odd row limit, sound on, a blink colour, comments.
+    with open(os.path.join(folder, "Pressory.ini"), "wb") as f:
+        f.write(b"; mine\r\n[FILE]\r\nFileHistoryMaxRow=3\r\n[SOUND]\r\nSoundEnable=1\r\n"
+                b"Key65=/tmp/a.wav\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n")
+    for run_no in range(2):
+        p = Program(d, folder, ctx.binary).start()
+        try:
+            for _ in range(run_no + 1):
+                d.x("xdotool", "key", "--delay", "20", "d")
+                time.sleep(0.08)
+            time.sleep(0.2)
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+        finally:
+            p.kill()
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 3, "header and one record per run"
+    check_record(rows[1], {68: 1})
+    check_record(rows[2], {68: 2})
+    settings = open(p.settings_path, "rb").read()
+    assert settings.startswith(b"; mine\r\n[FILE]\r\nFileHistoryMaxRow=3\r\n[SOUND]\r\nSoundEnable=-1\r\n"
+                               b"Key65=/tmp/a.wav\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n"), settings
+    assert b"ColorBackGround=-2147483633\r\n" in settings
+    assert settings.endswith(b"PictureEnable=0\r\n")
+
+
+def test_minimise_to_notification_area_and_back(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        p.click_resize_button()
+        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+        geometry = p.outer_geometry()
+        d.x("xdotool", "windowminimize", "--sync", p.wid, check=False)
+        wait_for("the window hidden", lambda: not p.is_viewable())
+        icon = wait_for("the tray icon", lambda: tray_icon(d, p), timeout=10)
+        d.x("xdotool", "key", "e")  # counted while hidden
+        time.sleep(0.2)
+        ix, iy = icon
+        d.x("xdotool", "mousemove", str(ix), str(iy), "click", "1")
+        time.sleep(0.6)
+        assert not p.is_viewable(), "a single click does nothing"
+        d.x("xdotool", "mousemove", str(ix), str(iy), "click", "--repeat", "2", "--delay", "80", "1")
+        wait_for("the window back", p.is_viewable)
+        time.sleep(0.5)
+        assert p.outer_geometry() == geometry, "back in full mode at its place"
+        p.shot(ctx.artefacts, "restored.png")
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    _, rows = read_history(p.history_path)
+    check_record(rows[1], {69: 1})
+
+
+def tray_icon(d, p):
+    """Centre of the program's icon inside trayer, in root coordinates."""
+    tree = d.x("xwininfo", "-root", "-tree")
+    owner = d.x("xprop", "-root", "_NET_SYSTEM_TRAY_S0", check=False)
+    # The icon is a window of the program's own whose parent is inside trayer:
+    # find windows of small size owned by the program that are viewable.
+    for w in d.x("xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid), check=False).split():
+        if w == p.wid:
+            continue
+        info = d.x("xwininfo", "-id", w, check=False)
+        m = re.search(r"Absolute upper-left X:\s+(-?\d+).*?Absolute upper-left Y:\s+(-?\d+).*?"
+                      r"Width:\s+(\d+).*?Height:\s+(\d+)", info, re.S)
+        if m:
+            x, y, w_, h_ = (int(v) for v in m.groups())
+            if w_ <= 64 and h_ <= 64 and y > SCREEN_H - 64:
+                return (x + w_ // 2, y + h_ // 2)
+    del tree, owner
+    return None
+
+
+def test_compact_shortcuts_do_nothing(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        d.x("xdotool", "key", "f")
+        time.sleep(0.2)
+        p.focus()
+        d.x("xdotool", "key", "ctrl+n")
+        d.x("xdotool", "key", "ctrl+s")
+        d.x("xdotool", "key", "ctrl+q")
+        time.sleep(0.6)
+        assert p.proc.poll() is None, "Ctrl+Q does not close the compact box"
+        assert not os.path.exists(p.history_path), "Ctrl+S records nothing in compact mode"
+        p.proc.send_signal(signal.SIGINT)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 2
+    check_record(rows[1], {70: 1})
+
+
+class Context:
+    def __init__(self, binary, artefacts):
+        self.binary = binary
+        self.artefacts = artefacts
+        self.tmp = tempfile.mkdtemp(prefix="pressory-e2e-")
+        self.figures = {}
+        self.desktop = None
+
+    def folder(self):
+        return tempfile.mkdtemp(dir=self.tmp)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--program", required=True)
+    ap.add_argument("--artefacts", required=True)
+    ap.add_argument("-k", default="")
+    args = ap.parse_args()
+    if not os.path.exists(args.program):
+        print("no program at %s" % args.program)
+        print("0 passed, 1 failed")
+        return 1
+    ctx = Context(args.program, args.artefacts)
+    ctx.desktop = Desktop()
+    ctx.desktop.start_tray()
+    tests = [(n, f) for n, f in sorted(globals().items(), key=lambda kv: kv[1].__code__.co_firstlineno
+                                        if callable(kv[1]) and hasattr(kv[1], "__code__") else 0)
+             if n.startswith("test_") and args.k in n]
+    passed = failed = 0
+    try:
+        for name, fn in tests:
+            t = time.monotonic()
+            try:
+                fn(ctx)
+                passed += 1
+                print("PASS %s (%.1f s)" % (name, time.monotonic() - t), flush=True)
+            except Exception:  # noqa: BLE001 - every failure is reported and counted
+                failed += 1
+                print("FAIL %s" % name, flush=True)
+                traceback.print_exc()
+                try:
+                    os.makedirs(ctx.artefacts, exist_ok=True)
+                    ctx.desktop.x("import", "-window", "root",
+                                  os.path.join(ctx.artefacts, "failed-%s.png" % name), check=False)
+                except Exception:  # noqa: BLE001
+                    pass
+    finally:
+        ctx.desktop.stop()
+        shutil.rmtree(ctx.tmp, ignore_errors=True)
+    for k, v in ctx.figures.items():
+        print("figure: %s = %s" % (k, v))
+    print("%d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
