@@ -79,6 +79,8 @@ class Desktop:
         self.env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb")
         self.env.pop("WAYLAND_DISPLAY", None)
         self.env.pop("SESSION_MANAGER", None)
+        # No session bus: the notification area is the XEmbed one of trayer.
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         self.procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         wait_for("openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in
