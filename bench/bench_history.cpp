@@ -88,7 +88,7 @@ void appendTo(benchmark::State& state, const fs::path& path, std::uintmax_t size
         fs::resize_file(path, size);
         state.ResumeTiming();
     }
-    state.counters["file_MB"] = static_cast<double>(size) / 1e6;
+    state.counters["file_bytes"] = static_cast<double>(size);
 }
 
 void BM_AppendToSmallHistory(benchmark::State& state) { appendTo(state, files().small, files().smallSize); }
