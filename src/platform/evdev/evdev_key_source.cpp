@@ -1,0 +1,151 @@
+#include "platform/evdev/evdev_key_source.h"
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+namespace pressory::platform::evdev {
+namespace {
+
+bool isEventNode(std::string_view name) { return name.size() > 5 && name.substr(0, 5) == "event"; }
+
+}  // namespace
+
+EvdevKeySource::EvdevKeySource(std::string dir, Opener opener) : dir_(std::move(dir)), opener_(std::move(opener)) {
+    if (dir_.empty()) return;
+    // Watch first, so that a device appearing during the scan is not missed;
+    // a device seen twice is opened once.
+    watchFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watchFd_ >= 0 && inotify_add_watch(watchFd_, dir_.c_str(), IN_CREATE | IN_ATTRIB | IN_DELETE) < 0) {
+        ::close(watchFd_);
+        watchFd_ = -1;
+    }
+    scanDirectory();
+}
+
+EvdevKeySource::~EvdevKeySource() {
+    if (watchFd_ >= 0) ::close(watchFd_);
+}
+
+std::unique_ptr<EvdevKeySource> EvdevKeySource::openSystem() {
+    return std::make_unique<EvdevKeySource>("/dev/input", [](const std::string& path) -> std::unique_ptr<InputDevice> {
+        return FdInputDevice::open(path);
+    });
+}
+
+bool EvdevKeySource::hasKeyboard() const noexcept {
+    for (const Slot& s : devices_)
+        if (s.device->isKeyboard()) return true;
+    return false;
+}
+
+void EvdevKeySource::addDevice(const std::string& path, std::unique_ptr<InputDevice> device) {
+    if (!device) return;
+    devices_.push_back(Slot{path, std::move(device), nextId_++, false});
+    resync(devices_.back());
+}
+
+void EvdevKeySource::scanDirectory() {
+    DIR* d = opendir(dir_.c_str());
+    if (d == nullptr) return;
+    while (const dirent* e = readdir(d))
+        if (isEventNode(e->d_name)) tryOpen(dir_ + "/" + e->d_name);
+    closedir(d);
+}
+
+void EvdevKeySource::tryOpen(const std::string& path) {
+    for (const Slot& s : devices_)
+        if (s.path == path) return;
+    if (opener_) addDevice(path, opener_(path));
+}
+
+void EvdevKeySource::dropDevice(std::size_t index) {
+    table_.releaseDevice(devices_[index].id);
+    devices_.erase(devices_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void EvdevKeySource::resync(Slot& slot) {
+    KeyStateTable::CodeSet down;
+    if (slot.device->queryKeys(down))
+        table_.syncDevice(slot.id, down);
+    else
+        table_.releaseDevice(slot.id);   // cannot tell: nothing of it stays held
+}
+
+bool EvdevKeySource::readDevice(Slot& slot) {
+    std::array<input_event, 64> records;
+    for (;;) {
+        const ReadResult r = slot.device->read(records);
+        if (r.status == ReadResult::Status::Gone) return false;
+        if (r.status == ReadResult::Status::Empty) return true;
+        for (std::size_t i = 0; i < r.count; ++i) {
+            const input_event& ev = records[i];
+            if (slot.dropping) {
+                // Records up to the next report are incomplete; then the
+                // device says what it holds.
+                if (ev.type == EV_SYN && ev.code == SYN_REPORT) {
+                    slot.dropping = false;
+                    resync(slot);
+                }
+                continue;
+            }
+            if (ev.type == EV_KEY) {
+                if (ev.value == 1)
+                    table_.press(slot.id, ev.code);
+                else if (ev.value == 0)
+                    table_.release(slot.id, ev.code);
+                // 2 is the keyboard's auto-repeat: not a new press.
+            } else if (ev.type == EV_SYN && ev.code == SYN_DROPPED) {
+                slot.dropping = true;
+            }
+        }
+        if (r.count < records.size()) return true;
+    }
+}
+
+void EvdevKeySource::readWatch() {
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(watchFd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        for (ssize_t off = 0; off < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buf + off);
+            off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if ((e->mask & IN_Q_OVERFLOW) != 0) {
+                scanDirectory();
+                continue;
+            }
+            if (e->len == 0 || !isEventNode(e->name)) continue;
+            const std::string path = dir_ + "/" + e->name;
+            if ((e->mask & IN_DELETE) != 0) {
+                for (std::size_t i = 0; i < devices_.size(); ++i)
+                    if (devices_[i].path == path) {
+                        dropDevice(i);
+                        break;
+                    }
+            } else {
+                // Created, or its permissions changed (the node is often
+                // made readable only after it appears).
+                tryOpen(path);
+            }
+        }
+    }
+}
+
+void EvdevKeySource::pump() {
+    for (std::size_t i = 0; i < devices_.size();) {
+        if (readDevice(devices_[i]))
+            ++i;
+        else
+            dropDevice(i);
+    }
+    if (watchFd_ >= 0) readWatch();
+}
+
+}  // namespace pressory::platform::evdev

@@ -1,0 +1,73 @@
+// The key state read straight from the kernel's input devices: for Wayland
+// sessions and the console, where the X server sees nothing global. Every
+// keyboard and mouse among /dev/input/event* is read and their keys merged;
+// devices plugged in later are picked up, devices that go away release
+// their keys. Reading the devices needs membership of the `input` group.
+//
+// Only the state of the keys is kept, never which keys were pressed in what
+// order.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/evdev/input_device.h"
+#include "platform/key_source.h"
+#include "platform/key_state_table.h"
+
+namespace pressory::platform::evdev {
+
+class EvdevKeySource final : public PlatformKeySource {
+public:
+    // Opens one device node; null when it is not to be read.
+    using Opener = std::function<std::unique_ptr<InputDevice>(const std::string& path)>;
+
+    // Reads the devices named event* in `dir` that `opener` accepts, and
+    // watches `dir` for devices that appear or disappear later. An empty
+    // `dir` starts with no device and watches nothing.
+    EvdevKeySource(std::string dir, Opener opener);
+    ~EvdevKeySource() override;
+    EvdevKeySource(const EvdevKeySource&) = delete;
+    EvdevKeySource& operator=(const EvdevKeySource&) = delete;
+
+    // The devices of /dev/input, opened for reading.
+    static std::unique_ptr<EvdevKeySource> openSystem();
+
+    KeySourceKind kind() const override { return KeySourceKind::Evdev; }
+    void pump() override;
+    std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
+
+    // Adds an open device under a name (its path). The keys it holds down now
+    // count as pressed.
+    void addDevice(const std::string& path, std::unique_ptr<InputDevice> device);
+
+    std::size_t deviceCount() const noexcept { return devices_.size(); }
+    bool hasKeyboard() const noexcept;
+    bool watching() const noexcept { return watchFd_ >= 0; }
+
+private:
+    struct Slot {
+        std::string path;
+        std::unique_ptr<InputDevice> device;
+        KeyStateTable::DeviceId id;
+        bool dropping;   // lost records: skip to the next report, then ask the device
+    };
+
+    void scanDirectory();
+    void tryOpen(const std::string& path);
+    void readWatch();
+    bool readDevice(Slot& slot);   // false when the device went away
+    void resync(Slot& slot);
+    void dropDevice(std::size_t index);
+
+    std::string dir_;
+    Opener opener_;
+    int watchFd_ = -1;
+    std::vector<Slot> devices_;
+    KeyStateTable::DeviceId nextId_ = 1;
+    KeyStateTable table_;
+};
+
+}  // namespace pressory::platform::evdev

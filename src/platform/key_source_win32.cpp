@@ -1,0 +1,10 @@
+#include "platform/key_source.h"
+#include "platform/win32/win32_key_source.h"
+
+namespace pressory::platform {
+
+KeySourceChoice chooseKeySource(const std::string&) {
+    return {std::make_unique<win32::Win32KeySource>(), {}};
+}
+
+}  // namespace pressory::platform

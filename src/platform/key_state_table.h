@@ -1,0 +1,79 @@
+// The key state of the event-fed sources (X11, evdev): which physical keys
+// are down on which input device, and from that, per virtual-key code, the
+// value the poller reads.
+//
+// A code is down while any physical key that maps to it is down on any
+// device; the generic Shift, Ctrl and Alt codes are down while a key of
+// either side is. A code is latched when it goes from up to down, and a
+// reading returns non-zero while the code is down or latched, then clears
+// the latch. So a press that begins and ends between two readings is seen
+// exactly once, and a key pressed on a second device while it is already down
+// on the first is not a new press.
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <vector>
+
+#include "platform/keymap.h"
+
+namespace pressory::platform {
+
+class KeyStateTable {
+public:
+    using DeviceId = long;
+    using CodeSet = std::bitset<keymap::kCodeCount>;
+
+    // Owner of keys learnt from a state query that does not say which device
+    // holds them (keys already down when a source starts). Such a key is
+    // released by a release from any device, and a press of it from a
+    // device makes that device its holder without a new press.
+    static constexpr DeviceId kUnknownOwner = -1;
+
+    // A physical key (input code) went down or up on a device. A press of a
+    // key that is down on that device already, and a release of a key that
+    // is not, change nothing: repeated and duplicated events are harmless.
+    // Codes without a virtual-key code are ignored.
+    void press(DeviceId device, int code);
+    void release(DeviceId device, int code);
+
+    // A key found down by a state query, holder unknown. Ignored when the
+    // key is down on some device already.
+    void seed(int code);
+
+    // Every key of the device goes up (the device went away).
+    void releaseDevice(DeviceId device);
+
+    // The device's keys become exactly `down` (after the device reported
+    // that it lost events): keys no longer down are released, new ones pressed.
+    void syncDevice(DeviceId device, const CodeSet& down);
+
+    // Keys of unknown holder that are not in `down` are released.
+    void trimUnknown(const CodeSet& down);
+
+    // The value for the poller: bit 15 while the code is down, bit 0 when it
+    // went down since the previous reading of this code. Clears that latch.
+    // Codes outside 0..255 read 0.
+    std::int16_t read(int vk) noexcept;
+
+    bool isDown(int vk) const noexcept;
+    bool isDownOn(DeviceId device, int code) const noexcept;
+
+private:
+    struct Device {
+        DeviceId id;
+        CodeSet down;
+    };
+    Device* find(DeviceId id) noexcept;
+    const Device* find(DeviceId id) const noexcept;
+    Device& findOrAdd(DeviceId id);
+    void vkDown(int vk) noexcept;
+    void vkUp(int vk) noexcept;
+
+    std::vector<Device> devices_;
+    std::array<std::uint16_t, 256> downCount_{};   // physical keys (and sides) holding each code
+    std::array<bool, 256> latch_{};
+};
+
+}  // namespace pressory::platform

@@ -1,0 +1,55 @@
+// The key state of an X server, fed by XInput2 raw key and button events of
+// the master devices. The raw events arrive for every press on the server,
+// whichever window has the focus and even during another client's grab, and
+// a press of 0 ms is an event like any other, so nothing is missed between
+// two readings; no request is made of the server on a reading.
+//
+// Only the state of the keys is kept, never which keys were pressed in what
+// order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/key_source.h"
+#include "platform/key_state_table.h"
+
+struct _XDisplay;   // Xlib's Display, kept out of this header
+
+namespace pressory::platform::x11 {
+
+class X11KeySource final : public PlatformKeySource {
+public:
+    // Opens its own connection to the display (null: $DISPLAY) and learns
+    // the keys and buttons already down. Null when the display cannot be
+    // opened or its server lacks XInput 2.0.
+    static std::unique_ptr<X11KeySource> open(const char* displayName = nullptr);
+    ~X11KeySource() override;
+    X11KeySource(const X11KeySource&) = delete;
+    X11KeySource& operator=(const X11KeySource&) = delete;
+
+    KeySourceKind kind() const override { return KeySourceKind::X11; }
+    // Handles the events that have arrived, without waiting for more.
+    void pump() override;
+    std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
+
+    // The connection's socket, readable when events arrive.
+    int connectionNumber() const noexcept;
+    // One round trip: afterwards every event the server had made before it
+    // is queued for pump(). For tests and measurements.
+    void roundTrip();
+    // Raw key and button events handled so far.
+    std::uint64_t eventsSeen() const noexcept { return eventsSeen_; }
+
+private:
+    X11KeySource(_XDisplay* display, int xiOpcode);
+    void seed();
+    void reconcile();
+
+    _XDisplay* display_;
+    int xiOpcode_;
+    std::uint64_t eventsSeen_ = 0;
+    KeyStateTable table_;
+};
+
+}  // namespace pressory::platform::x11
