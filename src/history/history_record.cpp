@@ -200,9 +200,15 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
     WriteResult result;
     result.path = path;
 
+    // Whether the file is there decides the header, and what a failed write
+    // undoes; when even that cannot be told, nothing is written.
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
-    const bool existed = !ec && fs::exists(st) && !fs::is_directory(st);
+    if (ec && st.type() != fs::file_type::not_found) {
+        result.reason = ec.message();
+        return result;
+    }
+    const bool existed = fs::exists(st) && !fs::is_directory(st);
 
     std::string text;
     text.reserve(headerUtf8.size() + recordUtf8.size() + 4);
