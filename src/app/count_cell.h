@@ -1,0 +1,38 @@
+// A read-only count cell: a sunken box filled with its colour value and the
+// count text. Painted by hand: the main window holds 91 of them and repaints
+// a cell only when its text or colour changes.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+namespace pressory::app {
+
+class CountCell final : public QWidget {
+public:
+    explicit CountCell(QWidget* parent, Qt::Alignment alignment);
+
+    const QString& text() const { return text_; }
+    void setText(const QString& text);
+
+    // A colour value (0x00BBGGRR or a system-colour reference).
+    std::int32_t colourValue() const { return colour_; }
+    void setColourValue(std::int32_t value);
+
+    Qt::Alignment alignment() const { return alignment_; }
+
+    // How many times a change asked for a repaint (for the window's tests).
+    int repaintRequests() const { return repaintRequests_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+    std::int32_t colour_;
+    Qt::Alignment alignment_;
+    int repaintRequests_ = 0;
+};
+
+}  // namespace pressory::app

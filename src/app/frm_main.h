@@ -1,0 +1,185 @@
+// frmMain: the program's main window. It carries the keyboard of count cells,
+// the total, the mode button and the menu bar; its timer runs the key poller;
+// it switches between the compact and the full window, hides itself in the
+// notification area when minimised, and runs the close sequence that records
+// the history and writes the settings back.
+#pragma once
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QMargins>
+#include <QRect>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/message_boxes.h"
+#include "counting/key_state.h"
+#include "counting/poller.h"
+#include "settings/settings.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace pressory::app {
+
+class ClientArea;
+class CountCell;
+class NotifyArea;
+
+// Plays the sound files of keys. The program has no player yet; until it
+// has one, no sound is played and there is nothing to stop.
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    virtual void play(const std::string& path) = 0;   // returns at once
+    virtual void stopAll() = 0;
+};
+
+// Who asked the program to end. Only a person can answer a message box; when
+// the session ends or the system asks the program to stop, none is shown.
+enum class CloseBy { Person, SessionEnd, Signal, ApplicationQuit };
+
+struct FrmMainContext {
+    std::string programFolder;                    // the history file's folder
+    std::string settingsPath;                     // Pressory.ini
+    KeyStateSource* keys = nullptr;               // null: nothing is counted
+    std::function<void()> pump;                   // run at the start of every tick
+    MessageBoxes* boxes = nullptr;                // required
+    NotifyArea* notifyArea = nullptr;             // required
+    settings::SettingsRecord* settings = nullptr; // required; owned by start-up
+    SoundPlayer* soundPlayer = nullptr;           // null: no key sounds
+    std::function<QDateTime()> now;               // default: the local date and time
+    std::function<void()> quit;                   // default: QCoreApplication::quit
+};
+
+class frmMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(FrmMainContext context, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Creation: compact mode (shown for the first time), the notification
+    // icon's handler, the poller's polled flags, and the timer, in this order.
+    void Form_Load();
+    // Start-up's settings on top of the created window: row-limit check mark,
+    // sound check mark, blink colour, background colour, picture check mark
+    // and the picture itself.
+    void applySettings();
+
+    // Appends one record of the counts to the history file and tells the
+    // person the outcome (nobody is told while the program is being stopped).
+    bool SaveHistory();
+
+    // Runs the close sequence (once, whatever asks for it), then ends the
+    // program unless it is already ending.
+    void requestStop(CloseBy by);
+    bool closeSequenceDone() const { return closeState_ == CloseState::Done; }
+
+    void cmdResize_Click();
+    void Timer1_Timer();
+    void notifyIconActivated(QSystemTrayIcon::ActivationReason reason);
+
+    // Controls, by the names the window gives them.
+    CountCell* txtKey(int vk) const;
+    QLabel* label1(int vk) const;
+    CountCell* txtSummary() const { return txtSummary_; }
+    QLabel* lblSummary() const { return lblSummary_; }
+    QPushButton* cmdResize() const { return cmdResize_; }
+    QLineEdit* txtFormPosiX() const { return txtFormPosiX_; }
+    QLineEdit* txtFormPosiY() const { return txtFormPosiY_; }
+    QLineEdit* txtFormSizeX() const { return txtFormSizeX_; }
+    QLineEdit* txtFormSizeY() const { return txtFormSizeY_; }
+    QTimer* timer1() const { return timer1_; }
+    ClientArea* clientArea() const { return client_; }
+    // A menu item by its name, e.g. "mnuFileQuit" or "mnuFileMaxRowCount(3)".
+    QAction* menuItem(const QString& name) const;
+    // The four top-level menus, in menu-bar order.
+    std::array<QMenu*, 4> topMenus() const { return {mnuFile_, mnuVision_, mnuSound_, mnuHelp_}; }
+
+    bool compactMode() const;
+    std::int32_t blinkColour() const { return poller_.blinkColour(); }
+    std::int32_t backColour() const;
+    const Poller& poller() const { return poller_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    class KeySounds;
+    enum class CloseState { NotRun, Running, Done };
+
+    void buildControls();
+    void buildMenus();
+    QAction* addItem(QMenu* menu, const char* name, const QString& caption);
+
+    void mnuFileMaxRowCount_Click(int index);
+    void mnuFileNoSaveReset_Click();
+    void mnuFileSaveReset_Click();
+    void mnuVisionPictureEnable_Click();
+
+    void resetCounts();
+    void showCounts();
+    void checkRow(int index);
+    bool loadPicture(const std::string& path);
+
+    void setMenusVisible(bool visible);
+    void enterMode(bool compact, const QRect& outer);
+    void placeOuter(const QRect& outer);
+    void fitFrame();
+    QMargins frameMargins() const;
+    void storeGeometry(const QRect& outer);
+    QRect storedGeometry() const;
+
+    void runCloseSequence(CloseBy by);
+    void writeSettings();
+    void showBox(BoxIcon icon, const QString& text);
+
+    FrmMainContext ctx_;
+    Poller poller_;
+    std::unique_ptr<KeySounds> sounds_;
+
+    ClientArea* client_ = nullptr;
+    std::array<CountCell*, 256> txtKey_{};
+    std::array<QLabel*, 256> label1_{};
+    CountCell* txtSummary_ = nullptr;
+    QLabel* lblSummary_ = nullptr;
+    QPushButton* cmdResize_ = nullptr;
+    QLineEdit* txtFormSizeX_ = nullptr;
+    QLineEdit* txtFormSizeY_ = nullptr;
+    QLineEdit* txtFormPosiX_ = nullptr;
+    QLineEdit* txtFormPosiY_ = nullptr;
+    QTimer* timer1_ = nullptr;
+
+    QMenu* mnuFile_ = nullptr;
+    QMenu* mnuVision_ = nullptr;
+    QMenu* mnuSound_ = nullptr;
+    QMenu* mnuHelp_ = nullptr;
+    std::array<QAction*, 7> mnuFileMaxRowCount_{};   // indexes 1 to 6
+    QAction* mnuSoundEnable_ = nullptr;
+    QAction* mnuVisionPictureEnable_ = nullptr;
+
+    // The outer rectangle the window was last placed at, and the frame
+    // margins known then: when the window system frames the window later,
+    // the client size is fitted again so that the outer size holds.
+    QRect placedOuter_;
+    QMargins placedMargins_;
+    // The full window's size saved at load is its size as created, before
+    // the window system added a frame; the frame is added once it is known.
+    bool loadGeometryUnframed_ = false;
+
+    CloseState closeState_ = CloseState::NotRun;
+    bool quiet_ = false;   // no message boxes: nobody is there to answer them
+};
+
+}  // namespace pressory::app

@@ -1,0 +1,47 @@
+// Every text the main window and start-up show to the user, in one place.
+#pragma once
+
+#include <QString>
+
+namespace pressory::app::texts {
+
+inline const QString kTitle = QStringLiteral("Pressory");
+
+// Messages.
+inline const QString kAlreadyRunning = QStringLiteral("既に起動しています。");
+inline const QString kRecordedSuffix = QStringLiteral(" に記録しました。");
+inline const QString kNotRecordedSuffix = QStringLiteral(" に記録できませんでした。");
+inline const QString kResetDone = QStringLiteral("リセットしました。");
+
+// Mode button: "小" offers the small window (full mode), "大" the large one (compact mode).
+inline const QString kSmall = QStringLiteral("小");
+inline const QString kLarge = QStringLiteral("大");
+
+// Hidden geometry fields before the window's load fills them.
+inline const QString kFieldInitial = QStringLiteral("Text1");
+
+// Menu bar.
+inline const QString kFile = QStringLiteral("ファイル(&F)");
+inline const QString kFileHistory = QStringLiteral("履歴を表示(&H)");
+inline const QString kFileMaxRow = QStringLiteral("履歴表示の最大件数設定(&C)");
+inline const QString kFileMaxRowCount[6] = {
+    QStringLiteral("  10(&1)"), QStringLiteral("  50(&2)"), QStringLiteral(" 100(&3)"),
+    QStringLiteral(" 200(&4)"), QStringLiteral(" 500(&5)"), QStringLiteral("1000(&6)"),
+};
+inline const QString kFileNoSaveReset = QStringLiteral("保存しないでリセット(&N)");
+inline const QString kFileSaveReset = QStringLiteral("保存してリセット(&S)");
+inline const QString kFileQuit = QStringLiteral("終了(&X)");
+inline const QString kVision = QStringLiteral("表示(&V)");
+inline const QString kVisionTop = QStringLiteral("常に前面に表示(&F)");
+inline const QString kVisionKeyColor = QStringLiteral("キー点滅色の設定(&B)");
+inline const QString kVisionFrmColor = QStringLiteral("背景色の設定(&C)");
+inline const QString kVisionPictureEnable = QStringLiteral("背景の画像を有効(&E)");
+inline const QString kVisionPicture = QStringLiteral("背景に画像ファイルを設定(&D)");
+inline const QString kSound = QStringLiteral("サウンド(&S)");
+inline const QString kSoundEnable = QStringLiteral("音声を有効(&E)");
+inline const QString kSoundFile = QStringLiteral("音声ファイル設定(&F)");
+inline const QString kHelp = QStringLiteral("ヘルプ(&H)");
+inline const QString kHelpHelp = QStringLiteral("READMEを表示(&H)");
+inline const QString kHelpVersion = QStringLiteral("バージョン情報(&A)");
+
+}  // namespace pressory::app::texts

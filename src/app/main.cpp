@@ -1,0 +1,74 @@
+// Start-up: one running copy per program folder, the settings record, the
+// main window created and then given the settings, shown.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <memory>
+
+#include "app/app_icon.h"
+#include "app/frm_main.h"
+#include "app/frm_main_texts.h"
+#include "app/message_boxes.h"
+#include "app/notify_area.h"
+#include "app/single_instance.h"
+#include "app/stop_signal_watcher.h"
+#include "platform/app_folder.h"
+#include "platform/key_source.h"
+#include "settings/settings.h"
+
+using namespace pressory;
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    app.setApplicationName(app::texts::kTitle);
+    app.setQuitOnLastWindowClosed(false);   // the window hides in the notification area
+    app.setWindowIcon(app::appIcon());
+    app::QtMessageBoxes boxes;
+
+    // A second copy is refused; the running one is left alone.
+    const std::string appFolder = platform::applicationFolder();
+    app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(appFolder)));
+    if (!instance.acquire()) {
+        boxes.show(app::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
+        return 0;
+    }
+    // From here a termination request runs the close sequence from the event loop.
+    app::StopSignalWatcher stopSignals;
+
+    const std::string settingsPath = appFolder + settings::kFileName;
+    settings::SettingsRecord record = settings::loadSettings(settingsPath);
+
+    platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());
+    app::QtNotifyArea notifyArea(app::appIcon(), app::notifyTip());
+
+    app::FrmMainContext context;
+    context.programFolder = platform::programFolder();
+    context.settingsPath = settingsPath;
+    if (keySource.source) {
+        platform::PlatformKeySource* source = keySource.source.get();
+        context.keys = source;
+        context.pump = [source] { source->pump(); };
+    }
+    context.boxes = &boxes;
+    context.notifyArea = &notifyArea;
+    context.settings = &record;
+    // No sound player is built yet: key sounds are not played.
+
+    app::frmMain window(std::move(context));
+    QObject::connect(&stopSignals, &app::StopSignalWatcher::stopRequested, &window,
+                     [&window] { window.requestStop(app::CloseBy::Signal); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
+        window.requestStop(app::CloseBy::SessionEnd);
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                     [&window] { window.requestStop(app::CloseBy::ApplicationQuit); });
+
+    window.Form_Load();
+    window.applySettings();
+    window.show();
+
+    if (!keySource.source)
+        boxes.show(app::BoxIcon::Critical, QString::fromStdString(keySource.problem));
+
+    return app.exec();
+}

@@ -1,0 +1,28 @@
+// Twips (1/1440 inch) of the window's design turned into pixels of the screen.
+#pragma once
+
+#include <QLine>
+#include <QRect>
+#include <cmath>
+
+#include "counting/key_layout.h"
+
+namespace pressory::app {
+
+class TwipScale {
+public:
+    // Logical dots per inch of the screen, horizontally and vertically.
+    TwipScale(double dpiX, double dpiY) : dpiX_(dpiX > 0 ? dpiX : 96.0), dpiY_(dpiY > 0 ? dpiY : 96.0) {}
+
+    int x(int twips) const { return static_cast<int>(std::lround(twips * dpiX_ / 1440.0)); }
+    int y(int twips) const { return static_cast<int>(std::lround(twips * dpiY_ / 1440.0)); }
+
+    QRect rect(const TwipRect& r) const { return QRect(x(r.left), y(r.top), x(r.width), y(r.height)); }
+    QLine line(const TwipLine& l) const { return QLine(x(l.x1), y(l.y1), x(l.x2), y(l.y2)); }
+
+private:
+    double dpiX_;
+    double dpiY_;
+};
+
+}  // namespace pressory::app
