@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,7 +30,9 @@ public:
     const std::string& bytes() const { return bytes_; }
 
 private:
+    struct Index;                          // the first line of each section and key name
     std::string bytes_;
+    std::shared_ptr<const Index> index_;
 };
 
 // Integer rule: leading blanks, optional sign, decimal digits, stops at the
@@ -45,11 +48,16 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
 // Replaces the first matching key's value in place, or adds the key at the end
 // of its section, or adds the section at the end of the file; every other byte
 // of the file stays as it was. Lines it adds end with CR LF. Creates the file
-// when it is missing. Returns false when the file cannot be read or written.
+// when it is missing. Returns false when the file cannot be read or written,
+// or when the names or the value cannot be stored: a line break anywhere, a
+// "]" in the section name, an empty key name, a "=" in it or one that begins
+// with "[" or ";". A value that would lose blanks or quotes on reading is
+// written inside a pair of double quotes, so that it reads back unchanged.
 bool writeText(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value);
 
-// The same edit on bytes in memory (what writeText writes back).
+// The same edit on bytes in memory (what writeText writes back). Names or a
+// value that cannot be stored leave the bytes as they are.
 std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
                       std::string_view value);
 

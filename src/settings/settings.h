@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/profile_file.h"
+
 namespace pressory::settings {
 
 inline constexpr const char* kFileName = "Pressory.ini";
@@ -30,6 +32,9 @@ struct SettingsRecord {
 // out of range takes its default while every other field loads as usual; a
 // FileHistoryMaxRow outside 1..6 reads as 1. Never fails.
 SettingsRecord loadSettings(const std::string& path);
+
+// The same from a file already read.
+SettingsRecord loadSettings(const profile::ProfileDocument& file);
 
 // The key name of a sound entry: "Key" followed by the code in decimal.
 std::string soundKeyName(int vk);

@@ -1,0 +1,359 @@
+#include "settings/profile_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <system_error>
+#include <vector>
+
+namespace pressory::profile {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+constexpr bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+constexpr char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
+}
+
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+bool enclosedInQuotes(std::string_view v) { return v.size() >= 2 && v.front() == v.back() && isQuote(v.front()); }
+
+bool hasLineEnd(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+// A UTF-8 byte order mark (as some editors save the file) is not part of the first line.
+std::size_t firstLineStart(std::string_view bytes) { return bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0; }
+
+// One line of the file and what it holds.
+struct Line {
+    enum class Kind { Other, Section, Key };
+    Kind kind = Kind::Other;
+    std::size_t end = 0;          // where the line's text stops (its line end, or the end of the bytes)
+    std::size_t next = 0;         // first byte of the next line
+    std::string_view name;        // section or key name, without the blanks around it
+    std::size_t valueBegin = 0;   // key lines: the byte after the first "="
+};
+
+// A line whose first non-blank character is "[" opens a section named by the
+// text up to the first "]" (or up to the line end when the "]" is missing).
+// Otherwise a line holding "=" and not beginning with ";" is a key line.
+Line readLine(std::string_view bytes, std::size_t at) {
+    Line line;
+    std::size_t e = at;
+    while (e < bytes.size() && !isLineEnd(bytes[e])) ++e;
+    line.end = e;
+    line.next = e;
+    if (e < bytes.size()) line.next += (bytes[e] == '\r' && e + 1 < bytes.size() && bytes[e + 1] == '\n') ? 2 : 1;
+
+    const std::string_view text = bytes.substr(at, e - at);
+    std::size_t lead = 0;
+    while (lead < text.size() && isBlank(text[lead])) ++lead;
+    if (lead == text.size() || text[lead] == ';') return line;
+    if (text[lead] == '[') {
+        const std::string_view rest = text.substr(lead + 1);
+        line.kind = Line::Kind::Section;
+        line.name = trim(rest.substr(0, rest.find(']')));
+        return line;
+    }
+    const std::size_t eq = text.find('=', lead);
+    if (eq == std::string_view::npos) return line;
+    line.kind = Line::Kind::Key;
+    line.name = trim(text.substr(lead, eq - lead));
+    line.valueBegin = at + eq + 1;
+    return line;
+}
+
+// Blanks around the value go, then one pair of matching enclosing quotes.
+std::string_view valueOf(std::string_view bytes, const Line& line) {
+    std::string_view v = trim(bytes.substr(line.valueBegin, line.end - line.valueBegin));
+    if (enclosedInQuotes(v)) v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::uint64_t nameHash(std::string_view name, std::uint64_t group) {
+    std::uint64_t h = 14695981039346656037ull ^ (group * 0x9E3779B97F4A7C15ull);
+    for (char c : name) {
+        h ^= static_cast<unsigned char>(fold(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+// Section names are kept in group 0; key names in the group of their section
+// (where its name begins in the file, or kNoHeader for the lines before the
+// first section line).
+constexpr std::size_t kNoHeader = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kFree = std::numeric_limits<std::size_t>::max();
+
+// Remembers where the first occurrence of each name of a group begins in the
+// file: an open-addressing table, so that building it is linear in the file.
+class FirstNames {
+public:
+    // Where the name first occurs in the group, or kFree when it does not.
+    std::size_t find(std::string_view bytes, std::size_t group, std::string_view name) const {
+        if (slots_.empty()) return kFree;
+        return slots_[slotOf(bytes, nameHash(name, group), group, name)].at;
+    }
+
+    // Records the name unless the group already holds it; false when it did.
+    bool add(std::string_view bytes, std::size_t group, std::string_view name, std::size_t at) {
+        if ((used_ + 1) * 2 > slots_.size()) grow();
+        const std::uint64_t h = nameHash(name, group);
+        Slot& s = slots_[slotOf(bytes, h, group, name)];
+        if (s.at != kFree) return false;
+        s = Slot{at, name.size(), group, h};
+        ++used_;
+        return true;
+    }
+
+private:
+    struct Slot {
+        std::size_t at = kFree;   // where the name begins in the file
+        std::size_t size = 0;
+        std::size_t group = 0;
+        std::uint64_t hash = 0;
+    };
+
+    std::size_t slotOf(std::string_view bytes, std::uint64_t h, std::size_t group, std::string_view name) const {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = static_cast<std::size_t>(h) & mask;; i = (i + 1) & mask) {
+            const Slot& s = slots_[i];
+            if (s.at == kFree) return i;
+            if (s.hash == h && s.group == group && sameName(bytes.substr(s.at, s.size), name)) return i;
+        }
+    }
+
+    void grow() {
+        std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (s.at == kFree) continue;
+            std::size_t i = static_cast<std::size_t>(s.hash) & mask;
+            while (slots_[i].at != kFree) i = (i + 1) & mask;
+            slots_[i] = s;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
+// A value that would lose its outer blanks or quotes on reading goes inside quotes.
+std::string storedValue(std::string_view v) {
+    const bool quote = !v.empty() && (isBlank(v.front()) || isBlank(v.back()) || enclosedInQuotes(v));
+    return quote ? '"' + std::string(v) + '"' : std::string(v);
+}
+
+bool storable(std::string_view section, std::string_view key, std::string_view value) {
+    return !key.empty() && !hasLineEnd(section) && !hasLineEnd(key) && !hasLineEnd(value) &&
+           section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
+           key.front() != '[' && key.front() != ';';
+}
+
+bool readFile(const fs::path& path, std::string& out) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    f.seekg(0, std::ios::end);
+    const std::streamoff size = f.tellg();
+    if (size < 0) return false;
+    f.seekg(0, std::ios::beg);
+    out.resize(static_cast<std::size_t>(size));
+    f.read(out.data(), size);
+    return f.gcount() == size;
+}
+
+}  // namespace
+
+struct ProfileDocument::Index {
+    FirstNames sections;
+    FirstNames keys;
+};
+
+ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
+    auto index = std::make_shared<Index>();
+    const std::string_view all = bytes_;
+    // Keys of a repeated section are never consulted, so they are not recorded.
+    std::size_t group = kNoHeader;
+    bool firstOfItsName = true;
+    for (std::size_t at = firstLineStart(all); at < all.size();) {
+        const Line line = readLine(all, at);
+        const auto nameAt = [&] { return static_cast<std::size_t>(line.name.data() - all.data()); };
+        if (line.kind == Line::Kind::Section) {
+            // "[]" repeats the nameless part before the first section line.
+            firstOfItsName = !line.name.empty() && index->sections.add(all, 0, line.name, nameAt());
+            group = nameAt();
+        } else if (line.kind == Line::Kind::Key && firstOfItsName) {
+            index->keys.add(all, group, line.name, nameAt());
+        }
+        at = line.next;
+    }
+    index_ = std::move(index);
+}
+
+ProfileDocument ProfileDocument::load(const std::string& path) {
+    try {
+        std::error_code ec;
+        if (path.empty() || !fs::is_regular_file(fs::path(path), ec)) return {};
+        std::string bytes;
+        if (!readFile(fs::path(path), bytes)) return {};
+        return ProfileDocument(std::move(bytes));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::optional<std::string> ProfileDocument::value(std::string_view section, std::string_view key) const {
+    if (!index_) return std::nullopt;
+    const std::string_view all = bytes_;
+    const std::string_view s = trim(section);
+    std::size_t group = kNoHeader;
+    if (!s.empty()) {
+        group = index_->sections.find(all, 0, s);
+        if (group == kFree) return std::nullopt;
+    }
+    const std::size_t at = index_->keys.find(all, group, trim(key));
+    if (at == kFree) return std::nullopt;
+    // Read from the key name on: the line holds the same name, "=" and value.
+    return std::string(valueOf(all, readLine(all, at)));
+}
+
+std::string ProfileDocument::readText(std::string_view section, std::string_view key) const {
+    return value(section, key).value_or(std::string());
+}
+
+std::int32_t ProfileDocument::readInt(std::string_view section, std::string_view key, std::int32_t def) const {
+    const auto v = value(section, key);
+    return v ? parseProfileInt(*v, def) : def;
+}
+
+std::int32_t parseProfileInt(std::string_view value, std::int32_t def) {
+    std::size_t i = 0;
+    while (i < value.size() && isBlank(value[i])) ++i;
+    if (i == value.size()) return def;
+    bool negative = false;
+    if (value[i] == '+' || value[i] == '-') negative = value[i++] == '-';
+    constexpr std::int64_t kBeyond = std::int64_t{1} << 32;   // far enough past either limit
+    std::int64_t n = 0;
+    bool digits = false;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        digits = true;
+        n = std::min(n * 10 + (value[i] - '0'), kBeyond);
+    }
+    if (!digits) return 0;
+    if (negative) n = -n;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(n, std::numeric_limits<std::int32_t>::min(),
+                                                               std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string readText(const std::string& path, std::string_view section, std::string_view key) {
+    return ProfileDocument::load(path).readText(section, key);
+}
+
+std::int32_t readInt(const std::string& path, std::string_view section, std::string_view key, std::int32_t def) {
+    return ProfileDocument::load(path).readInt(section, key, def);
+}
+
+std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
+                      std::string_view value) {
+    const std::string_view s = trim(section);
+    const std::string_view k = trim(key);
+    if (!storable(s, k, value)) return std::string(bytes);
+    const std::string stored = storedValue(value);
+
+    // The nameless part before the first section line is where an empty section name leads.
+    bool found = s.empty();
+    std::size_t insertAt = firstLineStart(bytes);
+    bool lineEndFirst = false;   // the line to add follows a last line that has no line end
+    for (std::size_t at = insertAt; at < bytes.size();) {
+        const Line line = readLine(bytes, at);
+        if (line.kind == Line::Kind::Section) {
+            if (found) break;   // only the first section of that name is used
+            if (sameName(line.name, s)) {
+                found = true;
+                insertAt = line.next;
+                lineEndFirst = line.next == line.end;
+            }
+        } else if (line.kind == Line::Kind::Key && found) {
+            if (sameName(line.name, k)) {
+                std::string out(bytes);
+                out.replace(line.valueBegin, line.end - line.valueBegin, stored);
+                return out;
+            }
+            insertAt = line.next;
+            lineEndFirst = line.next == line.end;
+        }
+        at = line.next;
+    }
+
+    std::string added = std::string(k) + '=' + stored + "\r\n";
+    if (!found) {
+        added.insert(0, "[" + std::string(s) + "]\r\n");
+        insertAt = bytes.size();
+        lineEndFirst = bytes.size() > firstLineStart(bytes) && !isLineEnd(bytes.back());
+    }
+    if (lineEndFirst) added.insert(0, "\r\n");
+    std::string out;
+    out.reserve(bytes.size() + added.size());
+    out.append(bytes.substr(0, insertAt)).append(added).append(bytes.substr(insertAt));
+    return out;
+}
+
+bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+    if (path.empty() || !storable(trim(section), trim(key), value)) return false;
+    try {
+        std::error_code ec;
+        fs::path target(path);
+        // Through a symbolic link the file it names is written; the link stays.
+        if (fs::is_symlink(fs::symlink_status(target, ec))) {
+            fs::path real = fs::canonical(target, ec);
+            if (!ec) target = std::move(real);
+        }
+        const fs::file_status st = fs::status(target, ec);
+        const bool exists = st.type() != fs::file_type::not_found;
+        if (exists && ec) return false;
+        std::string before;
+        if (exists && (!fs::is_regular_file(st) || !readFile(target, before))) return false;
+
+        const std::string after = withValue(before, section, key, value);
+        if (after == before) return true;
+
+        // A new file beside the old one replaces it whole, so that an
+        // interrupted write never leaves half a file.
+        fs::path temp = target;
+        temp += ".new~";
+        {
+            std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+            f.write(after.data(), static_cast<std::streamsize>(after.size()));
+            f.close();
+            if (!f) {
+                fs::remove(temp, ec);
+                return false;
+            }
+        }
+        if (exists) fs::permissions(temp, st.permissions(), ec);
+        fs::rename(temp, target, ec);
+        if (ec) {
+            fs::remove(temp, ec);
+            return false;
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace pressory::profile

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "settings/profile_file.h"
+
+using namespace pressory::profile;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+void spit(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("pressory-profile-" + std::to_string(std::random_device{}()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        file = (dir / "Pressory.ini").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+    std::string file;
+};
+
+TEST(ProfileRead, NamesValuesSectionsAndLineEnds) {
+    const ProfileDocument doc(
+        "\xEF\xBB\xBF; comment\r\n"
+        "top=before any section\r\n"
+        "  [ Sound ] ; key sounds [see below]\r\n"
+        "  KeY65  =   \"C:\\a b.wav\"  \r\n"
+        "key66='single'\n"
+        "Key67=\"unmatched'\r"
+        "Key68=first\r\n"
+        "key68=second\r\n"
+        ";Key69=commented\r\n"
+        "Key70\r\n"
+        "Key71=\r\n"
+        "Key72= a = b \r\n"
+        "Key74=\"\"\r\n"
+        "[SOUND]\r\n"
+        "Key73=in the second SOUND\r\n"
+        "[Color\r\n"
+        "x=1");
+    const struct {
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"sound", "key65", "C:\\a b.wav"},   // case, blanks and quotes
+        {"SOUND", "Key66", "single"},        // single quotes, LF line end
+        {"SOUND", "Key67", "\"unmatched'"},  // quotes that do not match stay
+        {"SOUND", "Key68", "first"},         // CR line end before it; the first of two keys
+        {"SOUND", "Key69", std::nullopt},    // comment
+        {"SOUND", "Key70", std::nullopt},    // no "="
+        {"SOUND", "Key71", ""},
+        {"SOUND", "Key72", "a = b"},         // only the first "=" separates
+        {"SOUND", "Key74", ""},
+        {"SOUND", "Key73", std::nullopt},    // only the first of two equal sections is consulted
+        {" color ", "X", "1"},               // missing "]", no line end at the end of the file
+        {"", "top", "before any section"},
+        {"", "; comment", std::nullopt},
+        {"FILE", "x", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(doc.value(c.section, c.key), c.expected) << c.section << "/" << c.key;
+    EXPECT_EQ(doc.readText("SOUND", "Key69"), "");
+    EXPECT_EQ(ProfileDocument().value("", "x"), std::nullopt);
+}
+
+TEST(ProfileRead, Integers) {
+    const std::int32_t kMax = 2147483647, kMin = -2147483647 - 1;
+    const struct {
+        const char* text;
+        std::int32_t expected;
+    } cases[] = {
+        {"", 7},        {"   ", 7},      {"  -12abc", -12}, {"+5", 5},        {"abc", 0},
+        {"-", 0},       {"0x10", 0},     {"12 34", 12},     {"-2147483633", -2147483633},
+        {"2147483647", kMax},            {"2147483648", kMax},              {"-2147483648", kMin},
+        {"99999999999999999999999", kMax}, {"18446744073709551617", kMax},                  {"-99999999999999999999999", kMin},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseProfileInt(c.text, 7), c.expected) << '"' << c.text << '"';
+
+    const ProfileDocument doc("[A]\r\nempty=\r\nquoted=\" 42 \"\r\nneg= -1\r\n");
+    EXPECT_EQ(doc.readInt("A", "missing", 9), 9);
+    EXPECT_EQ(doc.readInt("A", "empty", 9), 9);
+    EXPECT_EQ(doc.readInt("A", "quoted", 9), 42);
+    EXPECT_EQ(doc.readInt("a", "NEG", 9), -1);
+}
+
+TEST(ProfileWrite, EditsKeepEveryOtherByte) {
+    const struct {
+        std::string before;
+        const char* section;
+        const char* key;
+        std::string value;
+        std::string after;
+    } cases[] = {
+        // In place: the line keeps its own key text, its line end and the file's other lines.
+        {"; top\r\n[Sound]\r\n  KEY65 = old.wav ; x\r\nKey66=b\n[COLOR]\rColorTextBoxBlink=255\r", "SOUND", "key65",
+         "new.wav", "; top\r\n[Sound]\r\n  KEY65 =new.wav\r\nKey66=b\n[COLOR]\rColorTextBoxBlink=255\r"},
+        {"; top\r\n[Sound]\r\nKey66=b\n[COLOR]\rColorTextBoxBlink=255\r", " color ", "COLORTEXTBOXBLINK", "0",
+         "; top\r\n[Sound]\r\nKey66=b\n[COLOR]\rColorTextBoxBlink=0\r"},
+        {"[A]\nKey1=\"a b\"\n", "A", "Key1", "c", "[A]\nKey1=c\n"},
+        {"[A]\nk=1\nk=2\n", "A", "k", "9", "[A]\nk=9\nk=2\n"},
+        // Added after the section's last key, before its blank line; the later equal section is left alone.
+        {"[A]\r\nx=1\r\n; note\r\n\r\n[B]\r\ny=2\r\n[a]\r\nk=old\r\n", "A", "k", "new",
+         "[A]\r\nx=1\r\nk=new\r\n; note\r\n\r\n[B]\r\ny=2\r\n[a]\r\nk=old\r\n"},
+        {"[A]\r\n;only a comment\r\n[B]\r\n", "A", "k", "v", "[A]\r\nk=v\r\n;only a comment\r\n[B]\r\n"},
+        // A last line without a line end gets one first.
+        {"[A]", "A", "k", "v", "[A]\r\nk=v\r\n"},
+        {"[A]\r\nx=1", "A", "k", "v", "[A]\r\nx=1\r\nk=v\r\n"},
+        {"[A]\r\nx=1", "B", "k", "v", "[A]\r\nx=1\r\n[B]\r\nk=v\r\n"},
+        {"[A]\rx=1\r", "B", "k", "v", "[A]\rx=1\r[B]\r\nk=v\r\n"},
+        {"", "FILE", "FileHistoryMaxRow", "1", "[FILE]\r\nFileHistoryMaxRow=1\r\n"},
+        {"\xEF\xBB\xBF[A]\r\n", "", "k", "v", "\xEF\xBB\xBFk=v\r\n[A]\r\n"},
+        // Values that would lose blanks or quotes are quoted.
+        {"[A]\r\n", "A", "k", " padded ", "[A]\r\nk=\" padded \"\r\n"},
+        {"[A]\r\n", "A", "k", "\"q\"", "[A]\r\nk=\"\"q\"\"\r\n"},
+        {"[A]\r\n", "A", "k", "'", "[A]\r\nk='\r\n"},
+        // What cannot be stored leaves the bytes alone.
+        {"[A]\r\nk=1\r\n", "A", "k", "a\r\n[B]", "[A]\r\nk=1\r\n"},
+        {"[A]\r\nk=1\r\n", "A", "k=", "2", "[A]\r\nk=1\r\n"},
+        {"[A]\r\nk=1\r\n", "A]", "k", "2", "[A]\r\nk=1\r\n"},
+        {"[A]\r\nk=1\r\n", "A", " ", "2", "[A]\r\nk=1\r\n"},
+        {"[A]\r\nk=1\r\n", "A", ";k", "2", "[A]\r\nk=1\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before + " | " + c.section + "/" + c.key + "=" + c.value);
+        const std::string after = withValue(c.before, c.section, c.key, c.value);
+        EXPECT_EQ(after, c.after);
+        if (after == c.before) continue;
+        EXPECT_EQ(ProfileDocument(after).value(c.section, c.key), c.value);
+        EXPECT_EQ(withValue(after, c.section, c.key, c.value), after);   // a second write changes nothing
+    }
+}
+
+TEST_F(ProfileFileTest, WriteCreatesUpdatesAndKeepsTheFile) {
+    EXPECT_EQ(readText(file, "COLOR", "PictureBackGround"), "");
+    EXPECT_EQ(readInt(file, "COLOR", "ColorTextBoxBlink", 255), 255);
+    ASSERT_TRUE(writeText(file, "COLOR", "PictureBackGround", "/home/u/背景.bmp"));
+    EXPECT_EQ(slurp(file), "[COLOR]\r\nPictureBackGround=/home/u/背景.bmp\r\n");
+
+    const std::string edited = "; mine\n[color]\npicturebackground = x\n\n[SOUND]\nKey65=a.wav\n";
+    spit(file, edited);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(writeText(file, "SOUND", "Key65", "b.wav"));
+    EXPECT_EQ(slurp(file), "; mine\n[color]\npicturebackground = x\n\n[SOUND]\nKey65=b.wav\n");
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readText(file, "Sound", "KEY65"), "b.wav");
+    EXPECT_FALSE(fs::exists(file + ".new~"));
+
+    // Through a symbolic link the linked file changes and the link stays.
+    const fs::path link = dir / "link.ini";
+    fs::create_symlink(file, link);
+    ASSERT_TRUE(writeText(link.string(), "SOUND", "Key65", "c.wav"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readText(file, "SOUND", "Key65"), "c.wav");
+
+    EXPECT_FALSE(writeText(dir.string(), "A", "k", "v"));                          // a folder
+    EXPECT_FALSE(writeText((dir / "no" / "x.ini").string(), "A", "k", "v"));      // no such folder
+    EXPECT_FALSE(writeText(file, "A", "k", "two\nlines"));
+    EXPECT_EQ(readText((dir / "missing.ini").string(), "A", "k"), "");
+}
+
+TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
+    std::mt19937 rng(7);
+    std::string bytes = "[SOUND]\r\nKey1=" + std::string(10'000'000, 'x') + "\r\n";   // a 10 MB line
+    bytes += std::string(10'000'000, '=') + "\n";                                    // a 10 MB key name
+    bytes += std::string("\0\0[\0]\r\n=\0\n", 12);
+    const char alphabet[] = "[]=;\r\n \"'\0aAkK";
+    for (int i = 0; i < 2'000'000; ++i) bytes += alphabet[rng() % (sizeof alphabet)];   // NUL included
+    for (int i = 0; i < 200'000; ++i) bytes += "[s" + std::to_string(i % 1000) + "]\nk" + std::to_string(i) + "=1\n";
+    bytes += "\xFF\xFE\x80\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n";
+    spit(file, bytes);
+
+    const auto start = std::chrono::steady_clock::now();
+    const ProfileDocument doc = ProfileDocument::load(file);
+    EXPECT_EQ(doc.readText("sound", "key1").size(), 10'000'000u);
+    EXPECT_EQ(doc.readInt("COLOR", "ColorTextBoxBlink", 0), 65280);
+    EXPECT_EQ(doc.readText("s999", "k999"), "1");
+    EXPECT_EQ(doc.readText("s999", "k1999"), "");   // in a repeated section
+    std::string edited = withValue(doc.bytes(), "COLOR", "ColorTextBoxBlink", "255");
+    EXPECT_EQ(ProfileDocument(std::move(edited)).readInt("COLOR", "ColorTextBoxBlink", 0), 255);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "settings/settings.h"
+
+using namespace pressory;
+using namespace pressory::settings;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool operator==(const SettingsRecord& a, const SettingsRecord& b) {
+    return a.fileHistoryMaxRow == b.fileHistoryMaxRow && a.soundEnable == b.soundEnable &&
+           a.soundPaths == b.soundPaths && a.colorTextBoxBlink == b.colorTextBoxBlink &&
+           a.colorBackGround == b.colorBackGround && a.pictureEnable == b.pictureEnable &&
+           a.pictureBackGround == b.pictureBackGround;
+}
+
+SettingsRecord fromText(std::string bytes) { return loadSettings(profile::ProfileDocument(std::move(bytes))); }
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("pressory-settings-" + std::to_string(std::random_device{}()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        file = (dir / kFileName).string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+    std::string file;
+};
+
+TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
+    const SettingsRecord r = loadSettings(file);
+    EXPECT_EQ(r.fileHistoryMaxRow, 1);
+    EXPECT_EQ(r.soundEnable, 0);
+    for (const auto& p : r.soundPaths) EXPECT_EQ(p, "");
+    EXPECT_EQ(r.colorTextBoxBlink, 255);
+    EXPECT_EQ(r.colorBackGround, -2147483633);
+    EXPECT_EQ(r.pictureEnable, 0);
+    EXPECT_EQ(r.pictureBackGround, "");
+}
+
+TEST_F(SettingsFileTest, TheSixValuesOfAFirstCloseLoadBack) {
+    const char* six[][3] = {
+        {"FILE", "FileHistoryMaxRow", "1"},        {"SOUND", "SoundEnable", "0"},
+        {"COLOR", "ColorTextBoxBlink", "255"},     {"COLOR", "ColorBackGround", "-2147483633"},
+        {"COLOR", "PictureBackGround", ""},        {"COLOR", "PictureEnable", "0"},
+    };
+    for (const auto& v : six) ASSERT_TRUE(profile::writeText(file, v[0], v[1], v[2]));
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes,
+              "[FILE]\r\nFileHistoryMaxRow=1\r\n[SOUND]\r\nSoundEnable=0\r\n[COLOR]\r\nColorTextBoxBlink=255\r\n"
+              "ColorBackGround=-2147483633\r\nPictureBackGround=\r\nPictureEnable=0\r\n");
+    EXPECT_TRUE(loadSettings(file) == SettingsRecord{});
+}
+
+TEST_F(SettingsFileTest, EveryFieldRoundTripsWhole) {
+    SettingsRecord want;
+    want.fileHistoryMaxRow = 6;
+    want.soundEnable = -1;
+    want.soundPaths[0] = "/s/zero.wav";
+    want.soundPaths[65] = "/" + std::string(299, 'a');                 // longer than 255 bytes
+    want.soundPaths[96] = "/home/ユーザー/音/キー.wav";                   // a code without a cell
+    want.soundPaths[255] = " spaced.wav ";
+    want.colorTextBoxBlink = 0x00FF00;
+    want.colorBackGround = static_cast<std::int32_t>(0x80000005u);
+    want.pictureEnable = -1;
+    want.pictureBackGround = "/home/ユーザー/背景.jpg";
+    for (int k = 0; k < 256; ++k) {
+        const auto& p = want.soundPaths[static_cast<std::size_t>(k)];
+        if (!p.empty()) {
+            ASSERT_TRUE(profile::writeText(file, "SOUND", soundKeyName(k), p));
+        }
+    }
+    ASSERT_TRUE(profile::writeText(file, "FILE", "FileHistoryMaxRow", "6"));
+    ASSERT_TRUE(profile::writeText(file, "SOUND", "SoundEnable", "-1"));
+    ASSERT_TRUE(profile::writeText(file, "COLOR", "ColorTextBoxBlink", "65280"));
+    ASSERT_TRUE(profile::writeText(file, "COLOR", "ColorBackGround", std::to_string(want.colorBackGround)));
+    ASSERT_TRUE(profile::writeText(file, "COLOR", "PictureBackGround", want.pictureBackGround));
+    ASSERT_TRUE(profile::writeText(file, "COLOR", "PictureEnable", "-1"));
+    const SettingsRecord got = loadSettings(file);
+    EXPECT_EQ(got.soundPaths[65].size(), 300u);
+    EXPECT_TRUE(got == want);
+}
+
+TEST(Settings, SixteenBitFieldsAndTheRowLimit) {
+    EXPECT_EQ(fromText("[SOUND]\nSoundEnable=-1\n").soundEnable, -1);
+    EXPECT_EQ(fromText("[SOUND]\nSoundEnable=1\n").soundEnable, 1);
+    EXPECT_EQ(fromText("[SOUND]\nSoundEnable=0\n").soundEnable, 0);
+    EXPECT_EQ(fromText("[SOUND]\nSoundEnable=-32769\n").soundEnable, 0);
+    EXPECT_EQ(fromText("[COLOR]\nColorTextBoxBlink=abc\n").colorTextBoxBlink, 0);
+
+    // One field out of range takes its default; the others load as usual.
+    const SettingsRecord r = fromText(
+        "[FILE]\nFileHistoryMaxRow=4\n[SOUND]\nSoundEnable=-1\nKey65=a.wav\n"
+        "[COLOR]\nColorTextBoxBlink=65280\nColorBackGround=16711680\nPictureEnable=32768\nPictureBackGround=p.bmp\n");
+    EXPECT_EQ(r.pictureEnable, 0);
+    EXPECT_EQ(r.fileHistoryMaxRow, 4);
+    EXPECT_EQ(r.soundEnable, -1);
+    EXPECT_EQ(r.soundPaths[65], "a.wav");
+    EXPECT_EQ(r.colorTextBoxBlink, 65280);
+    EXPECT_EQ(r.colorBackGround, 16711680);
+    EXPECT_EQ(r.pictureBackGround, "p.bmp");
+
+    const struct {
+        const char* value;
+        std::int16_t expected;
+    } rows[] = {{"1", 1}, {"6", 6}, {"0", 1}, {"7", 1}, {"-1", 1}, {"70000", 1}, {"abc", 1}, {"3rows", 3}};
+    for (const auto& c : rows)
+        EXPECT_EQ(fromText(std::string("[FILE]\r\nFileHistoryMaxRow=") + c.value).fileHistoryMaxRow, c.expected)
+            << c.value;
+}
+
+TEST(Settings, SoundKeyNames) {
+    EXPECT_EQ(soundKeyName(0), "Key0");
+    EXPECT_EQ(soundKeyName(65), "Key65");
+    EXPECT_EQ(soundKeyName(255), "Key255");
+}
+
+TEST_F(SettingsFileTest, GarbageLoadsWithoutHarm) {
+    std::string bytes(1'000'000, '\0');
+    std::mt19937 rng(11);
+    for (auto& b : bytes) b = static_cast<char>(rng());
+    bytes += "\n[COLOR]\nColorBackGround=5\n";
+    std::ofstream(file, std::ios::binary) << bytes;
+    EXPECT_EQ(loadSettings(file).colorBackGround, 5);
+    EXPECT_TRUE(loadSettings(dir.string()) == SettingsRecord{});   // a folder reads as no file
+}
+
+}  // namespace
