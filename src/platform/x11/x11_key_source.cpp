@@ -62,8 +62,10 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     XISelectEvents(d, DefaultRootWindow(d), masks, 2);
 
     std::unique_ptr<X11KeySource> source(new X11KeySource(d, opcode));
-    // After selecting: a key pressed in between is both queried and queued,
-    // and the table takes the queued press as the same press.
+    // The queries of the seed are round trips, so the selection is in force
+    // when open() returns. A key pressed between selection and query is
+    // both queried and queued; the table takes the queued press as the same
+    // press.
     source->seed();
     return source;
 }

@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "counting/poller.h"
+#include "platform/evdev/evdev_key_source.h"
+#include "platform/key_source_linux.h"
+
+using pressory::Poller;
+using namespace pressory::platform;
+using namespace pressory::platform::evdev;
+
+namespace {
+
+constexpr std::int16_t kDown = static_cast<std::int16_t>(0x8000);
+
+// What an in-memory device holds; the test keeps it after the source has
+// dropped the device.
+struct FakeState {
+    std::deque<input_event> pending;
+    KeyStateTable::CodeSet held;
+    bool canQuery = true;
+    bool gone = false;
+    bool keyboard = true;
+    int queries = 0;
+
+    void push(std::uint16_t type, std::uint16_t code, std::int32_t value) {
+        input_event ev{};
+        ev.type = type;
+        ev.code = code;
+        ev.value = value;
+        pending.push_back(ev);
+        if (type == EV_KEY && value == 1) held.set(code);
+        if (type == EV_KEY && value == 0) held.reset(code);
+    }
+    void key(std::uint16_t code, std::int32_t value) {
+        push(EV_KEY, code, value);
+        push(EV_SYN, SYN_REPORT, 0);
+    }
+};
+
+class FakeDevice final : public InputDevice {
+public:
+    explicit FakeDevice(std::shared_ptr<FakeState> s) : s_(std::move(s)) {}
+    ReadResult read(std::span<input_event> out) override {
+        if (s_->pending.empty()) return {s_->gone ? ReadResult::Status::Gone : ReadResult::Status::Empty, 0};
+        std::size_t n = 0;
+        while (n < out.size() && !s_->pending.empty()) {
+            out[n++] = s_->pending.front();
+            s_->pending.pop_front();
+        }
+        return {ReadResult::Status::Records, n};
+    }
+    bool queryKeys(KeyStateTable::CodeSet& down) override {
+        ++s_->queries;
+        if (!s_->canQuery) return false;
+        down = s_->held;
+        return true;
+    }
+    bool isKeyboard() const override { return s_->keyboard; }
+
+private:
+    std::shared_ptr<FakeState> s_;
+};
+
+std::shared_ptr<FakeState> addFake(EvdevKeySource& src, const std::string& path) {
+    auto s = std::make_shared<FakeState>();
+    src.addDevice(path, std::make_unique<FakeDevice>(s));
+    return s;
+}
+
+struct Keys : pressory::KeyStateSource {
+    explicit Keys(EvdevKeySource& s) : src(s) {}
+    std::int16_t asyncKeyState(int vk) override { return src.asyncKeyState(vk); }
+    EvdevKeySource& src;
+};
+
+class EvdevSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override { poller.fillPolledFlags(); }
+    void tick() {
+        src.pump();
+        Keys k(src);
+        poller.tick(k, nullptr);
+    }
+    EvdevKeySource src{"", {}};
+    Poller poller;
+};
+
+}  // namespace
+
+TEST_F(EvdevSourceTest, TwoKeyboardsAreMergedAndOneKeyOnBothIsOnePress) {
+    auto a = addFake(src, "/dev/input/event0");
+    auto b = addFake(src, "/dev/input/event1");
+    EXPECT_EQ(src.deviceCount(), 2u);
+    a->key(KEY_A, 1);
+    b->key(KEY_B, 1);
+    tick();
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_EQ(poller.count(66), 1);
+
+    b->key(KEY_A, 1);           // the same key on the other keyboard
+    a->key(KEY_A, 0);
+    tick();
+    EXPECT_EQ(src.asyncKeyState(65), kDown);
+    b->key(KEY_A, 0);
+    b->key(KEY_B, 0);
+    tick();
+    EXPECT_EQ(src.asyncKeyState(65), 0);
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_EQ(poller.total(), 2);
+
+    // Pressed on both within one tick: still one press.
+    a->key(KEY_C, 1);
+    b->key(KEY_C, 1);
+    a->key(KEY_C, 0);
+    b->key(KEY_C, 0);
+    tick();
+    tick();
+    EXPECT_EQ(poller.count(67), 1);
+}
+
+TEST_F(EvdevSourceTest, ADeviceThatGoesAwayReleasesItsKeys) {
+    auto a = addFake(src, "/dev/input/event0");
+    auto b = addFake(src, "/dev/input/event1");
+    a->key(KEY_A, 1);
+    a->key(KEY_RIGHTSHIFT, 1);
+    b->key(KEY_B, 1);
+    tick();
+    a->gone = true;
+    tick();
+    EXPECT_EQ(src.deviceCount(), 1u);
+    EXPECT_EQ(src.asyncKeyState(65), 0);
+    EXPECT_EQ(src.asyncKeyState(16), 0);
+    EXPECT_EQ(src.asyncKeyState(66), kDown) << "the other device still holds B";
+    EXPECT_EQ(poller.cellColour(65), pressory::colour::kUp);
+}
+
+TEST_F(EvdevSourceTest, RecordsReadBeforeTheDeviceWentAwayStillCount) {
+    auto a = addFake(src, "/dev/input/event0");
+    a->key(KEY_A, 1);
+    a->key(KEY_A, 0);
+    a->key(KEY_B, 1);
+    a->gone = true;
+    tick();
+    tick();
+    EXPECT_EQ(src.deviceCount(), 0u);
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_EQ(poller.count(66), 1);
+    EXPECT_EQ(poller.currentState(66), 0) << "released with its device";
+}
+
+TEST_F(EvdevSourceTest, AutoRepeatIsNotAPressNorARelease) {
+    auto a = addFake(src, "/dev/input/event0");
+    a->key(KEY_A, 1);
+    tick();
+    for (int i = 0; i < 5; ++i) {
+        a->key(KEY_A, 2);
+        tick();
+        EXPECT_EQ(poller.currentState(65), kDown) << "held through the repeats";
+    }
+    a->key(KEY_A, 0);
+    a->key(KEY_A, 2);   // a repeat that arrives late changes nothing
+    tick();
+    EXPECT_EQ(poller.currentState(65), 0);
+    EXPECT_EQ(poller.count(65), 1);
+}
+
+TEST_F(EvdevSourceTest, ATapShorterThanATickIsCountedOnce) {
+    auto a = addFake(src, "/dev/input/event0");
+    a->key(KEY_SPACE, 1);
+    a->key(KEY_SPACE, 0);
+    tick();
+    EXPECT_EQ(poller.count(32), 1);
+    EXPECT_NE(poller.currentState(32), 0);
+    tick();
+    EXPECT_EQ(poller.currentState(32), 0);
+    EXPECT_EQ(poller.count(32), 1);
+}
+
+TEST_F(EvdevSourceTest, RightShiftIsTheGenericShiftAndNotTheLeft) {
+    auto a = addFake(src, "/dev/input/event0");
+    a->key(KEY_RIGHTSHIFT, 1);
+    src.pump();
+    EXPECT_NE(src.asyncKeyState(16), 0);
+    EXPECT_NE(src.asyncKeyState(161), 0);
+    EXPECT_EQ(src.asyncKeyState(160), 0);
+    a->key(KEY_RIGHTSHIFT, 0);
+    a->key(KEY_RIGHTALT, 1);
+    a->key(KEY_RIGHTCTRL, 1);
+    src.pump();
+    EXPECT_EQ(src.asyncKeyState(16), 0);
+    EXPECT_NE(src.asyncKeyState(18), 0);
+    EXPECT_NE(src.asyncKeyState(17), 0);
+}
+
+TEST_F(EvdevSourceTest, MouseButtonsAndKeysHeldWhenTheDeviceIsAdded) {
+    auto state = std::make_shared<FakeState>();
+    state->keyboard = false;
+    state->held.set(BTN_LEFT);
+    src.addDevice("/dev/input/event5", std::make_unique<FakeDevice>(state));
+    EXPECT_FALSE(src.hasKeyboard());
+    tick();
+    EXPECT_EQ(poller.count(1), 1) << "the button that was down at the start";
+    state->key(BTN_LEFT, 0);
+    state->key(BTN_RIGHT, 1);
+    state->key(BTN_MIDDLE, 1);
+    tick();
+    EXPECT_EQ(poller.count(2), 1);
+    EXPECT_EQ(src.asyncKeyState(4), kDown | 1);
+    EXPECT_EQ(src.asyncKeyState(1), 0);
+}
+
+TEST_F(EvdevSourceTest, LostRecordsAreSkippedAndTheDeviceAskedWhatItHolds) {
+    auto a = addFake(src, "/dev/input/event0");
+    a->key(KEY_A, 1);
+    a->key(KEY_B, 1);
+    src.pump();
+    EXPECT_TRUE(src.asyncKeyState(65) != 0 && src.asyncKeyState(66) != 0);
+
+    // The kernel's buffer overflowed: B went up and C down meanwhile, and
+    // what arrives up to the next report is incomplete.
+    a->push(EV_SYN, SYN_DROPPED, 0);
+    a->push(EV_KEY, KEY_A, 0);        // incomplete: A is still down, see below
+    a->held.set(KEY_A);
+    a->held.reset(KEY_B);
+    a->held.set(KEY_C);
+    a->push(EV_SYN, SYN_REPORT, 0);
+    const int before = a->queries;
+    src.pump();
+    EXPECT_EQ(a->queries, before + 1);
+    EXPECT_EQ(src.asyncKeyState(65), kDown);
+    EXPECT_EQ(src.asyncKeyState(66), 0);
+    EXPECT_EQ(src.asyncKeyState(67), kDown | 1);
+
+    // A device that cannot tell keeps nothing held.
+    a->canQuery = false;
+    a->push(EV_SYN, SYN_DROPPED, 0);
+    a->push(EV_SYN, SYN_REPORT, 0);
+    src.pump();
+    EXPECT_EQ(src.asyncKeyState(65), 0);
+    EXPECT_EQ(src.asyncKeyState(67), 0);
+}
+
+TEST(EvdevFdDevice, RecordsThroughAPipeAndItsEndAsTheDeviceGoingAway) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    EvdevKeySource src("", {});
+    src.addDevice("pipe", std::make_unique<FdInputDevice>(fds[0], true));
+    EXPECT_TRUE(src.hasKeyboard());
+    src.pump();   // nothing yet: the device stays
+    EXPECT_EQ(src.deviceCount(), 1u);
+
+    auto write = [&](const void* p, std::size_t n) { ASSERT_EQ(::write(fds[1], p, n), static_cast<ssize_t>(n)); };
+    input_event ev[4]{};
+    ev[0].type = EV_KEY; ev[0].code = KEY_Q; ev[0].value = 1;
+    ev[1].type = EV_SYN; ev[1].code = SYN_REPORT;
+    ev[2].type = EV_KEY; ev[2].code = KEY_W; ev[2].value = 1;
+    ev[3].type = EV_SYN; ev[3].code = SYN_REPORT;
+    // The second press arrives in two pieces.
+    const auto* bytes = reinterpret_cast<const char*>(ev);
+    write(bytes, sizeof(input_event) * 2 + 5);
+    src.pump();
+    EXPECT_NE(src.asyncKeyState(81), 0);
+    EXPECT_EQ(src.asyncKeyState(87), 0);
+    write(bytes + sizeof(input_event) * 2 + 5, sizeof(input_event) * 2 - 5);
+    src.pump();
+    EXPECT_NE(src.asyncKeyState(87), 0);
+
+    ::close(fds[1]);
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 0u);
+    EXPECT_EQ(src.asyncKeyState(81), 0);
+    EXPECT_EQ(src.asyncKeyState(87), 0);
+}
+
+TEST(EvdevFdDevice, OpenRefusesWhatIsNotAnInputDevice) {
+    int error = -1;
+    EXPECT_EQ(FdInputDevice::open("/nonexistent/event0", &error), nullptr);
+    EXPECT_EQ(error, ENOENT);
+    const auto file = std::filesystem::temp_directory_path() / ("pressory-evdev-" + std::to_string(getpid()));
+    std::ofstream(file) << "not a device";
+    EXPECT_EQ(FdInputDevice::open(file.string(), &error), nullptr);
+    EXPECT_EQ(error, 0);
+    std::filesystem::remove(file);
+}
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "pressory-input-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void touch(const std::string& path) { std::ofstream(path) << ""; }
+
+}  // namespace
+
+TEST(EvdevHotplug, DevicesThatAppearAreReadAndDevicesRemovedAreDropped) {
+    TempDir dir;
+    std::map<std::string, std::shared_ptr<FakeState>> devices;
+    std::map<std::string, bool> readable;
+    int opens = 0;
+    auto opener = [&](const std::string& path) -> std::unique_ptr<InputDevice> {
+        ++opens;
+        if (!readable[path]) return nullptr;
+        auto s = std::make_shared<FakeState>();
+        devices[path] = s;
+        return std::make_unique<FakeDevice>(s);
+    };
+    readable[dir / "event0"] = true;
+    touch(dir / "event0");
+    touch(dir / "mouse0");   // not an event node: never opened
+    EvdevKeySource src(dir.path(), opener);
+    ASSERT_TRUE(src.watching());
+    EXPECT_EQ(src.deviceCount(), 1u);
+    EXPECT_EQ(opens, 1);
+
+    // A keyboard plugged in later, its node readable at once.
+    readable[dir / "event3"] = true;
+    touch(dir / "event3");
+    src.pump();
+    ASSERT_EQ(src.deviceCount(), 2u);
+    devices[dir / "event3"]->key(KEY_Z, 1);
+    src.pump();
+    EXPECT_NE(src.asyncKeyState(90), 0);
+
+    // A node that becomes readable only when its permissions change.
+    touch(dir / "event4");
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 2u);
+    readable[dir / "event4"] = true;
+    chmod((dir / "event4").c_str(), 0640);
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 3u);
+    chmod((dir / "event4").c_str(), 0600);   // already open: not opened twice
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 3u);
+
+    // Unplugged while Z is held: Z goes up.
+    std::filesystem::remove(dir / "event3");
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 2u);
+    EXPECT_EQ(src.asyncKeyState(90), 0);
+}
+
+TEST(KeySourceChoice, NoReadableKeyboardMeansNoSourceAndAReasonForTheUser) {
+    TempDir dir;
+    const auto choice = chooseLinuxKeySource("wayland", dir.path());
+    EXPECT_EQ(choice.source, nullptr);
+    EXPECT_EQ(choice.problem, kNoKeyStateText);
+    EXPECT_NE(choice.problem.find("input グループ"), std::string::npos);
+    EXPECT_NE(choice.problem.find("ログインし直して"), std::string::npos);
+}

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
+
+#include "counting/poller.h"
+#include "platform/key_source.h"
+#include "platform/x11/x11_key_source.h"
+#include "xtest_injector.h"
+
+using pressory::Poller;
+using pressory::platform::KeySourceKind;
+using pressory::platform::x11::X11KeySource;
+using pressory::testing::XTestInjector;
+
+namespace {
+
+// X keycodes of the server's evdev numbering.
+constexpr int kA = 38;
+constexpr int kB = 56;
+constexpr int kLeftShift = 50;
+constexpr int kRightShift = 62;
+constexpr int kYen = 132;
+constexpr int kRo = 97;
+constexpr std::int16_t kDown = static_cast<std::int16_t>(0x8000);
+
+class X11Source : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(inject.valid()) << "no X display with XTEST";
+        openSource();
+        poller.fillPolledFlags();
+    }
+    void TearDown() override {
+        // Nothing stays down on the shared server.
+        for (int kc : {kA, kB, kLeftShift, kRightShift, kYen, kRo}) inject.key(kc, false);
+        for (int b = 1; b <= 3; ++b) inject.button(b, false);
+        inject.sync();
+    }
+    void openSource() {
+        src = X11KeySource::open();
+        ASSERT_NE(src, nullptr);
+    }
+    // Waits until the source has the events of `n` more presses and releases.
+    void arrive(int n) {
+        const auto want = seen + static_cast<std::uint64_t>(n);
+        inject.sync();
+        for (int i = 0; i < 500 && src->eventsSeen() < want; ++i) {
+            src->roundTrip();
+            src->pump();
+            if (src->eventsSeen() < want) usleep(1000);
+        }
+        ASSERT_EQ(src->eventsSeen(), want) << "events lost or doubled";
+        seen = want;
+    }
+    void tick() { poller.tick(*src, nullptr); }
+
+    XTestInjector inject;
+    std::unique_ptr<X11KeySource> src;
+    Poller poller;
+    std::uint64_t seen = 0;
+};
+
+}  // namespace
+
+TEST_F(X11Source, APressOfNoTimeBetweenTwoReadingsCountsOnce) {
+    tick();
+    inject.tapKey(kA);
+    arrive(2);
+    tick();
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_NE(poller.currentState(65), 0);
+    tick();
+    EXPECT_EQ(poller.currentState(65), 0);
+    EXPECT_EQ(poller.count(65), 1);
+
+    // Many in a row, a tick between each: every one counted, none twice.
+    for (int i = 0; i < 100; ++i) {
+        inject.tapKey(i % 2 ? kA : kB);
+        arrive(2);
+        tick();
+    }
+    EXPECT_EQ(poller.count(65), 51);
+    EXPECT_EQ(poller.count(66), 50);
+    EXPECT_EQ(poller.total(), 101);
+}
+
+TEST_F(X11Source, AHeldKeyReadsDownUntilReleased) {
+    inject.key(kA, true);
+    arrive(1);
+    EXPECT_EQ(src->asyncKeyState(65), kDown | 1);
+    for (int i = 0; i < 5; ++i) {
+        src->roundTrip();
+        src->pump();
+        EXPECT_EQ(src->asyncKeyState(65), kDown);
+    }
+    inject.key(kA, false);
+    arrive(1);
+    EXPECT_EQ(src->asyncKeyState(65), 0);
+}
+
+TEST_F(X11Source, RightShiftIsTheGenericShiftAndTheRightOne) {
+    inject.key(kRightShift, true);
+    arrive(1);
+    EXPECT_NE(src->asyncKeyState(16), 0);
+    EXPECT_NE(src->asyncKeyState(161), 0);
+    EXPECT_EQ(src->asyncKeyState(160), 0);
+    inject.key(kLeftShift, true);
+    inject.key(kRightShift, false);
+    arrive(2);
+    EXPECT_EQ(src->asyncKeyState(16), kDown);
+    EXPECT_EQ(src->asyncKeyState(161), 0);
+    inject.key(kLeftShift, false);
+    arrive(1);
+    EXPECT_EQ(src->asyncKeyState(16), 0);
+}
+
+TEST_F(X11Source, YenAndRoAreTwoKeysWhateverTheLayoutSays) {
+    inject.tapKey(kYen);
+    inject.tapKey(kRo);
+    arrive(4);
+    EXPECT_EQ(src->asyncKeyState(220), 1);
+    EXPECT_EQ(src->asyncKeyState(226), 1);
+}
+
+TEST_F(X11Source, MouseButtonsCountAndTheWheelDoesNot) {
+    for (int vk = 0; vk <= 255; ++vk) src->asyncKeyState(vk);   // clear every latch
+    for (int wheel = 4; wheel <= 7; ++wheel) inject.tapButton(wheel);
+    arrive(8);
+    for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(src->asyncKeyState(vk), 0) << vk;
+
+    inject.tapButton(1);
+    arrive(2);
+    EXPECT_EQ(src->asyncKeyState(1), 1);
+    inject.tapButton(2);
+    arrive(2);
+    EXPECT_EQ(src->asyncKeyState(4), 1);
+    inject.button(3, true);
+    arrive(1);
+    EXPECT_EQ(src->asyncKeyState(2), kDown | 1);
+    EXPECT_EQ(src->asyncKeyState(1), 0);
+    EXPECT_EQ(src->asyncKeyState(4), 0);
+    inject.button(3, false);
+    arrive(1);
+    EXPECT_EQ(src->asyncKeyState(2), 0);
+}
+
+TEST_F(X11Source, AKeyAndAButtonHeldAtTheStartAreSeenAndReleased) {
+    inject.key(kB, true);
+    inject.button(1, true);
+    inject.sync();
+    openSource();
+    seen = 0;
+    tick();
+    EXPECT_EQ(poller.count(66), 1);
+    EXPECT_EQ(poller.count(1), 1);
+    tick();
+    EXPECT_EQ(poller.currentState(66), kDown);
+    inject.key(kB, false);
+    inject.button(1, false);
+    arrive(2);
+    tick();
+    EXPECT_EQ(poller.currentState(66), 0) << "the release of a key held at the start is not lost";
+    EXPECT_EQ(poller.currentState(1), 0);
+    inject.tapKey(kB);
+    arrive(2);
+    tick();
+    EXPECT_EQ(poller.count(66), 2);
+}
+
+TEST_F(X11Source, TheChoiceOnXcbIsThisSource) {
+    auto choice = pressory::platform::chooseKeySource("xcb");
+    ASSERT_NE(choice.source, nullptr);
+    EXPECT_EQ(choice.source->kind(), KeySourceKind::X11);
+    EXPECT_TRUE(choice.problem.empty());
+}
+
+TEST(X11SourceOpen, NoServerMeansNoSource) {
+    EXPECT_EQ(X11KeySource::open(":999"), nullptr);
+}
