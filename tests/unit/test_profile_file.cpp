@@ -178,7 +178,7 @@ TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
     std::mt19937 rng(7);
     std::string bytes = "[SOUND]\r\nKey1=" + std::string(10'000'000, 'x') + "\r\n";   // a 10 MB line
     bytes += std::string(10'000'000, '=') + "\n";                                    // a 10 MB key name
-    bytes += std::string("\0\0[\0]\r\n=\0\n", 12);
+    bytes += std::string("\0\0[\0]\r\n=\0\n", 10);
     const char alphabet[] = "[]=;\r\n \"'\0aAkK";
     for (int i = 0; i < 2'000'000; ++i) bytes += alphabet[rng() % (sizeof alphabet)];   // NUL included
     for (int i = 0; i < 200'000; ++i) bytes += "[s" + std::to_string(i % 1000) + "]\nk" + std::to_string(i) + "=1\n";
