@@ -237,13 +237,14 @@ std::int32_t frmMain::backColour() const { return client_->backColour(); }
 void frmMain::Form_Load() {
     // 1. Compact mode. The geometry as created is the full window's saved geometry.
     const QRect asCreated = frameGeometry();
+    const QMargins unframed = frameMargins();
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect sg = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     setMenusVisible(false);
     enterMode(true, QRect(sg.left() + kCompactLeft, sg.top() + sg.height() - kCompactAboveBottom, kCompactWidth,
                           kCompactHeight));
     storeGeometry(asCreated);
-    loadGeometryUnframed_ = true;
+    unframedLoadMargins_ = unframed;
     fitFrame();
 
     // 2. The notification icon reports its mouse events here.
@@ -372,7 +373,7 @@ void frmMain::setMenusVisible(bool visible) {
 void frmMain::cmdResize_Click() {
     const QRect current = frameGeometry();
     const QRect saved = storedGeometry();
-    loadGeometryUnframed_ = false;
+    unframedLoadMargins_.reset();
     enterMode(!compactMode(), saved);
     storeGeometry(current);
 }
@@ -405,14 +406,14 @@ void frmMain::placeOuter(const QRect& outer) {
 void frmMain::fitFrame() {
     if (!placedOuter_.isValid() || !isVisible()) return;
     const QMargins m = frameMargins();
-    if (m == placedMargins_) return;
-    if (loadGeometryUnframed_) {
-        const int dw = (m.left() + m.right()) - (placedMargins_.left() + placedMargins_.right());
-        const int dh = (m.top() + m.bottom()) - (placedMargins_.top() + placedMargins_.bottom());
+    if (unframedLoadMargins_ && m != *unframedLoadMargins_) {
+        const QMargins& u = *unframedLoadMargins_;
         const QRect saved = storedGeometry();
-        txtFormSizeX_->setText(number(toInt16(saved.width() + dw)));
-        txtFormSizeY_->setText(number(toInt16(saved.height() + dh)));
+        txtFormSizeX_->setText(number(toInt16(saved.width() + m.left() + m.right() - u.left() - u.right())));
+        txtFormSizeY_->setText(number(toInt16(saved.height() + m.top() + m.bottom() - u.top() - u.bottom())));
+        unframedLoadMargins_.reset();
     }
+    if (m == placedMargins_) return;
     placedMargins_ = m;
     setFixedSize(std::max(1, placedOuter_.width() - m.left() - m.right()),
                  std::max(1, placedOuter_.height() - m.top() - m.bottom()));

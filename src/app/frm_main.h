@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/message_boxes.h"
@@ -176,7 +177,7 @@ private:
     QMargins placedMargins_;
     // The full window's size saved at load is its size as created, before
     // the window system added a frame; the frame is added once it is known.
-    bool loadGeometryUnframed_ = false;
+    std::optional<QMargins> unframedLoadMargins_;
 
     CloseState closeState_ = CloseState::NotRun;
     bool quiet_ = false;   // no message boxes: nobody is there to answer them

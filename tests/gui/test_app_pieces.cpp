@@ -1,0 +1,121 @@
+// The program's pieces around the main window: colour values, the twip
+// scale, the single-copy lock and the termination requests.
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <cstdlib>
+
+#include "app/colour_value.h"
+#include "app/single_instance.h"
+#include "app/stop_signal_watcher.h"
+#include "app/twips.h"
+
+using namespace pressory;
+using namespace pressory::app;
+
+namespace {
+// Run as a child: take the lock and end without releasing it, as a crash would.
+constexpr char kHoldLockVariable[] = "PRESSORY_TEST_HOLD_LOCK_THEN_DIE";
+}  // namespace
+
+class TestAppPieces : public QObject {
+    Q_OBJECT
+private slots:
+    void plainColours();
+    void systemColoursFollowThePalette();
+    void twipScale();
+    void secondCopyIsRefused();
+    void lockOfACopyThatDiedIsTakenOver();
+    void terminationRequestsReachTheEventLoop();
+};
+
+void TestAppPieces::plainColours() {
+    const QPalette pal;
+    QCOMPARE(colourOf(0x00FFC0C0, pal), QColor(192, 192, 255));
+    QCOMPARE(colourOf(255, pal), QColor(255, 0, 0));
+    QCOMPARE(colourOf(0x00112233, pal), QColor(0x33, 0x22, 0x11));
+    QCOMPARE(colourOf(0, pal), QColor(0, 0, 0));
+}
+
+void TestAppPieces::systemColoursFollowThePalette() {
+    QPalette pal;
+    pal.setColor(QPalette::Base, QColor(1, 2, 3));
+    pal.setColor(QPalette::Text, QColor(4, 5, 6));
+    pal.setColor(QPalette::Button, QColor(7, 8, 9));
+    pal.setColor(QPalette::Highlight, QColor(10, 11, 12));
+    QCOMPARE(colourOf(static_cast<std::int32_t>(0x80000005u), pal), QColor(1, 2, 3));
+    QCOMPARE(colourOf(static_cast<std::int32_t>(0x80000008u), pal), QColor(4, 5, 6));
+    QCOMPARE(colourOf(static_cast<std::int32_t>(0x8000000Fu), pal), QColor(7, 8, 9));
+    QCOMPARE(colourOf(static_cast<std::int32_t>(0x8000000Du), pal), QColor(10, 11, 12));
+    // A reference is never read as red, green and blue bytes.
+    QVERIFY(colourOf(static_cast<std::int32_t>(0x80000005u), pal) != QColor(5, 0, 0));
+}
+
+void TestAppPieces::twipScale() {
+    const TwipScale at96(96, 96);
+    QCOMPARE(at96.rect({9360, 4320, 550, 300}), QRect(624, 288, 37, 20));
+    QCOMPARE(at96.line({120, 1650, 11280, 1650}), QLine(8, 110, 752, 110));
+    const TwipScale at144(144, 120);
+    QCOMPARE(at144.x(550), 55);
+    QCOMPARE(at144.y(300), 25);
+}
+
+void TestAppPieces::secondCopyIsRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copy.lock"));
+    {
+        SingleInstance first(path);
+        QVERIFY(first.acquire());
+        SingleInstance second(path);
+        QVERIFY(!second.acquire());
+    }
+    SingleInstance afterEnd(path);
+    QVERIFY(afterEnd.acquire());
+
+    QCOMPARE(SingleInstance::lockPathFor(QStringLiteral("/opt/a/")), SingleInstance::lockPathFor(QStringLiteral("/opt/a/")));
+    QVERIFY(SingleInstance::lockPathFor(QStringLiteral("/opt/a/")) != SingleInstance::lockPathFor(QStringLiteral("/opt/b/")));
+}
+
+void TestAppPieces::lockOfACopyThatDiedIsTakenOver() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("died.lock"));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kHoldLockVariable), path);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(QFile::exists(path));   // left behind
+    SingleInstance next(path);
+    QVERIFY(next.acquire());
+}
+
+void TestAppPieces::terminationRequestsReachTheEventLoop() {
+    StopSignalWatcher watcher;
+    QVERIFY(watcher.active());
+    QSignalSpy spy(&watcher, &StopSignalWatcher::stopRequested);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) {
+        std::raise(s);   // handled: the test goes on
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy.takeFirst().at(0).toInt(), s);
+    }
+}
+
+int main(int argc, char* argv[]) {
+    const QByteArray hold = qgetenv(kHoldLockVariable);
+    if (!hold.isEmpty()) {
+        SingleInstance instance(QString::fromLocal8Bit(hold));
+        if (!instance.acquire()) return 2;
+        std::_Exit(0);   // no destructor runs: the lock file stays
+    }
+    QApplication app(argc, argv);
+    TestAppPieces test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_app_pieces.moc"

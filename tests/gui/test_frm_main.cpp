@@ -1,0 +1,748 @@
+// The main window driven through its menus, its button, its timer and its
+// close paths, with a scripted key source and a temporary program folder.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/client_area.h"
+#include "app/count_cell.h"
+#include "app/frm_main.h"
+#include "app/message_boxes.h"
+#include "app/notify_area.h"
+#include "counting/key_layout.h"
+#include "history/history_record.h"
+#include "platform/scripted_key_state.h"
+#include "platform/text_codec.h"
+#include "settings/profile_file.h"
+#include "settings/settings.h"
+
+using namespace pressory;
+using namespace pressory::app;
+
+namespace {
+
+struct Box {
+    BoxIcon icon;
+    QString text;
+};
+
+class RecordingBoxes final : public MessageBoxes {
+public:
+    QList<Box> shown;
+    int dismissals = 0;
+    std::function<void()> onShow;
+    void show(BoxIcon icon, const QString& text) override {
+        shown.append({icon, text});
+        if (onShow) onShow();
+    }
+    void dismissAll() override { ++dismissals; }
+};
+
+class FakeNotifyArea final : public NotifyArea {
+public:
+    bool isAvailable = true;
+    bool iconShown = false;
+    int adds = 0;
+    int removes = 0;
+    Activated handler;
+    bool available() const override { return isAvailable; }
+    void add() override { ++adds; iconShown = true; }
+    void remove() override { ++removes; iconShown = false; }
+    bool present() const override { return iconShown; }
+    void setActivatedHandler(Activated h) override { handler = std::move(h); }
+};
+
+class RecordingSound final : public SoundPlayer {
+public:
+    QStringList played;
+    int stops = 0;
+    std::function<void()> onStop;
+    void play(const std::string& path) override { played.append(QString::fromStdString(path)); }
+    void stopAll() override {
+        ++stops;
+        if (onStop) onStop();
+    }
+};
+
+// A main window in a temporary program folder.
+struct Rig {
+    QTemporaryDir dir;
+    settings::SettingsRecord record;
+    platform::ScriptedKeyState keys;
+    RecordingBoxes boxes;
+    FakeNotifyArea tray;
+    RecordingSound sound;
+    int quits = 0;
+    std::unique_ptr<frmMain> w;
+
+    // The window as start-up leaves it: created, loaded, settings applied, shown.
+    void start() {
+        create();
+        w->Form_Load();
+        w->applySettings();
+        w->show();
+    }
+    void create() {
+        FrmMainContext c;
+        c.programFolder = dir.path().toStdString();
+        c.settingsPath = settingsPath();
+        c.keys = &keys;
+        c.boxes = &boxes;
+        c.notifyArea = &tray;
+        c.settings = &record;
+        c.soundPlayer = &sound;
+        c.now = [] { return QDateTime(QDate(2024, 3, 5), QTime(9, 8, 7)); };
+        c.quit = [this] { ++quits; };
+        w = std::make_unique<frmMain>(std::move(c));
+    }
+    std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
+    QString historyPath() const { return QString::fromStdString(history::historyPath(dir.path().toStdString())); }
+    QByteArray historyBytes() const {
+        QFile f(historyPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The history file's lines, decoded.
+    QStringList historyLines() const {
+        const auto utf8 = platform::cp932ToUtf8(historyBytes().toStdString());
+        QStringList lines = QString::fromStdString(utf8.value_or("")).split(QStringLiteral("\r\n"));
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        return lines;
+    }
+    void press(int vk) {
+        keys.down(vk);
+        w->Timer1_Timer();
+        keys.up(vk);
+        w->Timer1_Timer();
+    }
+    QString count(int vk) const { return w->txtKey(vk)->text(); }
+    QAction* item(const char* name) const { return w->menuItem(QString::fromLatin1(name)); }
+    QList<int> checkedRows() const {
+        QList<int> rows;
+        for (int i = 1; i <= 6; ++i)
+            if (w->menuItem(QStringLiteral("mnuFileMaxRowCount(%1)").arg(i))->isChecked()) rows.append(i);
+        return rows;
+    }
+};
+
+// The column of a key's count in a history line.
+int columnOf(int vk) {
+    const auto codes = layout::countedCodes();
+    return 11 + static_cast<int>(std::find(codes.begin(), codes.end(), vk) - codes.begin());
+}
+
+QRect startCompactRect() {
+    const QRect sg = QGuiApplication::primaryScreen()->geometry();
+    return {sg.left() + 10, sg.top() + sg.height() - 120, 140, 70};
+}
+
+QRect storedRect(const frmMain& w) {
+    return {w.txtFormPosiX()->text().toInt(), w.txtFormPosiY()->text().toInt(), w.txtFormSizeX()->text().toInt(),
+            w.txtFormSizeY()->text().toInt()};
+}
+
+bool topmost(const frmMain& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+
+}  // namespace
+
+class TestFrmMain : public QObject {
+    Q_OBJECT
+private slots:
+    void designValues();
+    void menuTree();
+    void checkMarksAfterStartUp_data();
+    void checkMarksAfterStartUp();
+    void oddSettingsFileAtStartUp();
+    void backgroundPicture();
+    void rowLimitChoice();
+    void keysReachCellsAndTotal();
+    void keySoundsFollowTheCheckMark();
+    void saveAndReset();
+    void resetWithoutSaving();
+    void modeSwitchExchangesGeometry();
+    void movedWindowComesBackAfterTwoSwitches();
+    void shortcutsDoNotActInCompactMode();
+    void closeSequenceOrderAndSettingsBytes();
+    void settingsWrittenFromTheWindowsState();
+    void failedHistoryWriteIsReported();
+    void closeSequenceRunsOnce();
+    void stopWithoutAPersonShowsNoBox();
+    void stopDuringAnOpenBoxEndsIt();
+    void notificationArea();
+    void noNotificationAreaLeavesTheWindowMinimised();
+};
+
+void TestFrmMain::designValues() {
+    Rig r;
+    r.create();
+    frmMain& w = *r.w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Pressory"));
+    const QList<QSize> sizes = w.windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
+    QCOMPARE(w.backColour(), 0x00FFC0C0);
+    QCOMPARE(w.txtFormPosiX()->text(), QStringLiteral("Text1"));
+    QVERIFY(!w.timer1()->isActive());
+
+    int cells = 0, shown = 0, captions = 0;
+    for (int vk = 0; vk <= 255; ++vk) {
+        if (CountCell* c = w.txtKey(vk)) {
+            ++cells;
+            QCOMPARE(c->text(), QStringLiteral("0"));
+            const bool counted = layout::isCounted(vk);
+            QCOMPARE(c->alignment(), counted ? Qt::AlignRight : Qt::AlignLeft);
+            if (!c->isHidden()) ++shown;
+            QCOMPARE(c->isHidden(), !counted);
+        }
+        if (QLabel* l = w.label1(vk)) {
+            ++captions;
+            QCOMPARE(l->isHidden(), !layout::isCounted(vk));
+        }
+    }
+    QCOMPARE(cells, 91);
+    QCOMPARE(shown, 84);
+    QCOMPARE(captions, 90);
+    QCOMPARE(w.label1(34)->text(), QStringLiteral("PgDw"));
+    QCOMPARE(w.label1(226)->text(), QStringLiteral("\\"));
+    QCOMPARE(w.lblSummary()->text(), QStringLiteral("合計"));
+    QCOMPARE(w.txtSummary()->alignment(), Qt::AlignRight);
+
+    const QScreen* s = QGuiApplication::primaryScreen();
+    if (qFuzzyCompare(s->logicalDotsPerInchX(), 96.0) && qFuzzyCompare(s->logicalDotsPerInchY(), 96.0)) {
+        QCOMPARE(w.txtKey(65)->geometry(), QRect(80, 208, 37, 20));     // 1200, 3120 twips
+        QCOMPARE(w.label1(2)->geometry(), QRect(704, 272, 33, 17));     // 10560, 4080; 495 x 255
+        QCOMPARE(w.cmdResize()->geometry(), QRect(96, 16, 23, 20));
+        QCOMPARE(w.txtSummary()->geometry(), QRect(32, 16, 57, 20));
+    }
+
+    w.Form_Load();
+    QCOMPARE(w.timer1()->interval(), 10);
+    QVERIFY(w.timer1()->isActive());
+}
+
+void TestFrmMain::menuTree() {
+    Rig r;
+    r.create();
+    struct Item {
+        const char* name;
+        QString caption;
+        QKeySequence shortcut;
+    };
+    auto check = [&](QMenu* menu, const QList<Item>& expected) {
+        const QList<QAction*> actions = menu->actions();
+        QCOMPARE(actions.size(), expected.size());
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            const Item& e = expected[i];
+            QCOMPARE(actions[i]->objectName(), QString::fromLatin1(e.name));
+            if (e.caption == QStringLiteral("-")) {
+                QVERIFY(actions[i]->isSeparator());
+            } else {
+                QVERIFY(!actions[i]->isSeparator());
+                QCOMPARE(actions[i]->text(), e.caption);
+            }
+            QCOMPARE(actions[i]->shortcut(), e.shortcut);
+            QVERIFY(actions[i]->isEnabled());
+            QVERIFY(actions[i]->isVisible());
+        }
+    };
+    const QList<QAction*> bar = r.w->menuBar()->actions();
+    QCOMPARE(bar.size(), 4);
+    const QStringList barCaptions{QStringLiteral("ファイル(&F)"), QStringLiteral("表示(&V)"),
+                                  QStringLiteral("サウンド(&S)"), QStringLiteral("ヘルプ(&H)")};
+    for (int i = 0; i < 4; ++i) QCOMPARE(bar[i]->text(), barCaptions[i]);
+
+    const auto menus = r.w->topMenus();
+    const QKeySequence none;
+    check(menus[0], {{"mnuFileHistory", QStringLiteral("履歴を表示(&H)"), QKeySequence(Qt::CTRL | Qt::Key_H)},
+                     {"mnuFileMaxRow", QStringLiteral("履歴表示の最大件数設定(&C)"), none},
+                     {"mnuFileNoSaveReset", QStringLiteral("保存しないでリセット(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N)},
+                     {"mnuFileSaveReset", QStringLiteral("保存してリセット(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S)},
+                     {"mnulineF", QStringLiteral("-"), none},
+                     {"mnuFileQuit", QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q)}});
+    check(r.item("mnuFileMaxRow")->menu(), {{"mnuFileMaxRowCount(1)", QStringLiteral("  10(&1)"), none},
+                                             {"mnuFileMaxRowCount(2)", QStringLiteral("  50(&2)"), none},
+                                             {"mnuFileMaxRowCount(3)", QStringLiteral(" 100(&3)"), none},
+                                             {"mnuFileMaxRowCount(4)", QStringLiteral(" 200(&4)"), none},
+                                             {"mnuFileMaxRowCount(5)", QStringLiteral(" 500(&5)"), none},
+                                             {"mnuFileMaxRowCount(6)", QStringLiteral("1000(&6)"), none}});
+    check(menus[1], {{"mnuVisionTop", QStringLiteral("常に前面に表示(&F)"), none},
+                     {"mnulineV", QStringLiteral("-"), none},
+                     {"mnuVisionKeyColor", QStringLiteral("キー点滅色の設定(&B)"), none},
+                     {"mnuVisionFrmColor", QStringLiteral("背景色の設定(&C)"), none},
+                     {"mnuVisionPictureEnable", QStringLiteral("背景の画像を有効(&E)"), none},
+                     {"mnuVisionPicture", QStringLiteral("背景に画像ファイルを設定(&D)"), none}});
+    check(menus[2], {{"mnuSoundEnable", QStringLiteral("音声を有効(&E)"), none},
+                     {"mnuSoundFile", QStringLiteral("音声ファイル設定(&F)"), none}});
+    check(menus[3], {{"mnuHelpHelp", QStringLiteral("READMEを表示(&H)"), none},
+                     {"mnulineH", QStringLiteral("-"), none},
+                     {"mnuHelpVersion", QStringLiteral("バージョン情報(&A)"), none}});
+
+    // Check marks as the window is created: no row limit, sound on, picture off.
+    QCOMPARE(r.checkedRows(), QList<int>{});
+    QVERIFY(r.item("mnuSoundEnable")->isChecked());
+    QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
+    QVERIFY(!r.item("mnuVisionTop")->isCheckable());
+}
+
+void TestFrmMain::checkMarksAfterStartUp_data() {
+    QTest::addColumn<int>("maxRow");
+    QTest::addColumn<int>("soundEnable");
+    QTest::addColumn<int>("expectedRow");
+    QTest::addColumn<bool>("soundChecked");
+    QTest::newRow("defaults") << 1 << 0 << 1 << false;
+    QTest::newRow("sound 1") << 2 << 1 << 2 << true;
+    QTest::newRow("sound -1") << 6 << -1 << 6 << true;
+    QTest::newRow("row 9 names no item") << 9 << 0 << 1 << false;
+    QTest::newRow("row 0 names no item") << 0 << 0 << 1 << false;
+}
+
+void TestFrmMain::checkMarksAfterStartUp() {
+    QFETCH(int, maxRow);
+    QFETCH(int, soundEnable);
+    QFETCH(int, expectedRow);
+    QFETCH(bool, soundChecked);
+    Rig r;
+    r.record.fileHistoryMaxRow = static_cast<std::int16_t>(maxRow);
+    r.record.soundEnable = static_cast<std::int16_t>(soundEnable);
+    r.start();
+    QCOMPARE(r.checkedRows(), QList<int>{expectedRow});
+    QCOMPARE(r.record.fileHistoryMaxRow, expectedRow);   // what the close writes back
+    QCOMPARE(r.item("mnuSoundEnable")->isChecked(), soundChecked);
+    QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
+    QVERIFY(r.w->menuBar()->isHidden());
+}
+
+void TestFrmMain::oddSettingsFileAtStartUp() {
+    Rig r;
+    QVERIFY(profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", "9"));
+    QVERIFY(profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", "1"));
+    QVERIFY(profile::writeText(r.settingsPath(), "COLOR", "ColorTextBoxBlink", "65280"));
+    QVERIFY(profile::writeText(r.settingsPath(), "COLOR", "ColorBackGround", "-2147483643"));
+    r.record = settings::loadSettings(r.settingsPath());
+    r.start();
+    QCOMPARE(r.checkedRows(), QList<int>{1});
+    QVERIFY(r.item("mnuSoundEnable")->isChecked());
+    QCOMPARE(r.w->blinkColour(), 65280);
+    QCOMPARE(r.w->backColour(), static_cast<std::int32_t>(0x80000005u));
+    r.keys.down(65);
+    r.w->Timer1_Timer();
+    QCOMPARE(r.w->txtKey(65)->colourValue(), 65280);
+}
+
+void TestFrmMain::backgroundPicture() {
+    Rig r;
+    const QString png = r.dir.filePath(QStringLiteral("back.png"));
+    QImage image(5, 4, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QVERIFY(image.save(png));
+    const QString broken = r.dir.filePath(QStringLiteral("broken.png"));
+    {
+        QFile f(broken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a picture");
+    }
+
+    r.record.pictureEnable = 1;
+    r.record.pictureBackGround = png.toStdString();
+    r.start();
+    QVERIFY(r.item("mnuVisionPictureEnable")->isChecked());
+    QCOMPARE(r.w->clientArea()->picture().size(), QSize(5, 4));
+    r.item("mnuVisionPictureEnable")->trigger();   // off: the picture goes
+    QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
+    QVERIFY(r.w->clientArea()->picture().isNull());
+    r.item("mnuVisionPictureEnable")->trigger();   // on: loaded again from the path
+    QCOMPARE(r.w->clientArea()->picture().size(), QSize(5, 4));
+
+    Rig off;
+    off.record.pictureEnable = 0;
+    off.record.pictureBackGround = png.toStdString();
+    off.start();
+    QVERIFY(!off.item("mnuVisionPictureEnable")->isChecked());
+    QVERIFY(off.w->clientArea()->picture().isNull());
+
+    for (const QString& path : {broken, r.dir.filePath(QStringLiteral("missing.png"))}) {
+        Rig bad;
+        bad.record.pictureEnable = -1;
+        bad.record.pictureBackGround = path.toStdString();
+        bad.start();
+        QVERIFY(bad.item("mnuVisionPictureEnable")->isChecked());
+        QVERIFY(bad.w->clientArea()->picture().isNull());
+        QVERIFY(bad.boxes.shown.isEmpty());
+    }
+}
+
+void TestFrmMain::rowLimitChoice() {
+    Rig r;
+    r.start();
+    r.item("mnuFileMaxRowCount(3)")->trigger();
+    QCOMPARE(r.checkedRows(), QList<int>{3});
+    QCOMPARE(r.record.fileHistoryMaxRow, 3);
+    r.item("mnuFileMaxRowCount(3)")->trigger();   // the checked one stays checked
+    QCOMPARE(r.checkedRows(), QList<int>{3});
+    r.item("mnuFileMaxRowCount(6)")->trigger();
+    QCOMPARE(r.checkedRows(), QList<int>{6});
+    QCOMPARE(r.record.fileHistoryMaxRow, 6);
+}
+
+void TestFrmMain::keysReachCellsAndTotal() {
+    Rig r;
+    r.start();
+    frmMain& w = *r.w;
+    r.keys.down(65);
+    w.Timer1_Timer();
+    QCOMPARE(r.count(65), QStringLiteral("1"));
+    QCOMPARE(w.txtSummary()->text(), QStringLiteral("1"));
+    QCOMPARE(w.txtKey(65)->colourValue(), 255);
+    const int aRepaints = w.txtKey(65)->repaintRequests();
+    for (int i = 0; i < 5; ++i) w.Timer1_Timer();   // held: counted once, nothing to repaint
+    QCOMPARE(r.count(65), QStringLiteral("1"));
+    QCOMPARE(w.txtKey(65)->repaintRequests(), aRepaints);
+    r.keys.up(65);
+    w.Timer1_Timer();
+    QCOMPARE(w.txtKey(65)->colourValue(), colour::kUp);
+
+    r.keys.tap(66);   // pressed and released between two ticks
+    w.Timer1_Timer();
+    w.Timer1_Timer();
+    r.press(66);
+    QCOMPARE(r.count(66), QStringLiteral("2"));
+    r.press(161);   // right Shift has a hidden cell that is never counted
+    QCOMPARE(r.count(161), QStringLiteral("0"));
+    QCOMPARE(w.txtSummary()->text(), QStringLiteral("3"));
+
+    // Only the cells whose keys moved were asked to repaint.
+    for (int vk = 0; vk <= 255; ++vk)
+        if (CountCell* c = w.txtKey(vk); c && vk != 65 && vk != 66) QCOMPARE(c->repaintRequests(), 0);
+}
+
+void TestFrmMain::keySoundsFollowTheCheckMark() {
+    Rig r;
+    r.record.soundEnable = -1;
+    r.record.soundPaths[65] = "/sounds/a.wav";
+    r.start();
+    r.press(65);
+    r.press(66);   // no path: the request is made with the empty path
+    QCOMPARE(r.sound.played, (QStringList{QStringLiteral("/sounds/a.wav"), QString()}));
+    r.item("mnuSoundEnable")->trigger();   // off
+    QVERIFY(!r.item("mnuSoundEnable")->isChecked());
+    r.press(65);
+    QCOMPARE(r.sound.played.size(), 2);
+    QCOMPARE(r.count(65), QStringLiteral("2"));
+}
+
+void TestFrmMain::saveAndReset() {
+    Rig r;
+    r.start();
+    r.press(65);
+    r.press(65);
+    r.press(1);
+    r.item("mnuFileSaveReset")->trigger();
+
+    QStringList lines = r.historyLines();
+    QCOMPARE(lines.size(), 2);
+    const QStringList header = lines[0].split(QLatin1Char(','));
+    const QStringList record = lines[1].split(QLatin1Char(','));
+    QCOMPARE(header.size(), 95);
+    QCOMPARE(header[10], QStringLiteral("合計"));
+    QCOMPARE(record.size(), 95);
+    QCOMPARE(record[0], QStringLiteral("2024/03/05 09:08:07"));
+    QCOMPARE(record[10], QStringLiteral("3"));
+    QCOMPARE(record[columnOf(65)], QStringLiteral("2"));
+    QCOMPARE(record[columnOf(1)], QStringLiteral("1"));
+    QVERIFY(r.historyBytes().endsWith("\r\n"));
+
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
+    QCOMPARE(r.boxes.shown[0].text, r.historyPath() + QStringLiteral(" に記録しました。"));
+    QCOMPARE(r.count(65), QStringLiteral("0"));
+    QCOMPARE(r.count(1), QStringLiteral("0"));
+    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));
+
+    r.item("mnuFileSaveReset")->trigger();   // after a reset: a record of zeros
+    lines = r.historyLines();
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[2].startsWith(QStringLiteral("2024/03/05 09:08:07,,,,,,,,,,0,")));
+}
+
+void TestFrmMain::resetWithoutSaving() {
+    Rig r;
+    r.start();
+    r.press(65);
+    r.item("mnuFileNoSaveReset")->trigger();
+    QVERIFY(!QFile::exists(r.historyPath()));
+    QCOMPARE(r.count(65), QStringLiteral("0"));
+    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
+    QCOMPARE(r.boxes.shown[0].text, QStringLiteral("リセットしました。"));
+
+    r.item("mnuFileSaveReset")->trigger();
+    const QByteArray before = r.historyBytes();
+    r.press(66);
+    r.item("mnuFileNoSaveReset")->trigger();
+    QCOMPARE(r.historyBytes(), before);
+
+    // A key held through the reset is not counted again until pressed anew.
+    r.keys.down(67);
+    r.w->Timer1_Timer();
+    r.item("mnuFileNoSaveReset")->trigger();
+    r.w->Timer1_Timer();
+    QCOMPARE(r.count(67), QStringLiteral("0"));
+}
+
+void TestFrmMain::modeSwitchExchangesGeometry() {
+    Rig r;
+    r.create();
+    frmMain& w = *r.w;
+    const QRect asCreated = w.frameGeometry();
+    w.Form_Load();
+    w.applySettings();
+    w.show();
+    const QRect compact = startCompactRect();
+
+    QVERIFY(w.compactMode());
+    QCOMPARE(w.cmdResize()->text(), QStringLiteral("大"));
+    QVERIFY(topmost(w));
+    QVERIFY(w.menuBar()->isHidden());
+    QCOMPARE(w.frameGeometry(), compact);
+    QCOMPARE(storedRect(w).topLeft(), asCreated.topLeft());
+    const QRect full = storedRect(w);   // the size as created plus the frame, once it is known
+    QVERIFY(full.width() >= asCreated.width() && full.height() >= asCreated.height());
+
+    w.cmdResize()->click();
+    QCOMPARE(w.cmdResize()->text(), QStringLiteral("小"));
+    QVERIFY(!topmost(w));
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.menuBar()->isHidden());
+    QCOMPARE(w.frameGeometry(), full);
+    QCOMPARE(storedRect(w), compact);
+
+    QCOMPARE(w.clientArea()->size(), QSize(asCreated.width(), asCreated.height() - w.menuBar()->height()));
+
+    r.item("mnuVisionTop")->trigger();
+    QCOMPARE(w.cmdResize()->text(), QStringLiteral("大"));
+    QVERIFY(topmost(w));
+    QVERIFY(w.menuBar()->isHidden());
+    QVERIFY(!r.item("mnuVisionTop")->isChecked());
+    QCOMPARE(w.frameGeometry(), compact);
+    QCOMPARE(storedRect(w), full);
+}
+
+void TestFrmMain::movedWindowComesBackAfterTwoSwitches() {
+    Rig r;
+    r.start();
+    frmMain& w = *r.w;
+    w.move(50, 60);
+    QCOMPARE(w.frameGeometry().topLeft(), QPoint(50, 60));
+    w.cmdResize()->click();
+    w.move(30, 40);
+    const QRect fullMoved = w.frameGeometry();
+    w.cmdResize()->click();
+    QCOMPARE(w.frameGeometry(), QRect(50, 60, 140, 70));
+    w.cmdResize()->click();
+    QCOMPARE(w.frameGeometry(), fullMoved);
+    w.cmdResize()->click();
+    QCOMPARE(w.frameGeometry(), QRect(50, 60, 140, 70));
+}
+
+void TestFrmMain::shortcutsDoNotActInCompactMode() {
+    Rig r;
+    r.start();
+    frmMain& w = *r.w;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    r.press(65);
+    QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(r.count(65), QStringLiteral("1"));
+    QVERIFY(r.boxes.shown.isEmpty());
+    QVERIFY(!QFile::exists(r.historyPath()));
+    QCOMPARE(r.quits, 0);
+    QVERIFY(w.isVisible());
+
+    // The same keys act in full mode.
+    w.cmdResize()->click();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(r.count(65), QStringLiteral("0"));
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(r.quits, 1);
+}
+
+void TestFrmMain::closeSequenceOrderAndSettingsBytes() {
+    Rig r;
+    r.start();
+    r.press(65);
+    const QString ini = QString::fromStdString(r.settingsPath());
+    QStringList steps;
+    r.boxes.onShow = [&] {
+        steps << QStringLiteral("box");
+        QCOMPARE(r.historyLines().size(), 2);   // recorded before the box
+        QVERIFY(!QFile::exists(ini));           // settings only after it is answered
+    };
+    r.sound.onStop = [&] {
+        steps << QStringLiteral("stop sound");
+        QVERIFY(!QFile::exists(ini));
+        QVERIFY(r.tray.removes == 0);
+    };
+    r.w->close();
+    QCOMPARE(steps, (QStringList{QStringLiteral("box"), QStringLiteral("stop sound")}));
+    QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
+    QCOMPARE(r.boxes.shown[0].text, r.historyPath() + QStringLiteral(" に記録しました。"));
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("[FILE]\r\nFileHistoryMaxRow=1\r\n"
+                                     "[SOUND]\r\nSoundEnable=0\r\n"
+                                     "[COLOR]\r\nColorTextBoxBlink=255\r\nColorBackGround=-2147483633\r\n"
+                                     "PictureBackGround=\r\nPictureEnable=0\r\n"));
+    QCOMPARE(r.tray.removes, 1);
+    QVERIFY(!r.w->timer1()->isActive());
+    QCOMPARE(r.quits, 1);
+    QVERIFY(r.w->closeSequenceDone());
+}
+
+void TestFrmMain::settingsWrittenFromTheWindowsState() {
+    Rig r;
+    r.record.colorTextBoxBlink = 0x00112233;
+    r.record.colorBackGround = 0x00FFC0C0;
+    r.record.pictureBackGround = "/pictures/back.png";
+    r.start();
+    r.item("mnuFileMaxRowCount(4)")->trigger();
+    r.item("mnuSoundEnable")->trigger();
+    r.item("mnuVisionPictureEnable")->trigger();
+    r.item("mnuFileQuit")->trigger();
+    const std::string ini = r.settingsPath();
+    QCOMPARE(profile::readText(ini, "FILE", "FileHistoryMaxRow"), std::string("4"));
+    QCOMPARE(profile::readText(ini, "SOUND", "SoundEnable"), std::string("-1"));
+    QCOMPARE(profile::readText(ini, "COLOR", "ColorTextBoxBlink"), std::string("1122867"));
+    QCOMPARE(profile::readText(ini, "COLOR", "ColorBackGround"), std::string("16761024"));
+    QCOMPARE(profile::readText(ini, "COLOR", "PictureBackGround"), std::string("/pictures/back.png"));
+    QCOMPARE(profile::readText(ini, "COLOR", "PictureEnable"), std::string("-1"));
+    QCOMPARE(r.quits, 1);
+}
+
+void TestFrmMain::failedHistoryWriteIsReported() {
+    Rig r;
+    QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));   // cannot be written as a file
+    r.start();
+    r.press(65);
+    r.item("mnuFileSaveReset")->trigger();
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
+    const QString prefix = r.historyPath() + QStringLiteral(" に記録できませんでした。\n");
+    QVERIFY2(r.boxes.shown[0].text.startsWith(prefix), qPrintable(r.boxes.shown[0].text));
+    QVERIFY(r.boxes.shown[0].text.size() > prefix.size());   // the system's reason
+    QCOMPARE(r.count(65), QStringLiteral("0"));               // the reset still runs
+
+    r.w->close();   // the close goes on after the message
+    QCOMPARE(r.boxes.shown.size(), 2);
+    QCOMPARE(r.boxes.shown[1].icon, BoxIcon::Critical);
+    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("0"));
+    QCOMPARE(r.quits, 1);
+}
+
+void TestFrmMain::closeSequenceRunsOnce() {
+    Rig r;
+    r.start();
+    r.w->close();
+    r.w->close();
+    r.item("mnuFileQuit")->trigger();
+    r.w->requestStop(CloseBy::Signal);
+    r.w->requestStop(CloseBy::SessionEnd);
+    r.w->requestStop(CloseBy::ApplicationQuit);
+    QCOMPARE(r.historyLines().size(), 2);
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.sound.stops, 1);
+    QCOMPARE(r.quits, 1);
+}
+
+void TestFrmMain::stopWithoutAPersonShowsNoBox() {
+    for (CloseBy by : {CloseBy::Signal, CloseBy::SessionEnd, CloseBy::ApplicationQuit}) {
+        Rig r;
+        r.start();
+        r.press(65);
+        r.w->requestStop(by);
+        QCOMPARE(r.historyLines().size(), 2);
+        QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(65)], QStringLiteral("1"));
+        QVERIFY(r.boxes.shown.isEmpty());
+        QCOMPARE(profile::readText(r.settingsPath(), "SOUND", "SoundEnable"), std::string("0"));
+        // The application already ending is not asked to end again.
+        QCOMPARE(r.quits, by == CloseBy::ApplicationQuit ? 0 : 1);
+    }
+    Rig failing;
+    QVERIFY(QDir(failing.dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));
+    failing.start();
+    failing.w->requestStop(CloseBy::Signal);
+    QVERIFY(failing.boxes.shown.isEmpty());
+    QCOMPARE(profile::readText(failing.settingsPath(), "FILE", "FileHistoryMaxRow"), std::string("1"));
+}
+
+void TestFrmMain::stopDuringAnOpenBoxEndsIt() {
+    // A person closed the program, and the system asks it to stop while the
+    // confirmation is still open: the box is closed and the sequence finishes once.
+    Rig r;
+    r.start();
+    r.boxes.onShow = [&] { r.w->requestStop(CloseBy::Signal); };
+    r.w->close();
+    QCOMPARE(r.boxes.dismissals, 1);
+    QCOMPARE(r.historyLines().size(), 2);
+    QCOMPARE(r.sound.stops, 1);
+    QCOMPARE(r.quits, 1);
+    QVERIFY(QFile::exists(QString::fromStdString(r.settingsPath())));
+}
+
+void TestFrmMain::notificationArea() {
+    Rig r;
+    r.start();
+    frmMain& w = *r.w;
+    w.cmdResize()->click();   // full mode
+    QVERIFY(r.tray.handler);
+    w.showMinimized();
+    QTRY_VERIFY(!w.isVisible());
+    QCOMPARE(r.tray.adds, 1);
+    QVERIFY(r.tray.iconShown);
+
+    r.keys.down(65);   // counting goes on while hidden
+    w.Timer1_Timer();
+    for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick}) {
+        r.tray.handler(reason);
+        QVERIFY(!w.isVisible());
+        QVERIFY(r.tray.iconShown);
+    }
+    r.tray.handler(QSystemTrayIcon::DoubleClick);
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!r.tray.iconShown);
+    QVERIFY(!w.compactMode());
+    QCOMPARE(r.count(65), QStringLiteral("1"));
+
+    r.w->close();
+    QCOMPARE(r.tray.removes, 2);
+}
+
+void TestFrmMain::noNotificationAreaLeavesTheWindowMinimised() {
+    Rig r;
+    r.tray.isAvailable = false;
+    r.start();
+    r.w->cmdResize()->click();
+    r.w->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(r.w->isVisible());
+    QVERIFY(r.w->isMinimized());
+    QCOMPARE(r.tray.adds, 0);
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "test_frm_main.moc"
