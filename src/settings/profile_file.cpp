@@ -35,7 +35,8 @@ bool enclosedInQuotes(std::string_view v) { return v.size() >= 2 && v.front() ==
 bool hasLineEnd(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 // A UTF-8 byte order mark (as some editors save the file) is not part of the first line.
-std::size_t firstLineStart(std::string_view bytes) { return bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0; }
+bool startsWithByteOrderMark(std::string_view s) { return s.starts_with("\xEF\xBB\xBF"); }
+std::size_t firstLineStart(std::string_view bytes) { return startsWithByteOrderMark(bytes) ? 3 : 0; }
 
 // One line of the file and what it holds.
 struct Line {
@@ -161,7 +162,7 @@ std::string storedValue(std::string_view v) {
 bool storable(std::string_view section, std::string_view key, std::string_view value) {
     return !key.empty() && !hasLineEnd(section) && !hasLineEnd(key) && !hasLineEnd(value) &&
            section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
-           key.front() != '[' && key.front() != ';';
+           key.front() != '[' && key.front() != ';' && !startsWithByteOrderMark(key);
 }
 
 bool readFile(const fs::path& path, std::string& out) {

@@ -51,7 +51,7 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
 // when it is missing. Returns false when the file cannot be read or written,
 // or when the names or the value cannot be stored: a line break anywhere, a
 // "]" in the section name, an empty key name, a "=" in it or one that begins
-// with "[" or ";". A value that would lose blanks or quotes on reading is
+// with "[", ";" or a UTF-8 byte order mark (which a file may begin with). A value that would lose blanks or quotes on reading is
 // written inside a pair of double quotes, so that it reads back unchanged.
 bool writeText(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value);

@@ -135,6 +135,7 @@ TEST(ProfileWrite, EditsKeepEveryOtherByte) {
         {"[A]\r\nk=1\r\n", "A]", "k", "2", "[A]\r\nk=1\r\n"},
         {"[A]\r\nk=1\r\n", "A", " ", "2", "[A]\r\nk=1\r\n"},
         {"[A]\r\nk=1\r\n", "A", ";k", "2", "[A]\r\nk=1\r\n"},
+        {"", "", "\xEF\xBB\xBFk", "2", ""},   // would read as a byte order mark
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before + " | " + c.section + "/" + c.key + "=" + c.value);
