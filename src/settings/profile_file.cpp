@@ -1,8 +1,9 @@
 #include "settings/profile_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <system_error>
 #include <vector>
@@ -165,16 +166,48 @@ bool storable(std::string_view section, std::string_view key, std::string_view v
            key.front() != '[' && key.front() != ';' && !startsWithByteOrderMark(key);
 }
 
-bool readFile(const fs::path& path, std::string& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    f.seekg(0, std::ios::end);
-    const std::streamoff size = f.tellg();
-    if (size < 0) return false;
-    f.seekg(0, std::ios::beg);
-    out.resize(static_cast<std::size_t>(size));
-    f.read(out.data(), size);
-    return f.gcount() == size;
+// Files are opened by their narrow names through the C library, which takes
+// them in the platform's narrow encoding (a path object would not on Windows).
+// The file-system library only tells folders and pipes from files, follows a
+// symbolic link and copies permissions; where it cannot read a name, those
+// steps are skipped.
+bool notAFile(const std::string& path) {
+    std::error_code ec;
+    const fs::file_type t = fs::status(fs::path(path), ec).type();
+    return t == fs::file_type::directory || t == fs::file_type::fifo || t == fs::file_type::socket ||
+           t == fs::file_type::block || t == fs::file_type::character;
+}
+
+enum class Read { Done, Missing, Failed };
+
+Read readFile(const std::string& path, std::string& out) {
+    if (notAFile(path)) return Read::Failed;
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return errno == ENOENT ? Read::Missing : Read::Failed;
+    char buffer[1 << 16];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    return failed ? Read::Failed : Read::Done;
+}
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return (std::fclose(f) == 0) && written;
+}
+
+// Puts `from` in the place of `to`, replacing it.
+bool replaceFile(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+#ifdef _WIN32
+    // Renaming onto an existing file fails there: the old one goes first.
+    if (std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0) return true;
+#endif
+    return false;
 }
 
 }  // namespace
@@ -207,10 +240,8 @@ ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
 
 ProfileDocument ProfileDocument::load(const std::string& path) {
     try {
-        std::error_code ec;
-        if (path.empty() || !fs::is_regular_file(fs::path(path), ec)) return {};
         std::string bytes;
-        if (!readFile(fs::path(path), bytes)) return {};
+        if (path.empty() || readFile(path, bytes) != Read::Done) return {};
         return ProfileDocument(std::move(bytes));
     } catch (const std::exception&) {
         return {};
@@ -300,16 +331,17 @@ std::string withValue(std::string_view bytes, std::string_view section, std::str
         at = line.next;
     }
 
-    std::string added = std::string(k) + '=' + stored + "\r\n";
     if (!found) {
-        added.insert(0, "[" + std::string(s) + "]\r\n");
         insertAt = bytes.size();
         lineEndFirst = bytes.size() > firstLineStart(bytes) && !isLineEnd(bytes.back());
     }
-    if (lineEndFirst) added.insert(0, "\r\n");
     std::string out;
-    out.reserve(bytes.size() + added.size());
-    out.append(bytes.substr(0, insertAt)).append(added).append(bytes.substr(insertAt));
+    out.reserve(bytes.size() + s.size() + k.size() + stored.size() + 9);
+    out.append(bytes.substr(0, insertAt));
+    if (lineEndFirst) out.append("\r\n");
+    if (!found) out.append("[").append(s).append("]\r\n");
+    out.append(k).append("=").append(stored).append("\r\n");
+    out.append(bytes.substr(insertAt));
     return out;
 }
 
@@ -317,38 +349,32 @@ bool writeText(const std::string& path, std::string_view section, std::string_vi
     if (path.empty() || !storable(trim(section), trim(key), value)) return false;
     try {
         std::error_code ec;
-        fs::path target(path);
+        std::string target = path;
         // Through a symbolic link the file it names is written; the link stays.
-        if (fs::is_symlink(fs::symlink_status(target, ec))) {
-            fs::path real = fs::canonical(target, ec);
-            if (!ec) target = std::move(real);
+        if (fs::is_symlink(fs::symlink_status(fs::path(path), ec))) {
+            const fs::path real = fs::canonical(fs::path(path), ec);
+            if (!ec) target = real.string();
         }
-        const fs::file_status st = fs::status(target, ec);
-        const bool exists = st.type() != fs::file_type::not_found;
-        if (exists && ec) return false;
         std::string before;
-        if (exists && (!fs::is_regular_file(st) || !readFile(target, before))) return false;
+        const Read read = readFile(target, before);
+        if (read == Read::Failed) return false;
 
         const std::string after = withValue(before, section, key, value);
         if (after == before) return true;
 
         // A new file beside the old one replaces it whole, so that an
         // interrupted write never leaves half a file.
-        fs::path temp = target;
-        temp += ".new~";
-        {
-            std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-            f.write(after.data(), static_cast<std::streamsize>(after.size()));
-            f.close();
-            if (!f) {
-                fs::remove(temp, ec);
-                return false;
-            }
+        const std::string temp = target + ".new~";
+        if (!writeFile(temp, after)) {
+            std::remove(temp.c_str());
+            return false;
         }
-        if (exists) fs::permissions(temp, st.permissions(), ec);
-        fs::rename(temp, target, ec);
-        if (ec) {
-            fs::remove(temp, ec);
+        if (read == Read::Done) {
+            const fs::file_status st = fs::status(fs::path(target), ec);
+            if (!ec) fs::permissions(fs::path(temp), st.permissions(), ec);
+        }
+        if (!replaceFile(temp, target)) {
+            std::remove(temp.c_str());
             return false;
         }
         return true;
