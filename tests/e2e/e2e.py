@@ -179,7 +179,12 @@ class Program:
 
     def click_resize_button(self):
         # cmdResize: 1440, 240, 350 x 300 twips = 96, 16, 23 x 20 pixels at 96 dpi.
-        self.click_client(96 + 11, 16 + 10)
+        # In full mode the menu bar stands above the 5340-twip (356-pixel) client area.
+        _, ch = self.client_size()
+        menu = ch - 356 if ch > 356 else 0
+        self.click_client(96 + 11, menu + 16 + 10)
+        # A change of frame style may give the window a new native window.
+        self.wid = wait_for("the main window after the switch", self.find_main_window)
 
     def shot(self, artefacts, name):
         os.makedirs(artefacts, exist_ok=True)
