@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/profile_file.h"
 #include "settings/settings.h"
@@ -59,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const settings::SettingsRecord r = settings::loadSettings(doc);
     CHECK(r.fileHistoryMaxRow >= 1 && r.fileHistoryMaxRow <= 6);
     (void)doc.readInt(section, key, 7);
+    const auto several = doc.values(section, std::vector<std::string>{key, otherKey, key});
+    CHECK(several[0] == doc.value(section, key) && several[1] == doc.value(section, otherKey) &&
+          several[2] == several[0]);
 
     const std::string after = profile::withValue(bytes, section, key, value);
     if (!storable(section, key, value)) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 namespace pressory::profile {
@@ -85,74 +86,33 @@ std::string_view valueOf(std::string_view bytes, const Line& line) {
     return v;
 }
 
-std::uint64_t nameHash(std::string_view name, std::uint64_t group) {
-    std::uint64_t h = 14695981039346656037ull ^ (group * 0x9E3779B97F4A7C15ull);
-    for (char c : name) {
-        h ^= static_cast<unsigned char>(fold(c));
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
-// Section names are kept in group 0; key names in the group of their section
-// (where its name begins in the file, or kNoHeader for the lines before the
-// first section line).
-constexpr std::size_t kNoHeader = std::numeric_limits<std::size_t>::max();
-constexpr std::size_t kFree = std::numeric_limits<std::size_t>::max();
-
-// Remembers where the first occurrence of each name of a group begins in the
-// file: an open-addressing table, so that building it is linear in the file.
-class FirstNames {
-public:
-    // Where the name first occurs in the group, or kFree when it does not.
-    std::size_t find(std::string_view bytes, std::size_t group, std::string_view name) const {
-        if (slots_.empty()) return kFree;
-        return slots_[slotOf(bytes, nameHash(name, group), group, name)].at;
-    }
-
-    // Records the name unless the group already holds it; false when it did.
-    bool add(std::string_view bytes, std::size_t group, std::string_view name, std::size_t at) {
-        if ((used_ + 1) * 2 > slots_.size()) grow();
-        const std::uint64_t h = nameHash(name, group);
-        Slot& s = slots_[slotOf(bytes, h, group, name)];
-        if (s.at != kFree) return false;
-        s = Slot{at, name.size(), group, h};
-        ++used_;
-        return true;
-    }
-
-private:
-    struct Slot {
-        std::size_t at = kFree;   // where the name begins in the file
-        std::size_t size = 0;
-        std::size_t group = 0;
-        std::uint64_t hash = 0;
-    };
-
-    std::size_t slotOf(std::string_view bytes, std::uint64_t h, std::size_t group, std::string_view name) const {
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = static_cast<std::size_t>(h) & mask;; i = (i + 1) & mask) {
-            const Slot& s = slots_[i];
-            if (s.at == kFree) return i;
-            if (s.hash == h && s.group == group && sameName(bytes.substr(s.at, s.size), name)) return i;
-        }
-    }
-
-    void grow() {
-        std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
-        old.swap(slots_);
-        const std::size_t mask = slots_.size() - 1;
-        for (const Slot& s : old) {
-            if (s.at == kFree) continue;
-            std::size_t i = static_cast<std::size_t>(s.hash) & mask;
-            while (slots_[i].at != kFree) i = (i + 1) & mask;
-            slots_[i] = s;
-        }
-    }
-
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+// Where the lines of a section begin, just after its section line.
+struct SectionStart {
+    std::size_t at = 0;
+    bool lineEndMissing = false;   // the section line is the file's last line and has no line end
 };
+
+// Finds the first section named `section` (the empty name stands for the lines
+// before the first section line) and hands each of its key lines to `visit`,
+// in file order, until `visit` returns false. Later sections of the same name
+// are never consulted. Nothing when there is no such section.
+template <class Visit>
+std::optional<SectionStart> scanSection(std::string_view bytes, std::string_view section, Visit visit) {
+    std::size_t at = firstLineStart(bytes);
+    std::optional<SectionStart> start;
+    if (section.empty()) start = SectionStart{at, false};
+    while (at < bytes.size()) {
+        const Line line = readLine(bytes, at);
+        if (line.kind == Line::Kind::Section) {
+            if (start) break;
+            if (sameName(line.name, section)) start = SectionStart{line.next, line.next == line.end};
+        } else if (line.kind == Line::Kind::Key && start && !visit(line)) {
+            break;
+        }
+        at = line.next;
+    }
+    return start;
+}
 
 // A value that would lose its outer blanks or quotes on reading goes inside quotes.
 std::string storedValue(std::string_view v) {
@@ -185,6 +145,11 @@ Read readFile(const std::string& path, std::string& out) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return errno == ENOENT ? Read::Missing : Read::Failed;
+    if (std::fseek(f, 0, SEEK_END) == 0) {   // the size, when it can be told, saves growing the text
+        const long size = std::ftell(f);
+        if (size > 0) out.reserve(static_cast<std::size_t>(size));
+        std::rewind(f);
+    }
     char buffer[1 << 16];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
@@ -212,31 +177,7 @@ bool replaceFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-struct ProfileDocument::Index {
-    FirstNames sections;
-    FirstNames keys;
-};
-
-ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
-    auto index = std::make_shared<Index>();
-    const std::string_view all = bytes_;
-    // Keys of a repeated section are never consulted, so they are not recorded.
-    std::size_t group = kNoHeader;
-    bool firstOfItsName = true;
-    for (std::size_t at = firstLineStart(all); at < all.size();) {
-        const Line line = readLine(all, at);
-        const auto nameAt = [&] { return static_cast<std::size_t>(line.name.data() - all.data()); };
-        if (line.kind == Line::Kind::Section) {
-            // "[]" repeats the nameless part before the first section line.
-            firstOfItsName = !line.name.empty() && index->sections.add(all, 0, line.name, nameAt());
-            group = nameAt();
-        } else if (line.kind == Line::Kind::Key && firstOfItsName) {
-            index->keys.add(all, group, line.name, nameAt());
-        }
-        at = line.next;
-    }
-    index_ = std::move(index);
-}
+ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {}
 
 ProfileDocument ProfileDocument::load(const std::string& path) {
     try {
@@ -249,18 +190,41 @@ ProfileDocument ProfileDocument::load(const std::string& path) {
 }
 
 std::optional<std::string> ProfileDocument::value(std::string_view section, std::string_view key) const {
-    if (!index_) return std::nullopt;
-    const std::string_view all = bytes_;
-    const std::string_view s = trim(section);
-    std::size_t group = kNoHeader;
-    if (!s.empty()) {
-        group = index_->sections.find(all, 0, s);
-        if (group == kFree) return std::nullopt;
+    const std::string_view k = trim(key);
+    std::optional<std::string> found;
+    scanSection(bytes_, trim(section), [&](const Line& line) {
+        if (!sameName(line.name, k)) return true;
+        found = std::string(valueOf(bytes_, line));
+        return false;
+    });
+    return found;
+}
+
+std::vector<std::optional<std::string>> ProfileDocument::values(std::string_view section,
+                                                                std::span<const std::string> keys) const {
+    std::vector<std::optional<std::string>> found(keys.size());
+    // The asked names, folded, each with the places it was asked for.
+    std::unordered_map<std::string, std::vector<std::size_t>> asked;
+    std::size_t longest = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::string_view k = trim(keys[i]);
+        std::string name(k.size(), '\0');
+        std::transform(k.begin(), k.end(), name.begin(), fold);
+        asked[std::move(name)].push_back(i);
+        longest = std::max(longest, k.size());
     }
-    const std::size_t at = index_->keys.find(all, group, trim(key));
-    if (at == kFree) return std::nullopt;
-    // Read from the key name on: the line holds the same name, "=" and value.
-    return std::string(valueOf(all, readLine(all, at)));
+    std::string name;
+    scanSection(bytes_, trim(section), [&](const Line& line) {
+        if (line.name.size() > longest) return true;
+        name.resize(line.name.size());
+        std::transform(line.name.begin(), line.name.end(), name.begin(), fold);
+        const auto it = asked.find(name);
+        if (it == asked.end()) return true;
+        for (std::size_t i : it->second) found[i] = std::string(valueOf(bytes_, line));
+        asked.erase(it);   // the first of two equal keys wins
+        return !asked.empty();
+    });
+    return found;
 }
 
 std::string ProfileDocument::readText(std::string_view section, std::string_view key) const {
@@ -306,40 +270,37 @@ std::string withValue(std::string_view bytes, std::string_view section, std::str
     if (!storable(s, k, value)) return std::string(bytes);
     const std::string stored = storedValue(value);
 
-    // The nameless part before the first section line is where an empty section name leads.
-    bool found = s.empty();
-    std::size_t insertAt = firstLineStart(bytes);
-    bool lineEndFirst = false;   // the line to add follows a last line that has no line end
-    for (std::size_t at = insertAt; at < bytes.size();) {
-        const Line line = readLine(bytes, at);
-        if (line.kind == Line::Kind::Section) {
-            if (found) break;   // only the first section of that name is used
-            if (sameName(line.name, s)) {
-                found = true;
-                insertAt = line.next;
-                lineEndFirst = line.next == line.end;
-            }
-        } else if (line.kind == Line::Kind::Key && found) {
-            if (sameName(line.name, k)) {
-                std::string out(bytes);
-                out.replace(line.valueBegin, line.end - line.valueBegin, stored);
-                return out;
-            }
-            insertAt = line.next;
-            lineEndFirst = line.next == line.end;
+    std::optional<Line> match;     // the first line of that key
+    std::optional<Line> lastKey;   // the section's last key line
+    const std::optional<SectionStart> start = scanSection(bytes, s, [&](const Line& line) {
+        if (sameName(line.name, k)) {
+            match = line;
+            return false;
         }
-        at = line.next;
+        lastKey = line;
+        return true;
+    });
+    if (match) {
+        std::string out(bytes);
+        out.replace(match->valueBegin, match->end - match->valueBegin, stored);
+        return out;
     }
-
-    if (!found) {
-        insertAt = bytes.size();
-        lineEndFirst = bytes.size() > firstLineStart(bytes) && !isLineEnd(bytes.back());
+    // The new line goes after the section's last key line, or just after its
+    // section line, or with a new section line at the end of the file.
+    std::size_t insertAt = bytes.size();
+    bool lineEndFirst = bytes.size() > firstLineStart(bytes) && !isLineEnd(bytes.back());
+    if (lastKey) {
+        insertAt = lastKey->next;
+        lineEndFirst = lastKey->next == lastKey->end;
+    } else if (start) {
+        insertAt = start->at;
+        lineEndFirst = start->lineEndMissing;
     }
     std::string out;
     out.reserve(bytes.size() + s.size() + k.size() + stored.size() + 9);
     out.append(bytes.substr(0, insertAt));
     if (lineEndFirst) out.append("\r\n");
-    if (!found) out.append("[").append(s).append("]\r\n");
+    if (!start) out.append("[").append(s).append("]\r\n");
     out.append(k).append("=").append(stored).append("\r\n");
     out.append(bytes.substr(insertAt));
     return out;

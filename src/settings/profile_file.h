@@ -6,10 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pressory::profile {
 
@@ -24,15 +25,18 @@ public:
     // nothing when there is no such key.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
+    // The values of several keys of one section with one pass over the file:
+    // element i is what value(section, keys[i]) gives.
+    std::vector<std::optional<std::string>> values(std::string_view section,
+                                                   std::span<const std::string> keys) const;
+
     std::string readText(std::string_view section, std::string_view key) const;
     std::int32_t readInt(std::string_view section, std::string_view key, std::int32_t def) const;
 
     const std::string& bytes() const { return bytes_; }
 
 private:
-    struct Index;                          // the first line of each section and key name
     std::string bytes_;
-    std::shared_ptr<const Index> index_;
 };
 
 // Integer rule: leading blanks, optional sign, decimal digits, stops at the
@@ -51,8 +55,9 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
 // when it is missing. Returns false when the file cannot be read or written,
 // or when the names or the value cannot be stored: a line break anywhere, a
 // "]" in the section name, an empty key name, a "=" in it or one that begins
-// with "[", ";" or a UTF-8 byte order mark (which a file may begin with). A value that would lose blanks or quotes on reading is
-// written inside a pair of double quotes, so that it reads back unchanged.
+// with "[", ";" or a UTF-8 byte order mark (which a file may begin with). A
+// value that would lose blanks or quotes on reading is written inside a pair
+// of double quotes, so that it reads back unchanged.
 bool writeText(const std::string& path, std::string_view section, std::string_view key,
                std::string_view value);
 

@@ -74,7 +74,12 @@ TEST(ProfileRead, NamesValuesSectionsAndLineEnds) {
         {"", "; comment", std::nullopt},
         {"FILE", "x", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(doc.value(c.section, c.key), c.expected) << c.section << "/" << c.key;
+    for (const auto& c : cases) {
+        EXPECT_EQ(doc.value(c.section, c.key), c.expected) << c.section << "/" << c.key;
+        EXPECT_EQ(doc.values(c.section, std::vector<std::string>{"none", c.key, c.key})[1], c.expected);
+    }
+    const std::vector<std::optional<std::string>> several{"first", std::nullopt, "C:\\a b.wav", "single", "first"};
+    EXPECT_EQ(doc.values("SOUND", std::vector<std::string>{"key68", "Key69", "KEY65", "Key66", " KEY68 "}), several);
     EXPECT_EQ(doc.readText("SOUND", "Key69"), "");
     EXPECT_EQ(ProfileDocument().value("", "x"), std::nullopt);
 }
@@ -189,6 +194,14 @@ TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
     const auto start = std::chrono::steady_clock::now();
     const ProfileDocument doc = ProfileDocument::load(file);
     EXPECT_EQ(doc.readText("sound", "key1").size(), 10'000'000u);
+    // Many keys of a section are found in one pass over it, not one pass per key.
+    std::vector<std::string> keys;
+    for (int k = 0; k < 256; ++k) keys.push_back("Key" + std::to_string(k));
+    const auto passStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(doc.value("SOUND", "absent"), std::nullopt);
+    const auto onePass = std::chrono::steady_clock::now() - passStart;
+    EXPECT_EQ(doc.values("SOUND", keys)[1].value_or("").size(), 10'000'000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - passStart - onePass, onePass * 20 + std::chrono::milliseconds(50));
     EXPECT_EQ(doc.readInt("COLOR", "ColorTextBoxBlink", 0), 65280);
     EXPECT_EQ(doc.readText("s999", "k999"), "1");
     EXPECT_EQ(doc.readText("s999", "k1999"), "");   // in a repeated section
