@@ -131,9 +131,18 @@ bool storable(std::string_view section, std::string_view key, std::string_view v
 // The file-system library only tells folders and pipes from files, follows a
 // symbolic link and copies permissions; where it cannot read a name, those
 // steps are skipped.
+std::optional<fs::path> fsPath(const std::string& path) {
+    try {
+        return fs::path(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 bool notAFile(const std::string& path) {
     std::error_code ec;
-    const fs::file_type t = fs::status(fs::path(path), ec).type();
+    const auto p = fsPath(path);
+    const fs::file_type t = p ? fs::status(*p, ec).type() : fs::file_type::none;
     return t == fs::file_type::directory || t == fs::file_type::fifo || t == fs::file_type::socket ||
            t == fs::file_type::block || t == fs::file_type::character;
 }
@@ -312,8 +321,8 @@ bool writeText(const std::string& path, std::string_view section, std::string_vi
         std::error_code ec;
         std::string target = path;
         // Through a symbolic link the file it names is written; the link stays.
-        if (fs::is_symlink(fs::symlink_status(fs::path(path), ec))) {
-            const fs::path real = fs::canonical(fs::path(path), ec);
+        if (const auto p = fsPath(path); p && fs::is_symlink(fs::symlink_status(*p, ec))) {
+            const fs::path real = fs::canonical(*p, ec);
             if (!ec) target = real.string();
         }
         std::string before;
@@ -330,9 +339,11 @@ bool writeText(const std::string& path, std::string_view section, std::string_vi
             std::remove(temp.c_str());
             return false;
         }
-        if (read == Read::Done) {
-            const fs::file_status st = fs::status(fs::path(target), ec);
-            if (!ec) fs::permissions(fs::path(temp), st.permissions(), ec);
+        const auto targetPath = fsPath(target);
+        const auto tempPath = fsPath(temp);
+        if (read == Read::Done && targetPath && tempPath) {
+            const fs::file_status st = fs::status(*targetPath, ec);
+            if (!ec) fs::permissions(*tempPath, st.permissions(), ec);
         }
         if (!replaceFile(temp, target)) {
             std::remove(temp.c_str());

@@ -14,7 +14,7 @@
 
 namespace pressory::profile {
 
-// A parsed file, for reading many values with one read of the file.
+// A file read into memory, for reading many values with one read of the file.
 class ProfileDocument {
 public:
     ProfileDocument() = default;

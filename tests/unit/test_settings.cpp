@@ -35,18 +35,16 @@ protected:
     std::string file;
 };
 
-TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
-    const SettingsRecord r = loadSettings(file);
-    EXPECT_EQ(r.fileHistoryMaxRow, 1);
-    EXPECT_EQ(r.soundEnable, 0);
-    for (const auto& p : r.soundPaths) EXPECT_EQ(p, "");
-    EXPECT_EQ(r.colorTextBoxBlink, 255);
-    EXPECT_EQ(r.colorBackGround, -2147483633);
-    EXPECT_EQ(r.pictureEnable, 0);
-    EXPECT_EQ(r.pictureBackGround, "");
-}
+TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAFirstCloseWritesThemBack) {
+    const SettingsRecord none = loadSettings(file);
+    EXPECT_EQ(none.fileHistoryMaxRow, 1);
+    EXPECT_EQ(none.soundEnable, 0);
+    EXPECT_EQ(none.soundPaths, decltype(none.soundPaths){});
+    EXPECT_EQ(none.colorTextBoxBlink, 255);
+    EXPECT_EQ(none.colorBackGround, -2147483633);
+    EXPECT_EQ(none.pictureEnable, 0);
+    EXPECT_EQ(none.pictureBackGround, "");
 
-TEST_F(SettingsFileTest, TheSixValuesOfAFirstCloseLoadBack) {
     const char* six[][3] = {
         {"FILE", "FileHistoryMaxRow", "1"},        {"SOUND", "SoundEnable", "0"},
         {"COLOR", "ColorTextBoxBlink", "255"},     {"COLOR", "ColorBackGround", "-2147483633"},
@@ -58,7 +56,7 @@ TEST_F(SettingsFileTest, TheSixValuesOfAFirstCloseLoadBack) {
     EXPECT_EQ(bytes,
               "[FILE]\r\nFileHistoryMaxRow=1\r\n[SOUND]\r\nSoundEnable=0\r\n[COLOR]\r\nColorTextBoxBlink=255\r\n"
               "ColorBackGround=-2147483633\r\nPictureBackGround=\r\nPictureEnable=0\r\n");
-    EXPECT_TRUE(loadSettings(file) == SettingsRecord{});
+    EXPECT_TRUE(loadSettings(file) == none);
 }
 
 TEST_F(SettingsFileTest, EveryFieldRoundTripsWhole) {
