@@ -16,6 +16,7 @@ public:
     XTestInjector& operator=(const XTestInjector&) = delete;
 
     bool valid() const noexcept { return display_ != nullptr; }
+    _XDisplay* display() const noexcept { return display_; }
     void key(int keycode, bool down);
     void button(int button, bool down);
     void tapKey(int keycode) { key(keycode, true); key(keycode, false); }

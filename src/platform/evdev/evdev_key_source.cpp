@@ -32,12 +32,6 @@ EvdevKeySource::~EvdevKeySource() {
     if (watchFd_ >= 0) ::close(watchFd_);
 }
 
-std::unique_ptr<EvdevKeySource> EvdevKeySource::openSystem() {
-    return std::make_unique<EvdevKeySource>("/dev/input", [](const std::string& path) -> std::unique_ptr<InputDevice> {
-        return FdInputDevice::open(path);
-    });
-}
-
 bool EvdevKeySource::hasKeyboard() const noexcept {
     for (const Slot& s : devices_)
         if (s.device->isKeyboard()) return true;

@@ -32,9 +32,6 @@ public:
     EvdevKeySource(const EvdevKeySource&) = delete;
     EvdevKeySource& operator=(const EvdevKeySource&) = delete;
 
-    // The devices of /dev/input, opened for reading.
-    static std::unique_ptr<EvdevKeySource> openSystem();
-
     KeySourceKind kind() const override { return KeySourceKind::Evdev; }
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_key_source.h"
 
+#include <poll.h>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
@@ -91,6 +93,12 @@ void X11KeySource::reconcile() {
 }
 
 void X11KeySource::pump() {
+    // Most ticks nothing has arrived: one poll() tells, where XPending()
+    // would try to read twice.
+    if (XEventsQueued(display_, QueuedAlready) == 0) {
+        pollfd p{ConnectionNumber(display_), POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0) return;
+    }
     while (XPending(display_) > 0) {
         XEvent ev;
         XNextEvent(display_, &ev);

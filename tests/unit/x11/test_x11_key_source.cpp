@@ -3,11 +3,16 @@
 #include <unistd.h>
 
 #include <memory>
+#include <string>
 
 #include "counting/poller.h"
 #include "platform/key_source.h"
 #include "platform/x11/x11_key_source.h"
 #include "xtest_injector.h"
+
+// Xlib defines None and other plain names: after the program's own headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 
 using pressory::Poller;
 using pressory::platform::KeySourceKind;
@@ -178,4 +183,54 @@ TEST_F(X11Source, TheChoiceOnXcbIsThisSource) {
 
 TEST(X11SourceOpen, NoServerMeansNoSource) {
     EXPECT_EQ(X11KeySource::open(":999"), nullptr);
+}
+
+namespace {
+
+// A second master device (a second pointer and keyboard pair, each with its
+// own XTEST device), made and removed while keys are held on it.
+int masterPointer(Display* d, const char* name) {
+    int n = 0;
+    XIDeviceInfo* info = XIQueryDevice(d, XIAllMasterDevices, &n);
+    int id = -1;
+    for (int i = 0; i < n; ++i)
+        if (info[i].use == XIMasterPointer && std::string(info[i].name) == std::string(name) + " pointer") id = info[i].deviceid;
+    XIFreeDeviceInfo(info);
+    return id;
+}
+
+}  // namespace
+
+TEST_F(X11Source, KeysHeldOnAMasterDeviceThatIsRemovedAreReleased) {
+    Display* d = inject.display();
+    char name[] = "pressory-test";
+    XIAddMasterInfo add{XIAddMaster, name, True, True};
+    ASSERT_EQ(XIChangeHierarchy(d, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&add), 1), Success);
+    XSync(d, False);
+    const int pointer = masterPointer(d, name);
+    ASSERT_GE(pointer, 0);
+    // The injector's presses now go through the new master's XTEST devices.
+    XISetClientPointer(d, None, pointer);
+    inject.key(kA, true);
+    inject.button(1, true);
+    arrive(2);
+    EXPECT_NE(src->asyncKeyState(65), 0);
+    EXPECT_NE(src->asyncKeyState(1), 0);
+
+    XIRemoveMasterInfo remove{XIRemoveMaster, pointer, XIFloating, 0, 0};
+    ASSERT_EQ(XIChangeHierarchy(d, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&remove), 1), Success);
+    XSync(d, False);
+    for (int i = 0; i < 500 && src->asyncKeyState(65) != 0; ++i) {
+        usleep(1000);
+        src->roundTrip();
+        src->pump();
+    }
+    EXPECT_EQ(src->asyncKeyState(65), 0);
+    EXPECT_EQ(src->asyncKeyState(1), 0);
+    seen = src->eventsSeen();
+
+    // The server's own devices still count.
+    inject.tapKey(kA);
+    arrive(2);
+    EXPECT_EQ(src->asyncKeyState(65), 1);
 }
