@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 
@@ -45,6 +46,16 @@ constexpr int kCompactLeft = 10;
 constexpr int kCompactAboveBottom = 120;
 constexpr int kCompactWidth = 140;
 constexpr int kCompactHeight = 70;
+
+// The timer ticks every 10 ms. With a key source that can wake the window,
+// once every key has read 0 for kQuietTicks ticks in a row the timer slows
+// down, and the next thing the source receives brings the 10 ms ticks back:
+// nothing can change in between, so an idle desktop costs no wake-ups, while
+// typing keeps the steady 10 ms ticks (cheaper than waking for every event).
+// The slow tick stays as a safety net.
+constexpr int kTickMs = 10;
+constexpr int kIdleTickMs = 500;
+constexpr int kQuietTicks = 20;
 
 // Geometry values are kept as 16-bit signed pixel values.
 std::int16_t toInt16(int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); }
@@ -252,7 +263,12 @@ void frmMain::Form_Load() {
 
     // 3. Polled flags; 4. the timer last.
     poller_.fillPolledFlags();
-    timer1_->start(10);
+    if (ctx_.keysSocket >= 0 && keysWake_ == nullptr) {
+        keysWake_ = new QSocketNotifier(static_cast<qintptr>(ctx_.keysSocket), QSocketNotifier::Read, this);
+        keysWake_->setEnabled(false);
+        connect(keysWake_, &QSocketNotifier::activated, this, &frmMain::keysWoke);
+    }
+    if (ctx_.keys != nullptr) timer1_->start(kTickMs);   // without a key source there is nothing to poll
 }
 
 void frmMain::applySettings() {
@@ -291,6 +307,27 @@ void frmMain::Timer1_Timer() {
         if (c.text) cell->setText(number(poller_.count(c.vk)));
     }
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
+
+    if (keysWake_ == nullptr || timer1_->interval() == kIdleTickMs) return;
+    for (std::uint8_t vk : layout::countedCodes()) {
+        if (poller_.currentState(vk) != 0) {
+            quietTicks_ = 0;
+            return;
+        }
+    }
+    if (++quietTicks_ < kQuietTicks) return;
+    timer1_->setInterval(kIdleTickMs);
+    keysWake_->setEnabled(true);
+}
+
+// Something arrived from the key source: back to a tick every 10 ms, the
+// first one 10 ms from now, so that what arrives meanwhile (a key's release
+// right after its press) is read in the same tick.
+void frmMain::keysWoke() {
+    keysWake_->setEnabled(false);
+    quietTicks_ = 0;
+    if (closeState_ == CloseState::Done) return;
+    timer1_->start(kTickMs);
 }
 
 void frmMain::showCounts() {
@@ -501,11 +538,13 @@ void frmMain::requestStop(CloseBy by) {
 void frmMain::runCloseSequence(CloseBy by) {
     closeState_ = CloseState::Running;
     if (by != CloseBy::Person) quiet_ = true;
+    Timer1_Timer();   // what the key source has received so far is part of the record
     SaveHistory();
     if (ctx_.soundPlayer != nullptr) ctx_.soundPlayer->stopAll();
     writeSettings();
     ctx_.notifyArea->remove();
     timer1_->stop();
+    if (keysWake_ != nullptr) keysWake_->setEnabled(false);
     closeState_ = CloseState::Done;
     if (by != CloseBy::ApplicationQuit) ctx_.quit();
 }

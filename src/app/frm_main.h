@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSocketNotifier;
 class QTimer;
 
 namespace pressory::app {
@@ -54,6 +55,10 @@ struct FrmMainContext {
     std::string settingsPath;                     // Pressory.ini
     KeyStateSource* keys = nullptr;               // null: nothing is counted
     std::function<void()> pump;                   // run at the start of every tick
+    // The key source's socket, readable whenever the key state may have
+    // changed; -1 when the source can only be polled. With a socket, the
+    // timer slows down while no key is down and the socket wakes it.
+    int keysSocket = -1;
     MessageBoxes* boxes = nullptr;                // required
     NotifyArea* notifyArea = nullptr;             // required
     settings::SettingsRecord* settings = nullptr; // required; owned by start-up
@@ -129,6 +134,7 @@ private:
     void mnuFileSaveReset_Click();
     void mnuVisionPictureEnable_Click();
 
+    void keysWoke();
     void resetCounts();
     void showCounts();
     void checkRow(int index);
@@ -161,6 +167,8 @@ private:
     QLineEdit* txtFormPosiX_ = nullptr;
     QLineEdit* txtFormPosiY_ = nullptr;
     QTimer* timer1_ = nullptr;
+    QSocketNotifier* keysWake_ = nullptr;
+    int quietTicks_ = 0;
 
     QMenu* mnuFile_ = nullptr;
     QMenu* mnuVision_ = nullptr;

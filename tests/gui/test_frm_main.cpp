@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/client_area.h"
 #include "app/count_cell.h"
@@ -84,6 +86,8 @@ struct Rig {
     FakeNotifyArea tray;
     RecordingSound sound;
     int quits = 0;
+    int keysSocket = -1;
+    std::function<void()> pump;
     std::unique_ptr<frmMain> w;
 
     // The window as start-up leaves it: created, loaded, settings applied, shown.
@@ -98,6 +102,8 @@ struct Rig {
         c.programFolder = dir.path().toStdString();
         c.settingsPath = settingsPath();
         c.keys = &keys;
+        c.keysSocket = keysSocket;
+        c.pump = pump;
         c.boxes = &boxes;
         c.notifyArea = &tray;
         c.settings = &record;
@@ -167,6 +173,7 @@ private slots:
     void rowLimitChoice();
     void keysReachCellsAndTotal();
     void keySoundsFollowTheCheckMark();
+    void idleTimerIsWokenByTheKeySource();
     void saveAndReset();
     void resetWithoutSaving();
     void modeSwitchExchangesGeometry();
@@ -439,6 +446,37 @@ void TestFrmMain::keySoundsFollowTheCheckMark() {
     QCOMPARE(r.count(65), QStringLiteral("2"));
 }
 
+void TestFrmMain::idleTimerIsWokenByTheKeySource() {
+    int sockets[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    Rig r;
+    r.keysSocket = sockets[0];
+    r.pump = [&] {   // the source reads what has arrived
+        char buffer[16];
+        while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+        }
+    };
+    r.start();
+    QCOMPARE(r.w->timer1()->interval(), 10);
+    r.keys.down(66);   // a held key keeps the timer at 10 ms
+    for (int i = 0; i < 30; ++i) r.w->Timer1_Timer();
+    QCOMPARE(r.w->timer1()->interval(), 10);
+    r.keys.up(66);
+    for (int i = 0; i < 19; ++i) r.w->Timer1_Timer();
+    QCOMPARE(r.w->timer1()->interval(), 10);
+    r.w->Timer1_Timer();   // 200 ms without a key down
+    QCOMPARE(r.w->timer1()->interval(), 500);
+    QVERIFY(r.w->timer1()->isActive());
+
+    // Whatever the source receives wakes the timer long before the slow tick.
+    r.keys.tap(65);
+    QCOMPARE(::send(sockets[1], "x", 1, 0), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
+    r.w.reset();
+    ::close(sockets[0]);
+    ::close(sockets[1]);
+}
+
 void TestFrmMain::saveAndReset() {
     Rig r;
     r.start();
@@ -673,9 +711,11 @@ void TestFrmMain::stopWithoutAPersonShowsNoBox() {
         Rig r;
         r.start();
         r.press(65);
+        r.keys.tap(66);   // arrived after the last tick: read by the close
         r.w->requestStop(by);
         QCOMPARE(r.historyLines().size(), 2);
         QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(65)], QStringLiteral("1"));
+        QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(66)], QStringLiteral("1"));
         QVERIFY(r.boxes.shown.isEmpty());
         QCOMPARE(profile::readText(r.settingsPath(), "SOUND", "SoundEnable"), std::string("0"));
         // The application already ending is not asked to end again.
