@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QTimer>
 #include <memory>
 
 #include "app/app_icon.h"
@@ -74,8 +75,11 @@ int main(int argc, char* argv[]) {
     window.applySettings();
     window.show();
 
-    if (!keySource.source)
-        boxes.show(app::BoxIcon::Critical, QString::fromStdString(keySource.problem));
-
+    // Shown from the event loop, so that a stop request while it is open ends the program.
+    if (!keySource.source) {
+        QTimer::singleShot(0, &window, [&boxes, problem = QString::fromStdString(keySource.problem)] {
+            boxes.show(app::BoxIcon::Critical, problem);
+        });
+    }
     return app.exec();
 }
