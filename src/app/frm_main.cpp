@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/app_icon.h"
@@ -417,7 +418,15 @@ void frmMain::cmdResize_Click() {
 
 void frmMain::enterMode(bool compact, const QRect& outer) {
     setMenusVisible(!compact);
-    setWindowFlags(compact ? kCompactFlags : kFullFlags);   // hides the window
+    const Qt::WindowFlags flags = compact ? kCompactFlags : kFullFlags;
+    if (windowHandle() != nullptr && isVisible()) {
+        // The shown window keeps its native window: only its frame and its
+        // place in the z-order change, without hiding it.
+        overrideWindowFlags(flags);
+        windowHandle()->setFlags(flags);
+    } else {
+        setWindowFlags(flags);
+    }
     placeOuter(outer);
     cmdResize_->setText(compact ? texts::kLarge : texts::kSmall);
 }
