@@ -309,14 +309,15 @@ void frmMain::Timer1_Timer() {
     }
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
 
-    if (keysWake_ == nullptr || timer1_->interval() == kIdleTickMs) return;
+    if (keysWake_ == nullptr) return;
     for (std::uint8_t vk : layout::countedCodes()) {
         if (poller_.currentState(vk) != 0) {
             quietTicks_ = 0;
+            if (timer1_->interval() != kTickMs) keysWoke();   // a slow tick found a key down
             return;
         }
     }
-    if (++quietTicks_ < kQuietTicks) return;
+    if (timer1_->interval() == kIdleTickMs || ++quietTicks_ < kQuietTicks) return;
     timer1_->setInterval(kIdleTickMs);
     keysWake_->setEnabled(true);
 }
