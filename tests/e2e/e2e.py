@@ -389,7 +389,8 @@ def test_minimise_to_notification_area_and_back(ctx):
         time.sleep(0.6)
         assert not p.is_viewable(), "a single click does nothing"
         d.x("xdotool", "mousemove", str(ix), str(iy), "click", "--repeat", "2", "--delay", "80", "1")
-        wait_for("the window back", p.is_viewable)
+        # Shown again, possibly as a new native window.
+        p.wid = wait_for("the window back", p.find_main_window)
         time.sleep(0.5)
         assert p.outer_geometry() == geometry, "back in full mode at its place"
         p.shot(ctx.artefacts, "restored.png")
