@@ -53,7 +53,7 @@ def main():
         other = subprocess.Popen(["xmessage", "-geometry", "+400+200", "another program"], env=desktop.env,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wid = e2e.wait_for("the other window", lambda: desktop.x(
-            "xdotool", "search", "--onlyvisible", "--pid", str(other.pid), check=False).split())[0]
+            "xdotool", "search", "--onlyvisible", "--class", "xmessage", check=False).split())[0]
         desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
         time.sleep(2)
         c0, t0 = cpu_seconds(p.proc.pid), time.monotonic()
