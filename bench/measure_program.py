@@ -21,8 +21,16 @@ TICK = os.sysconf("SC_CLK_TCK")
 
 
 def cpu_seconds(pid):
-    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICK
+    """CPU time of all the process's threads, in nanosecond resolution (schedstat)."""
+    total = 0
+    try:
+        for tid in os.listdir("/proc/%d/task" % pid):
+            with open("/proc/%d/task/%s/schedstat" % (pid, tid)) as f:
+                total += int(f.read().split()[0])
+        return total / 1e9
+    except (OSError, ValueError, IndexError):
+        fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / TICK
 
 
 def rss_mb(pid):
