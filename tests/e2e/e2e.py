@@ -404,10 +404,8 @@ def test_minimise_to_notification_area_and_back(ctx):
 
 def tray_icon(d, p):
     """Centre of the program's icon inside trayer, in root coordinates."""
-    tree = d.x("xwininfo", "-root", "-tree")
-    owner = d.x("xprop", "-root", "_NET_SYSTEM_TRAY_S0", check=False)
-    # The icon is a window of the program's own whose parent is inside trayer:
-    # find windows of small size owned by the program that are viewable.
+    # The icon is a small viewable window of the program's own, docked in
+    # trayer at the bottom of the screen.
     for w in d.x("xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid), check=False).split():
         if w == p.wid:
             continue
@@ -418,7 +416,6 @@ def tray_icon(d, p):
             x, y, w_, h_ = (int(v) for v in m.groups())
             if w_ <= 64 and h_ <= 64 and y > SCREEN_H - 64:
                 return (x + w_ // 2, y + h_ // 2)
-    del tree, owner
     return None
 
 

@@ -99,7 +99,11 @@ void X11KeySource::pump() {
         pollfd p{ConnectionNumber(display_), POLLIN, 0};
         if (poll(&p, 1, 0) <= 0) return;
     }
-    while (XPending(display_) > 0) {
+    // One read of what has arrived, then the queue is drained without
+    // another read: XPending() would end every pump with a read that finds
+    // nothing. What arrives meanwhile is read at the next pump.
+    XEventsQueued(display_, QueuedAfterReading);
+    while (XEventsQueued(display_, QueuedAlready) > 0) {
         XEvent ev;
         XNextEvent(display_, &ev);
         XGenericEventCookie* cookie = &ev.xcookie;
@@ -107,21 +111,13 @@ void X11KeySource::pump() {
             continue;
         switch (cookie->evtype) {
         case XI_RawKeyPress:
-        case XI_RawKeyRelease: {
-            const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            const int code = keymap::inputCodeFromXKeycode(raw->detail);
-            if (cookie->evtype == XI_RawKeyPress)
-                table_.press(raw->sourceid, code);
-            else
-                table_.release(raw->sourceid, code);
-            ++eventsSeen_;
-            break;
-        }
+        case XI_RawKeyRelease:
         case XI_RawButtonPress:
         case XI_RawButtonRelease: {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            const int code = keymap::inputCodeFromXButton(raw->detail);
-            if (cookie->evtype == XI_RawButtonPress)
+            const bool key = cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease;
+            const int code = key ? keymap::inputCodeFromXKeycode(raw->detail) : keymap::inputCodeFromXButton(raw->detail);
+            if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawButtonPress)
                 table_.press(raw->sourceid, code);
             else
                 table_.release(raw->sourceid, code);
