@@ -15,6 +15,7 @@
 #include "counting/poller.h"
 #include "platform/evdev/evdev_key_source.h"
 #include "platform/key_source_linux.h"
+#include "support/temp_folder.h"
 
 using pressory::Poller;
 using namespace pressory::platform;
@@ -297,18 +298,15 @@ TEST(EvdevFdDevice, OpenRefusesWhatIsNotAnInputDevice) {
 
 namespace {
 
+// A folder standing in for /dev/input.
 class TempDir {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "pressory-input-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
 private:
-    std::string path_;
+    pressory::test::TempFolder folder_{"pressory-input-"};
+    std::string path_ = folder_.path().string();
 };
 
 void touch(const std::string& path) { std::ofstream(path) << ""; }

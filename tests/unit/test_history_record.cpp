@@ -15,6 +15,7 @@
 
 #include "counting/key_layout.h"
 #include "history/history_record.h"
+#include "support/temp_folder.h"
 #include "platform/text_codec.h"
 
 using namespace pressory;
@@ -42,10 +43,7 @@ std::string fromHex(const char* hex) {
     return out;
 }
 
-std::string readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using pressory::test::readBytes;
 
 std::string header() { return headerLine(layout::countedCodes(), layout::kSummaryCaption); }
 std::string record(const Counts& c, std::int32_t total) { return recordLine(kWhen, layout::countedCodes(), c, total); }
@@ -55,15 +53,9 @@ WriteResult append(const fs::path& p, const std::string& rec) {
 
 class HistoryFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("pressory-history-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        file = dir / kFileName;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir, file;
+    pressory::test::TempFolder folder{"pressory-history-"};
+    fs::path dir = folder.path();
+    fs::path file = dir / kFileName;
 };
 
 }  // namespace

@@ -6,33 +6,21 @@
 #include <random>
 
 #include "settings/profile_file.h"
+#include "support/temp_folder.h"
 
 using namespace pressory::profile;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
-void spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
+std::string slurp(const fs::path& p) { return pressory::test::readBytes(p); }
+void spit(const fs::path& p, const std::string& bytes) { pressory::test::writeBytes(p, bytes); }
 
 class ProfileFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("pressory-profile-" + std::to_string(std::random_device{}()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        file = (dir / "Pressory.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
-    std::string file;
+    pressory::test::TempFolder folder{"pressory-profile-"};
+    fs::path dir = folder.path();
+    std::string file = (dir / "Pressory.ini").string();
 };
 
 TEST(ProfileRead, NamesValuesSectionsAndLineEnds) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "settings/settings.h"
+#include "support/temp_folder.h"
 
 using namespace pressory;
 using namespace pressory::settings;
@@ -23,16 +24,9 @@ SettingsRecord fromText(std::string bytes) { return loadSettings(profile::Profil
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("pressory-settings-" + std::to_string(std::random_device{}()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        file = (dir / kFileName).string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
-    std::string file;
+    test::TempFolder folder{"pressory-settings-"};
+    fs::path dir = folder.path();
+    std::string file = (dir / kFileName).string();
 };
 
 TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAFirstCloseWritesThemBack) {
