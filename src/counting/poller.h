@@ -66,6 +66,8 @@ public:
     }
 
     std::int16_t currentState(int vk) const noexcept;
+    // Whether any counted key read down in the last tick.
+    bool anyKeyDown() const noexcept;
     std::int16_t previousState(int vk) const noexcept;
 
 private:

@@ -36,6 +36,14 @@ SettingsRecord loadSettings(const std::string& path);
 // The same from a file already read.
 SettingsRecord loadSettings(const profile::ProfileDocument& file);
 
+// Writes the six settings of the record back, each key replaced on its own
+// (every other byte of the file stays as it was), in this order:
+// FILE/FileHistoryMaxRow, SOUND/SoundEnable, COLOR/ColorTextBoxBlink,
+// COLOR/ColorBackGround, COLOR/PictureBackGround, COLOR/PictureEnable.
+// A write that fails does not stop the others; returns false when any failed.
+// The sound paths are not written here.
+bool save(const std::string& path, const SettingsRecord& record);
+
 // The key name of a sound entry: "Key" followed by the code in decimal.
 std::string soundKeyName(int vk);
 

@@ -127,3 +127,35 @@ TEST_F(SettingsFileTest, GarbageLoadsWithoutHarm) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsFileTest, SaveWritesTheSixKeysInOrderAndLeavesTheRestAlone) {
+    // A file of another hand: a comment, a sound path and an unknown key stay as they are.
+    std::ofstream(file, std::ios::binary) << "; mine\n[SOUND]\nKey65=a.wav\nSoundEnable=0\n[X]\ny=1\n";
+    SettingsRecord r;
+    r.fileHistoryMaxRow = 3;
+    r.soundEnable = -1;
+    r.soundPaths[66] = "not written by save";
+    r.colorTextBoxBlink = 65280;
+    r.colorBackGround = static_cast<std::int32_t>(0x8000000Fu);
+    r.pictureBackGround = "/p/背景.png";
+    r.pictureEnable = -1;
+    ASSERT_TRUE(save(file, r));
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes,
+              "; mine\n[SOUND]\nKey65=a.wav\nSoundEnable=-1\n[X]\ny=1\n[FILE]\r\nFileHistoryMaxRow=3\r\n[COLOR]\r\n"
+              "ColorTextBoxBlink=65280\r\nColorBackGround=-2147483633\r\nPictureBackGround=/p/背景.png\r\n"
+              "PictureEnable=-1\r\n");
+    SettingsRecord back = loadSettings(file);
+    EXPECT_EQ(back.soundPaths[65], "a.wav");
+    back.soundPaths[65].clear();
+    r.soundPaths[66].clear();
+    EXPECT_TRUE(back == r);
+
+    // A file that cannot be written is reported.
+    EXPECT_FALSE(save(dir.string(), r));
+}
+
+}  // namespace
