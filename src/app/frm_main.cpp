@@ -1,6 +1,5 @@
 #include "app/frm_main.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,52 +13,23 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
-#include <algorithm>
 
-#include "app/app_icon.h"
 #include "app/client_area.h"
 #include "app/frm_main_texts.h"
-#include "app/count_cell.h"
 #include "app/notify_area.h"
-#include "app/twips.h"
 #include "history/history_record.h"
 #include "platform/app_folder.h"
 #include "platform/text_codec.h"
-#include "settings/profile_file.h"
 #include "sound/sound_keys.h"
+#include "widgets/app_icon.h"
+#include "widgets/count_cell.h"
+#include "widgets/keyboard_widget.h"
+#include "widgets/twips.h"
 
 namespace pressory::app {
 namespace {
 
-// Full mode: a fixed single frame with the minimise button and the system
-// menu, no maximise button. Compact mode: a fixed dialog frame, always in
-// front of other windows.
-constexpr Qt::WindowFlags kFullFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                                       Qt::WindowCloseButtonHint;
-constexpr Qt::WindowFlags kCompactFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                                          Qt::WindowStaysOnTopHint;
-
-// The compact window at start: left 10, 120 pixels above the screen's
-// bottom edge, 140 x 70 pixels.
-constexpr int kCompactLeft = 10;
-constexpr int kCompactAboveBottom = 120;
-constexpr int kCompactWidth = 140;
-constexpr int kCompactHeight = 70;
-
-// The timer ticks every 10 ms. With a key source that can wake the window,
-// once every key has read 0 for kQuietTicks ticks in a row the timer slows
-// down, and the next thing the source receives brings the 10 ms ticks back:
-// nothing can change in between, so an idle desktop costs no wake-ups, while
-// typing keeps the steady 10 ms ticks (cheaper than waking for every event).
-// The slow tick stays as a safety net.
-constexpr int kTickMs = 10;
-constexpr int kIdleTickMs = 500;
-constexpr int kQuietTicks = 20;
-
-// Geometry values are kept as 16-bit signed pixel values.
-std::int16_t toInt16(int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); }
+using widgets::TwipScale;
 
 QString number(std::int32_t v) { return QString::number(v); }
 
@@ -87,23 +57,25 @@ private:
 };
 
 frmMain::frmMain(FrmMainContext context, QWidget* parent)
-    : QMainWindow(parent, kFullFlags), ctx_(std::move(context)), sounds_(std::make_unique<KeySounds>(*this)) {
+    : QMainWindow(parent, kFullFlags),
+      ctx_(std::move(context)),
+      pace_(ctx_.keySource != nullptr && ctx_.keySource->wakeHandle() >= 0),
+      sounds_(std::make_unique<KeySounds>(*this)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
     if (!ctx_.quit) ctx_.quit = [] { QCoreApplication::quit(); };
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(texts::kTitle);
-    setWindowIcon(appIcon());
+    setWindowIcon(widgets::appIcon());
     buildControls();
     buildMenus();
 
     // The design size: the client area below the menu bar.
     const TwipScale tw = screenScale();
-    const QSize client(tw.x(layout::kClientWidth), tw.y(layout::kClientHeight));
-    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    resize(tw.x(layout::kClientWidth), tw.y(layout::kClientHeight) + menuBar()->sizeHint().height());
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
-    connect(timer1_, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(timer1_, &QTimer::timeout, this, &frmMain::onTimer1Timeout);
 }
 
 frmMain::~frmMain() = default;
@@ -115,12 +87,13 @@ void frmMain::buildControls() {
     QFont f = client_->font();
     f.setPixelSize(12);
     client_->setFont(f);
-    client_->setLines(tw.line(layout::kLine1), tw.line(layout::kLine2));
     setCentralWidget(client_);
 
-    lblSummary_ = new QLabel(QString::fromUtf8(layout::kSummaryCaption.data(),
-                                               static_cast<qsizetype>(layout::kSummaryCaption.size())),
-                             client_);
+    // The keyboard first, so that the total and the button lie above it.
+    keyboard_ = new widgets::KeyboardWidget(client_, tw);
+
+    const auto& caption = layout::kSummaryCaption;
+    lblSummary_ = new QLabel(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), client_);
     lblSummary_->setObjectName(QStringLiteral("lblSummary"));
     lblSummary_->setGeometry(tw.rect(layout::kSummaryLabel));
     lblSummary_->setBackgroundRole(QPalette::Base);   // the system window-background colour
@@ -129,28 +102,12 @@ void frmMain::buildControls() {
     txtSummary_ = new CountCell(client_, Qt::AlignRight);
     txtSummary_->setObjectName(QStringLiteral("txtSummary"));
     txtSummary_->setGeometry(tw.rect(layout::kSummaryBox));
+    txtSummary_->setAccessibleName(lblSummary_->text());
 
     cmdResize_ = new QPushButton(texts::kSmall, client_);
     cmdResize_->setObjectName(QStringLiteral("cmdResize"));
     cmdResize_->setGeometry(tw.rect(layout::kResizeButton));
-    connect(cmdResize_, &QPushButton::clicked, this, &frmMain::cmdResize_Click);
-
-    for (const pressory::KeyCell& key : layout::cells()) {
-        const auto i = static_cast<std::size_t>(key.vk);
-        auto* cell = new CountCell(client_, key.counted() ? Qt::AlignRight : Qt::AlignLeft);
-        cell->setObjectName(QStringLiteral("txtKey(%1)").arg(key.vk));
-        cell->setGeometry(tw.rect(key.cellRect()));
-        cell->setVisible(key.shown);
-        txtKey_[i] = cell;
-        if (key.hasCaption()) {
-            auto* caption = new QLabel(
-                QString::fromUtf8(key.caption.data(), static_cast<qsizetype>(key.caption.size())), client_);
-            caption->setObjectName(QStringLiteral("Label1(%1)").arg(key.vk));
-            caption->setGeometry(tw.rect(key.captionRect()));
-            caption->setVisible(key.shown);
-            label1_[i] = caption;
-        }
-    }
+    connect(cmdResize_, &QPushButton::clicked, this, &frmMain::onCmdResizeClicked);
 
     auto hiddenField = [&](const char* name, const TwipRect& r) {
         auto* field = new QLineEdit(texts::kFieldInitial, client_);
@@ -159,83 +116,13 @@ void frmMain::buildControls() {
         field->hide();
         return field;
     };
-    txtFormSizeX_ = hiddenField("txtFormSizeX", layout::kFormSizeX);
-    txtFormSizeY_ = hiddenField("txtFormSizeY", layout::kFormSizeY);
-    txtFormPosiX_ = hiddenField("txtFormPosiX", layout::kFormPosiX);
-    txtFormPosiY_ = hiddenField("txtFormPosiY", layout::kFormPosiY);
+    geometryFields_ = {hiddenField("txtFormSizeX", layout::kFormSizeX), hiddenField("txtFormSizeY", layout::kFormSizeY),
+                       hiddenField("txtFormPosiX", layout::kFormPosiX), hiddenField("txtFormPosiY", layout::kFormPosiY)};
 }
 
-QAction* frmMain::addItem(QMenu* menu, const char* name, const QString& caption) {
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-}
+CountCell* frmMain::txtKey(int vk) const { return keyboard_->cell(vk); }
 
-void frmMain::buildMenus() {
-    auto topMenu = [&](const char* name, const QString& caption) {
-        QMenu* m = menuBar()->addMenu(caption);
-        m->setObjectName(QString::fromLatin1(name));
-        m->menuAction()->setObjectName(QString::fromLatin1(name));
-        return m;
-    };
-    auto separator = [&](QMenu* menu, const char* name) {
-        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
-    };
-
-    mnuFile_ = topMenu("mnuFile", texts::kFile);
-    addItem(mnuFile_, "mnuFileHistory", texts::kFileHistory)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-    QMenu* maxRow = mnuFile_->addMenu(texts::kFileMaxRow);
-    maxRow->setObjectName(QStringLiteral("mnuFileMaxRow"));
-    maxRow->menuAction()->setObjectName(QStringLiteral("mnuFileMaxRow"));
-    for (int i = 1; i <= 6; ++i) {
-        QAction* a = maxRow->addAction(texts::kFileMaxRowCount[i - 1]);
-        a->setObjectName(QStringLiteral("mnuFileMaxRowCount(%1)").arg(i));
-        a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, i] { mnuFileMaxRowCount_Click(i); });
-        mnuFileMaxRowCount_[static_cast<std::size_t>(i)] = a;
-    }
-    QAction* noSaveReset = addItem(mnuFile_, "mnuFileNoSaveReset", texts::kFileNoSaveReset);
-    noSaveReset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(noSaveReset, &QAction::triggered, this, &frmMain::mnuFileNoSaveReset_Click);
-    QAction* saveReset = addItem(mnuFile_, "mnuFileSaveReset", texts::kFileSaveReset);
-    saveReset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(saveReset, &QAction::triggered, this, &frmMain::mnuFileSaveReset_Click);
-    separator(mnuFile_, "mnulineF");
-    QAction* quit = addItem(mnuFile_, "mnuFileQuit", texts::kFileQuit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-
-    mnuVision_ = topMenu("mnuVision", texts::kVision);
-    connect(addItem(mnuVision_, "mnuVisionTop", texts::kVisionTop), &QAction::triggered, this,
-            &frmMain::cmdResize_Click);
-    separator(mnuVision_, "mnulineV");
-    addItem(mnuVision_, "mnuVisionKeyColor", texts::kVisionKeyColor);
-    addItem(mnuVision_, "mnuVisionFrmColor", texts::kVisionFrmColor);
-    mnuVisionPictureEnable_ = addItem(mnuVision_, "mnuVisionPictureEnable", texts::kVisionPictureEnable);
-    mnuVisionPictureEnable_->setCheckable(true);
-    mnuVisionPictureEnable_->setChecked(false);
-    connect(mnuVisionPictureEnable_, &QAction::triggered, this, &frmMain::mnuVisionPictureEnable_Click);
-    addItem(mnuVision_, "mnuVisionPicture", texts::kVisionPicture);
-
-    mnuSound_ = topMenu("mnuSound", texts::kSound);
-    mnuSoundEnable_ = addItem(mnuSound_, "mnuSoundEnable", texts::kSoundEnable);
-    mnuSoundEnable_->setCheckable(true);
-    mnuSoundEnable_->setChecked(true);   // a click inverts it: the action toggles itself
-    addItem(mnuSound_, "mnuSoundFile", texts::kSoundFile);
-
-    mnuHelp_ = topMenu("mnuHelp", texts::kHelp);
-    addItem(mnuHelp_, "mnuHelpHelp", texts::kHelpHelp);
-    separator(mnuHelp_, "mnulineH");
-    addItem(mnuHelp_, "mnuHelpVersion", texts::kHelpVersion);
-}
-
-CountCell* frmMain::txtKey(int vk) const {
-    return vk >= 0 && vk <= 255 ? txtKey_[static_cast<std::size_t>(vk)] : nullptr;
-}
-
-QLabel* frmMain::label1(int vk) const {
-    return vk >= 0 && vk <= 255 ? label1_[static_cast<std::size_t>(vk)] : nullptr;
-}
+QLabel* frmMain::label1(int vk) const { return keyboard_->caption(vk); }
 
 QAction* frmMain::menuItem(const QString& name) const { return findChild<QAction*>(name); }
 
@@ -246,30 +133,29 @@ std::int32_t frmMain::backColour() const { return client_->backColour(); }
 // ---------------------------------------------------------------------------
 // Creation and start-up settings
 
-void frmMain::Form_Load() {
+void frmMain::load() {
     // 1. Compact mode. The geometry as created is the full window's saved geometry.
     const QRect asCreated = frameGeometry();
     const QMargins unframed = frameMargins();
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect sg = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     setMenusVisible(false);
-    enterMode(true, QRect(sg.left() + kCompactLeft, sg.top() + sg.height() - kCompactAboveBottom, kCompactWidth,
-                          kCompactHeight));
-    storeGeometry(asCreated);
+    enterMode(true, compactStartRect(screen ? screen->geometry() : QRect(0, 0, 1024, 768)));
+    geometryFields_.store(asCreated);
     unframedLoadMargins_ = unframed;
     fitFrame();
 
     // 2. The notification icon reports its mouse events here.
-    ctx_.notifyArea->setActivatedHandler([this](QSystemTrayIcon::ActivationReason r) { notifyIconActivated(r); });
+    ctx_.notifyArea->setActivatedHandler([this](QSystemTrayIcon::ActivationReason r) { onNotifyIconActivated(r); });
 
     // 3. Polled flags; 4. the timer last.
     poller_.fillPolledFlags();
-    if (ctx_.keysSocket >= 0 && keysWake_ == nullptr) {
-        keysWake_ = new QSocketNotifier(static_cast<qintptr>(ctx_.keysSocket), QSocketNotifier::Read, this);
+    if (ctx_.keySource == nullptr) return;   // without a key source there is nothing to poll
+    if (const int handle = ctx_.keySource->wakeHandle(); handle >= 0 && keysWake_ == nullptr) {
+        keysWake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
         keysWake_->setEnabled(false);
-        connect(keysWake_, &QSocketNotifier::activated, this, &frmMain::keysWoke);
+        connect(keysWake_, &QSocketNotifier::activated, this, &frmMain::onKeysWakeActivated);
     }
-    if (ctx_.keys != nullptr) timer1_->start(kTickMs);   // without a key source there is nothing to poll
+    timer1_->start(pace_.intervalMs());
 }
 
 void frmMain::applySettings() {
@@ -299,41 +185,32 @@ bool frmMain::loadPicture(const std::string& path) {
 // ---------------------------------------------------------------------------
 // Counting
 
-void frmMain::Timer1_Timer() {
-    if (ctx_.keys == nullptr) return;
-    if (ctx_.pump) ctx_.pump();
-    for (const CellChange& c : poller_.tick(*ctx_.keys, sounds_.get())) {
-        CountCell* cell = txtKey_[c.vk];
+void frmMain::onTimer1Timeout() {
+    if (ctx_.keySource == nullptr) return;
+    ctx_.keySource->pump();
+    for (const CellChange& c : poller_.tick(*ctx_.keySource, sounds_.get())) {
+        CountCell* cell = keyboard_->cell(c.vk);
         if (c.colour) cell->setColourValue(poller_.cellColour(c.vk));
         if (c.text) cell->setText(number(poller_.count(c.vk)));
     }
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
-
-    if (keysWake_ == nullptr) return;
-    for (std::uint8_t vk : layout::countedCodes()) {
-        if (poller_.currentState(vk) != 0) {
-            quietTicks_ = 0;
-            if (timer1_->interval() != kTickMs) keysWoke();   // a slow tick found a key down
-            return;
-        }
-    }
-    if (timer1_->interval() == kIdleTickMs || ++quietTicks_ < kQuietTicks) return;
-    timer1_->setInterval(kIdleTickMs);
-    keysWake_->setEnabled(true);
+    applyPace(pace_.afterTick(poller_.anyKeyDown()));
 }
 
-// Something arrived from the key source: back to a tick every 10 ms, the
-// first one 10 ms from now, so that what arrives meanwhile (a key's release
-// right after its press) is read in the same tick.
-void frmMain::keysWoke() {
-    keysWake_->setEnabled(false);
-    quietTicks_ = 0;
+void frmMain::onKeysWakeActivated() { applyPace(pace_.woke()); }
+
+void frmMain::applyPace(TimerPace::Change change) {
+    if (change == TimerPace::Change::None || keysWake_ == nullptr) return;
+    keysWake_->setEnabled(pace_.watchingSource());
     if (closeState_ == CloseState::Done) return;
-    timer1_->start(kTickMs);
+    if (change == TimerPace::Change::Fast)
+        timer1_->start(pace_.intervalMs());
+    else
+        timer1_->setInterval(pace_.intervalMs());
 }
 
 void frmMain::showCounts() {
-    for (std::uint8_t vk : layout::countedCodes()) txtKey_[vk]->setText(number(poller_.count(vk)));
+    for (std::uint8_t vk : layout::countedCodes()) keyboard_->cell(vk)->setText(number(poller_.count(vk)));
     txtSummary_->setText(number(poller_.total()));
 }
 
@@ -345,7 +222,7 @@ void frmMain::resetCounts() {
 // ---------------------------------------------------------------------------
 // History and the two reset commands
 
-bool frmMain::SaveHistory() {
+bool frmMain::saveHistory() {
     const QDateTime t = ctx_.now();
     const history::LocalDateTime when{t.date().year(), t.date().month(),  t.date().day(),
                                       t.time().hour(), t.time().minute(), t.time().second()};
@@ -365,12 +242,12 @@ bool frmMain::SaveHistory() {
     return result.ok;
 }
 
-void frmMain::mnuFileSaveReset_Click() {
-    SaveHistory();
+void frmMain::onMnuFileSaveResetTriggered() {
+    saveHistory();
     resetCounts();
 }
 
-void frmMain::mnuFileNoSaveReset_Click() {
+void frmMain::onMnuFileNoSaveResetTriggered() {
     resetCounts();
     showBox(BoxIcon::Information, texts::kResetDone);
 }
@@ -386,12 +263,12 @@ void frmMain::checkRow(int index) {
     for (int i = 1; i <= 6; ++i) mnuFileMaxRowCount_[static_cast<std::size_t>(i)]->setChecked(i == index);
 }
 
-void frmMain::mnuFileMaxRowCount_Click(int index) {
+void frmMain::onMnuFileMaxRowCountTriggered(int index) {
     checkRow(index);
     ctx_.settings->fileHistoryMaxRow = static_cast<std::int16_t>(index);
 }
 
-void frmMain::mnuVisionPictureEnable_Click() {
+void frmMain::onMnuVisionPictureEnableTriggered() {
     // The action has inverted its check mark already.
     if (mnuVisionPictureEnable_->isChecked()) {
         // A path that cannot be loaded leaves the window without a picture.
@@ -409,12 +286,12 @@ void frmMain::setMenusVisible(bool visible) {
     menuBar()->setVisible(visible);
 }
 
-void frmMain::cmdResize_Click() {
+void frmMain::onCmdResizeClicked() {
     const QRect current = frameGeometry();
-    const QRect saved = storedGeometry();
+    const QRect saved = geometryFields_.stored();
     unframedLoadMargins_.reset();
     enterMode(!compactMode(), saved);
-    storeGeometry(current);
+    geometryFields_.store(current);
 }
 
 void frmMain::enterMode(bool compact, const QRect& outer) {
@@ -432,17 +309,12 @@ void frmMain::enterMode(bool compact, const QRect& outer) {
     cmdResize_->setText(compact ? texts::kLarge : texts::kSmall);
 }
 
-QMargins frmMain::frameMargins() const {
-    const QRect f = frameGeometry();
-    const QRect g = geometry();
-    return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
-}
+QMargins frmMain::frameMargins() const { return marginsBetween(frameGeometry(), geometry()); }
 
 void frmMain::placeOuter(const QRect& outer) {
     placedOuter_ = outer;
     placedMargins_ = frameMargins();
-    const QMargins& m = placedMargins_;
-    setFixedSize(std::max(1, outer.width() - m.left() - m.right()), std::max(1, outer.height() - m.top() - m.bottom()));
+    setFixedSize(clientSizeFor(outer.size(), placedMargins_));
     move(outer.topLeft());   // the frame's top-left corner
     show();
 }
@@ -454,41 +326,18 @@ void frmMain::fitFrame() {
     if (!placedOuter_.isValid() || !isVisible()) return;
     const QMargins m = frameMargins();
     if (unframedLoadMargins_ && m != *unframedLoadMargins_) {
-        const QMargins& u = *unframedLoadMargins_;
-        const QRect saved = storedGeometry();
-        txtFormSizeX_->setText(number(toInt16(saved.width() + m.left() + m.right() - u.left() - u.right())));
-        txtFormSizeY_->setText(number(toInt16(saved.height() + m.top() + m.bottom() - u.top() - u.bottom())));
+        geometryFields_.addFrame(m, *unframedLoadMargins_);
         unframedLoadMargins_.reset();
     }
     if (m == placedMargins_) return;
     placedMargins_ = m;
-    setFixedSize(std::max(1, placedOuter_.width() - m.left() - m.right()),
-                 std::max(1, placedOuter_.height() - m.top() - m.bottom()));
-}
-
-void frmMain::storeGeometry(const QRect& outer) {
-    txtFormSizeX_->setText(number(toInt16(outer.width())));
-    txtFormSizeY_->setText(number(toInt16(outer.height())));
-    txtFormPosiX_->setText(number(toInt16(outer.left())));
-    txtFormPosiY_->setText(number(toInt16(outer.top())));
-}
-
-QRect frmMain::storedGeometry() const {
-    auto value = [](const QLineEdit* field) { return static_cast<int>(toInt16(field->text().toInt())); };
-    return {value(txtFormPosiX_), value(txtFormPosiY_), value(txtFormSizeX_), value(txtFormSizeY_)};
+    setFixedSize(clientSizeFor(placedOuter_.size(), m));
 }
 
 bool frmMain::event(QEvent* event) {
     const bool result = QMainWindow::event(event);
-    switch (event->type()) {
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::Show:
-        fitFrame();
-        break;
-    default:
-        break;
-    }
+    const QEvent::Type t = event->type();
+    if (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show) fitFrame();
     return result;
 }
 
@@ -511,7 +360,7 @@ void frmMain::changeEvent(QEvent* event) {
         Qt::QueuedConnection);
 }
 
-void frmMain::notifyIconActivated(QSystemTrayIcon::ActivationReason reason) {
+void frmMain::onNotifyIconActivated(QSystemTrayIcon::ActivationReason reason) {
     // Only a double-click of the left button brings the window back.
     if (reason != QSystemTrayIcon::DoubleClick) return;
     ctx_.notifyArea->remove();
@@ -548,8 +397,8 @@ void frmMain::requestStop(CloseBy by) {
 void frmMain::runCloseSequence(CloseBy by) {
     closeState_ = CloseState::Running;
     if (by != CloseBy::Person) quiet_ = true;
-    Timer1_Timer();   // what the key source has received so far is part of the record
-    SaveHistory();
+    onTimer1Timeout();   // what the key source has received so far is part of the record
+    saveHistory();
     if (ctx_.soundPlayer != nullptr) ctx_.soundPlayer->stopAll();
     writeSettings();
     ctx_.notifyArea->remove();
@@ -559,17 +408,15 @@ void frmMain::runCloseSequence(CloseBy by) {
     if (by != CloseBy::ApplicationQuit) ctx_.quit();
 }
 
+// The window's state goes into the record, and the record into the file; a
+// failed write is silently lost.
 void frmMain::writeSettings() {
-    const settings::SettingsRecord& r = *ctx_.settings;
-    auto write = [this](std::string_view section, std::string_view key, const std::string& value) {
-        profile::writeText(ctx_.settingsPath, section, key, value);   // a failed write is silently lost
-    };
-    write("FILE", "FileHistoryMaxRow", std::to_string(r.fileHistoryMaxRow));
-    write("SOUND", "SoundEnable", mnuSoundEnable_->isChecked() ? "-1" : "0");
-    write("COLOR", "ColorTextBoxBlink", std::to_string(poller_.blinkColour()));
-    write("COLOR", "ColorBackGround", std::to_string(client_->backColour()));
-    write("COLOR", "PictureBackGround", r.pictureBackGround);
-    write("COLOR", "PictureEnable", mnuVisionPictureEnable_->isChecked() ? "-1" : "0");
+    settings::SettingsRecord& r = *ctx_.settings;
+    r.soundEnable = mnuSoundEnable_->isChecked() ? -1 : 0;
+    r.colorTextBoxBlink = poller_.blinkColour();
+    r.colorBackGround = client_->backColour();
+    r.pictureEnable = mnuVisionPictureEnable_->isChecked() ? -1 : 0;
+    settings::save(ctx_.settingsPath, r);
 }
 
 }  // namespace pressory::app

@@ -2,7 +2,9 @@
 // the total, the mode button and the menu bar; its timer runs the key poller;
 // it switches between the compact and the full window, hides itself in the
 // notification area when minimised, and runs the close sequence that records
-// the history and writes the settings back.
+// the history and writes the settings back. The rules it follows live in the
+// core (poller, timer pace, history record, settings) and beside it
+// (mode geometry); the window turns events into calls and shows the results.
 #pragma once
 
 #include <QDateTime>
@@ -18,10 +20,12 @@
 #include <optional>
 #include <string>
 
-#include "app/message_boxes.h"
-#include "counting/key_state.h"
+#include "app/mode_geometry.h"
 #include "counting/poller.h"
+#include "counting/timer_pace.h"
+#include "platform/key_source.h"
 #include "settings/settings.h"
+#include "widgets/message_boxes.h"
 
 class QAction;
 class QLabel;
@@ -31,18 +35,24 @@ class QPushButton;
 class QSocketNotifier;
 class QTimer;
 
+namespace pressory::widgets {
+class CountCell;
+class KeyboardWidget;
+}  // namespace pressory::widgets
+
 namespace pressory::app {
 
 class ClientArea;
-class CountCell;
 class NotifyArea;
+using widgets::BoxIcon;
+using widgets::CountCell;
+using widgets::MessageBoxes;
 
-// Plays the sound files of keys. The program has no player yet; until it
-// has one, no sound is played and there is nothing to stop.
+// Plays the sound files of keys; returns at once.
 class SoundPlayer {
 public:
     virtual ~SoundPlayer() = default;
-    virtual void play(const std::string& path) = 0;   // returns at once
+    virtual void play(const std::string& path) = 0;
     virtual void stopAll() = 0;
 };
 
@@ -53,12 +63,7 @@ enum class CloseBy { Person, SessionEnd, Signal, ApplicationQuit };
 struct FrmMainContext {
     std::string programFolder;                    // the history file's folder
     std::string settingsPath;                     // Pressory.ini
-    KeyStateSource* keys = nullptr;               // null: nothing is counted
-    std::function<void()> pump;                   // run at the start of every tick
-    // The key source's socket, readable whenever the key state may have
-    // changed; -1 when the source can only be polled. With a socket, the
-    // timer slows down while no key is down and the socket wakes it.
-    int keysSocket = -1;
+    platform::PlatformKeySource* keySource = nullptr;   // null: nothing is counted
     MessageBoxes* boxes = nullptr;                // required
     NotifyArea* notifyArea = nullptr;             // required
     settings::SettingsRecord* settings = nullptr; // required; owned by start-up
@@ -75,7 +80,7 @@ public:
 
     // Creation: compact mode (shown for the first time), the notification
     // icon's handler, the poller's polled flags, and the timer, in this order.
-    void Form_Load();
+    void load();
     // Start-up's settings on top of the created window: row-limit check mark,
     // sound check mark, blink colour, background colour, picture check mark
     // and the picture itself.
@@ -83,27 +88,28 @@ public:
 
     // Appends one record of the counts to the history file and tells the
     // person the outcome (nobody is told while the program is being stopped).
-    bool SaveHistory();
+    bool saveHistory();
 
     // Runs the close sequence (once, whatever asks for it), then ends the
     // program unless it is already ending.
     void requestStop(CloseBy by);
     bool closeSequenceDone() const { return closeState_ == CloseState::Done; }
 
-    void cmdResize_Click();
-    void Timer1_Timer();
-    void notifyIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void onCmdResizeClicked();
+    void onTimer1Timeout();
+    void onNotifyIconActivated(QSystemTrayIcon::ActivationReason reason);
 
     // Controls, by the names the window gives them.
+    widgets::KeyboardWidget* keyboard() const { return keyboard_; }
     CountCell* txtKey(int vk) const;
     QLabel* label1(int vk) const;
     CountCell* txtSummary() const { return txtSummary_; }
     QLabel* lblSummary() const { return lblSummary_; }
     QPushButton* cmdResize() const { return cmdResize_; }
-    QLineEdit* txtFormPosiX() const { return txtFormPosiX_; }
-    QLineEdit* txtFormPosiY() const { return txtFormPosiY_; }
-    QLineEdit* txtFormSizeX() const { return txtFormSizeX_; }
-    QLineEdit* txtFormSizeY() const { return txtFormSizeY_; }
+    QLineEdit* txtFormPosiX() const { return geometryFields_.posiX; }
+    QLineEdit* txtFormPosiY() const { return geometryFields_.posiY; }
+    QLineEdit* txtFormSizeX() const { return geometryFields_.sizeX; }
+    QLineEdit* txtFormSizeY() const { return geometryFields_.sizeY; }
     QTimer* timer1() const { return timer1_; }
     ClientArea* clientArea() const { return client_; }
     // A menu item by its name, e.g. "mnuFileQuit" or "mnuFileMaxRowCount(3)".
@@ -126,15 +132,15 @@ private:
     enum class CloseState { NotRun, Running, Done };
 
     void buildControls();
-    void buildMenus();
-    QAction* addItem(QMenu* menu, const char* name, const QString& caption);
+    void buildMenus();   // frm_main_menus.cpp
 
-    void mnuFileMaxRowCount_Click(int index);
-    void mnuFileNoSaveReset_Click();
-    void mnuFileSaveReset_Click();
-    void mnuVisionPictureEnable_Click();
+    void onMnuFileMaxRowCountTriggered(int index);
+    void onMnuFileNoSaveResetTriggered();
+    void onMnuFileSaveResetTriggered();
+    void onMnuVisionPictureEnableTriggered();
+    void onKeysWakeActivated();
 
-    void keysWoke();
+    void applyPace(TimerPace::Change change);
     void resetCounts();
     void showCounts();
     void checkRow(int index);
@@ -145,8 +151,6 @@ private:
     void placeOuter(const QRect& outer);
     void fitFrame();
     QMargins frameMargins() const;
-    void storeGeometry(const QRect& outer);
-    QRect storedGeometry() const;
 
     void runCloseSequence(CloseBy by);
     void writeSettings();
@@ -154,21 +158,17 @@ private:
 
     FrmMainContext ctx_;
     Poller poller_;
+    TimerPace pace_;
     std::unique_ptr<KeySounds> sounds_;
 
     ClientArea* client_ = nullptr;
-    std::array<CountCell*, 256> txtKey_{};
-    std::array<QLabel*, 256> label1_{};
+    widgets::KeyboardWidget* keyboard_ = nullptr;
     CountCell* txtSummary_ = nullptr;
     QLabel* lblSummary_ = nullptr;
     QPushButton* cmdResize_ = nullptr;
-    QLineEdit* txtFormSizeX_ = nullptr;
-    QLineEdit* txtFormSizeY_ = nullptr;
-    QLineEdit* txtFormPosiX_ = nullptr;
-    QLineEdit* txtFormPosiY_ = nullptr;
+    GeometryFields geometryFields_;
     QTimer* timer1_ = nullptr;
     QSocketNotifier* keysWake_ = nullptr;
-    int quietTicks_ = 0;
 
     QMenu* mnuFile_ = nullptr;
     QMenu* mnuVision_ = nullptr;

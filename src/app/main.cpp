@@ -6,19 +6,16 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/app_icon.h"
 #include "app/frm_main.h"
 #include "app/frm_main_texts.h"
-#include "app/message_boxes.h"
 #include "app/notify_area.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
 #include "platform/app_folder.h"
 #include "platform/key_source.h"
 #include "settings/settings.h"
-#if PRESSORY_HAVE_X11
-#include "platform/x11/x11_key_source.h"
-#endif
+#include "widgets/app_icon.h"
+#include "widgets/message_boxes.h"
 
 using namespace pressory;
 
@@ -32,14 +29,14 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     app.setApplicationName(app::texts::kTitle);
     app.setQuitOnLastWindowClosed(false);   // the window hides in the notification area
-    app.setWindowIcon(app::appIcon());
-    app::QtMessageBoxes boxes;
+    app.setWindowIcon(widgets::appIcon());
+    widgets::QtMessageBoxes boxes;
 
     // A second copy is refused; the running one is left alone.
     const std::string appFolder = platform::applicationFolder();
     app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(appFolder)));
     if (!instance.acquire()) {
-        boxes.show(app::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
+        boxes.show(widgets::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
         return 0;
     }
     // From here a termination request runs the close sequence from the event loop.
@@ -49,20 +46,12 @@ int main(int argc, char* argv[]) {
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
     platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());
-    app::QtNotifyArea notifyArea(app::appIcon(), app::notifyTip());
+    app::QtNotifyArea notifyArea(widgets::appIcon(), app::notifyTip());
 
     app::FrmMainContext context;
     context.programFolder = platform::programFolder();
     context.settingsPath = settingsPath;
-    if (keySource.source) {
-        platform::PlatformKeySource* source = keySource.source.get();
-        context.keys = source;
-        context.pump = [source] { source->pump(); };
-#if PRESSORY_HAVE_X11
-        if (source->kind() == platform::KeySourceKind::X11)
-            context.keysSocket = static_cast<platform::x11::X11KeySource*>(source)->connectionNumber();
-#endif
-    }
+    context.keySource = keySource.source.get();
     context.boxes = &boxes;
     context.notifyArea = &notifyArea;
     context.settings = &record;
@@ -77,14 +66,14 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.requestStop(app::CloseBy::ApplicationQuit); });
 
-    window.Form_Load();
+    window.load();
     window.applySettings();
     window.show();
 
     // Shown from the event loop, so that a stop request while it is open ends the program.
     if (!keySource.source) {
         QTimer::singleShot(0, &window, [&boxes, problem = QString::fromStdString(keySource.problem)] {
-            boxes.show(app::BoxIcon::Critical, problem);
+            boxes.show(widgets::BoxIcon::Critical, problem);
         });
     }
     return app.exec();

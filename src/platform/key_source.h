@@ -20,6 +20,9 @@ public:
     // Reads pending events without blocking. Sources that query the state
     // directly (Win32) do nothing here.
     virtual void pump() {}
+    // A handle (a file descriptor on POSIX) that becomes readable when the
+    // key state may have changed; -1 when the source can only be polled.
+    virtual int wakeHandle() const { return -1; }
 };
 
 struct KeySourceChoice {

@@ -1,9 +1,9 @@
-#include "app/app_icon.h"
+#include "widgets/app_icon.h"
 
 #include <QPainter>
 #include <QPixmap>
 
-namespace pressory::app {
+namespace pressory::widgets {
 namespace {
 
 // Drawn on a 32-unit grid and scaled, so both sizes share one picture.
@@ -46,4 +46,4 @@ QIcon appIcon() {
     return icon;
 }
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

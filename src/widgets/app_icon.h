@@ -4,8 +4,8 @@
 
 #include <QIcon>
 
-namespace pressory::app {
+namespace pressory::widgets {
 
 QIcon appIcon();
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

@@ -1,8 +1,8 @@
-#include "app/colour_value.h"
+#include "widgets/colour_value.h"
 
 #include "counting/key_layout.h"
 
-namespace pressory::app {
+namespace pressory::widgets {
 namespace {
 
 struct SystemColour {
@@ -60,4 +60,4 @@ QColor colourOf(std::int32_t value, const QPalette& palette) {
                   static_cast<int>((v >> 16) & 0xFFu));
 }
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

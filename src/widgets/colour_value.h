@@ -6,11 +6,11 @@
 #include <QPalette>
 #include <cstdint>
 
-namespace pressory::app {
+namespace pressory::widgets {
 
 // A plain value gives its red, green and blue bytes; a system-colour
 // reference gives the matching colour of `palette`. Unknown system indexes
 // give the palette's window colour.
 QColor colourOf(std::int32_t value, const QPalette& palette);
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

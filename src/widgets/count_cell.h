@@ -1,15 +1,18 @@
-// A read-only count cell: a sunken box filled with its colour value and the
-// count text. Painted by hand: the main window holds 91 of them and repaints
-// a cell only when its text or colour changes.
+// A read-only count cell: a sunken box filled with its colour value and its
+// text (a count, or a path). Painted by hand: a keyboard holds 91 of them and
+// repaints a cell only when its text or colour changes. Screen readers and UI
+// automation see it as a read-only text field named by its caption, whose
+// value is its text.
 #pragma once
 
 #include <QString>
 #include <QWidget>
 #include <cstdint>
 
-namespace pressory::app {
+namespace pressory::widgets {
 
 class CountCell final : public QWidget {
+    Q_OBJECT
 public:
     explicit CountCell(QWidget* parent, Qt::Alignment alignment);
 
@@ -22,7 +25,7 @@ public:
 
     Qt::Alignment alignment() const { return alignment_; }
 
-    // How many times a change asked for a repaint (for the window's tests).
+    // How many times a change asked for a repaint (for the windows' tests).
     int repaintRequests() const { return repaintRequests_; }
 
 protected:
@@ -35,4 +38,8 @@ private:
     int repaintRequests_ = 0;
 };
 
-}  // namespace pressory::app
+// Makes count cells known to the accessibility layer. Called once by every
+// window that shows cells; further calls do nothing.
+void installCountCellAccessibility();
+
+}  // namespace pressory::widgets

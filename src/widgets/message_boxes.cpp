@@ -1,16 +1,15 @@
-#include "app/message_boxes.h"
+#include "widgets/message_boxes.h"
 
 #include <QMessageBox>
 
-#include "app/frm_main_texts.h"
 
-namespace pressory::app {
+namespace pressory::widgets {
 
 void QtMessageBoxes::show(BoxIcon icon, const QString& text) {
     QMessageBox::Icon qtIcon = QMessageBox::Information;
     if (icon == BoxIcon::Exclamation) qtIcon = QMessageBox::Warning;
     if (icon == BoxIcon::Critical) qtIcon = QMessageBox::Critical;
-    QMessageBox box(qtIcon, texts::kTitle, text, QMessageBox::Ok);
+    QMessageBox box(qtIcon, kBoxCaption, text, QMessageBox::Ok);
     open_.append(&box);
     box.exec();
     open_.removeAll(&box);
@@ -22,4 +21,4 @@ void QtMessageBoxes::dismissAll() {
         if (box) box->done(QMessageBox::Ok);
 }
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

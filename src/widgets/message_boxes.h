@@ -7,7 +7,10 @@
 
 class QMessageBox;
 
-namespace pressory::app {
+namespace pressory::widgets {
+
+// The caption of every box, the program's name.
+inline const QString kBoxCaption = QStringLiteral("Pressory");
 
 enum class BoxIcon { Information, Exclamation, Critical };
 
@@ -30,4 +33,4 @@ private:
     QList<QPointer<QMessageBox>> open_;
 };
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

@@ -7,7 +7,7 @@
 
 #include "counting/key_layout.h"
 
-namespace pressory::app {
+namespace pressory::widgets {
 
 class TwipScale {
 public:
@@ -25,4 +25,4 @@ private:
     double dpiY_;
 };
 
-}  // namespace pressory::app
+}  // namespace pressory::widgets

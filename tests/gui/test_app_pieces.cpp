@@ -9,13 +9,14 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "app/colour_value.h"
+#include "widgets/colour_value.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
-#include "app/twips.h"
+#include "widgets/twips.h"
 
 using namespace pressory;
 using namespace pressory::app;
+using namespace pressory::widgets;
 
 namespace {
 // Run as a child: take the lock and end without releasing it, as a crash would.

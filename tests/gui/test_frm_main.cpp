@@ -18,9 +18,8 @@
 #include <unistd.h>
 
 #include "app/client_area.h"
-#include "app/count_cell.h"
 #include "app/frm_main.h"
-#include "app/message_boxes.h"
+#include "widgets/message_boxes.h"
 #include "app/notify_area.h"
 #include "counting/key_layout.h"
 #include "history/history_record.h"
@@ -28,54 +27,16 @@
 #include "platform/text_codec.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
+#include "support/window_fakes.h"
+#include "widgets/count_cell.h"
+#include "widgets/keyboard_widget.h"
 
 using namespace pressory;
 using namespace pressory::app;
+using namespace pressory::test;
+using pressory::widgets::BoxIcon;
 
 namespace {
-
-struct Box {
-    BoxIcon icon;
-    QString text;
-};
-
-class RecordingBoxes final : public MessageBoxes {
-public:
-    QList<Box> shown;
-    int dismissals = 0;
-    std::function<void()> onShow;
-    void show(BoxIcon icon, const QString& text) override {
-        shown.append({icon, text});
-        if (onShow) onShow();
-    }
-    void dismissAll() override { ++dismissals; }
-};
-
-class FakeNotifyArea final : public NotifyArea {
-public:
-    bool isAvailable = true;
-    bool iconShown = false;
-    int adds = 0;
-    int removes = 0;
-    Activated handler;
-    bool available() const override { return isAvailable; }
-    void add() override { ++adds; iconShown = true; }
-    void remove() override { ++removes; iconShown = false; }
-    bool present() const override { return iconShown; }
-    void setActivatedHandler(Activated h) override { handler = std::move(h); }
-};
-
-class RecordingSound final : public SoundPlayer {
-public:
-    QStringList played;
-    int stops = 0;
-    std::function<void()> onStop;
-    void play(const std::string& path) override { played.append(QString::fromStdString(path)); }
-    void stopAll() override {
-        ++stops;
-        if (onStop) onStop();
-    }
-};
 
 // A main window in a temporary program folder.
 struct Rig {
@@ -86,14 +47,13 @@ struct Rig {
     FakeNotifyArea tray;
     RecordingSound sound;
     int quits = 0;
-    int keysSocket = -1;
-    std::function<void()> pump;
+    ScriptedKeySource source{keys};
     std::unique_ptr<frmMain> w;
 
     // The window as start-up leaves it: created, loaded, settings applied, shown.
     void start() {
         create();
-        w->Form_Load();
+        w->load();
         w->applySettings();
         w->show();
     }
@@ -101,9 +61,7 @@ struct Rig {
         FrmMainContext c;
         c.programFolder = dir.path().toStdString();
         c.settingsPath = settingsPath();
-        c.keys = &keys;
-        c.keysSocket = keysSocket;
-        c.pump = pump;
+        c.keySource = &source;
         c.boxes = &boxes;
         c.notifyArea = &tray;
         c.settings = &record;
@@ -127,9 +85,9 @@ struct Rig {
     }
     void press(int vk) {
         keys.down(vk);
-        w->Timer1_Timer();
+        w->onTimer1Timeout();
         keys.up(vk);
-        w->Timer1_Timer();
+        w->onTimer1Timeout();
     }
     QString count(int vk) const { return w->txtKey(vk)->text(); }
     QAction* item(const char* name) const { return w->menuItem(QString::fromLatin1(name)); }
@@ -231,7 +189,7 @@ void TestFrmMain::designValues() {
         QCOMPARE(w.txtSummary()->geometry(), QRect(32, 16, 57, 20));
     }
 
-    w.Form_Load();
+    w.load();
     QCOMPARE(w.timer1()->interval(), 10);
     QVERIFY(w.timer1()->isActive());
 }
@@ -341,7 +299,7 @@ void TestFrmMain::oddSettingsFileAtStartUp() {
     QCOMPARE(r.w->blinkColour(), 65280);
     QCOMPARE(r.w->backColour(), static_cast<std::int32_t>(0x80000005u));
     r.keys.down(65);
-    r.w->Timer1_Timer();
+    r.w->onTimer1Timeout();
     QCOMPARE(r.w->txtKey(65)->colourValue(), 65280);
 }
 
@@ -405,16 +363,16 @@ void TestFrmMain::keysReachCellsAndTotal() {
     r.start();
     frmMain& w = *r.w;
     r.keys.down(65);
-    w.Timer1_Timer();
+    w.onTimer1Timeout();
     QCOMPARE(r.count(65), QStringLiteral("1"));
     QCOMPARE(w.txtSummary()->text(), QStringLiteral("1"));
     QCOMPARE(w.txtKey(65)->colourValue(), 255);
     const int aRepaints = w.txtKey(65)->repaintRequests();
-    for (int i = 0; i < 5; ++i) w.Timer1_Timer();   // held: counted once, nothing to repaint
+    for (int i = 0; i < 5; ++i) w.onTimer1Timeout();   // held: counted once, nothing to repaint
     QCOMPARE(r.count(65), QStringLiteral("1"));
     QCOMPARE(w.txtKey(65)->repaintRequests(), aRepaints);
     r.keys.up(65);
-    w.Timer1_Timer();
+    w.onTimer1Timeout();
     QCOMPARE(w.txtKey(65)->colourValue(), colour::kUp);
 
     r.press(66);
@@ -445,8 +403,8 @@ void TestFrmMain::idleTimerIsWokenByTheKeySource() {
     int sockets[2];
     QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
     Rig r;
-    r.keysSocket = sockets[0];
-    r.pump = [&] {   // the source reads what has arrived
+    r.source.wake = sockets[0];
+    r.source.onPump = [&] {   // the source reads what has arrived
         char buffer[16];
         while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
         }
@@ -454,20 +412,20 @@ void TestFrmMain::idleTimerIsWokenByTheKeySource() {
     r.start();
     QCOMPARE(r.w->timer1()->interval(), 10);
     r.keys.down(66);   // a held key keeps the timer at 10 ms
-    for (int i = 0; i < 30; ++i) r.w->Timer1_Timer();
+    for (int i = 0; i < 30; ++i) r.w->onTimer1Timeout();
     QCOMPARE(r.w->timer1()->interval(), 10);
     r.keys.up(66);
-    for (int i = 0; i < 19; ++i) r.w->Timer1_Timer();
+    for (int i = 0; i < 19; ++i) r.w->onTimer1Timeout();
     QCOMPARE(r.w->timer1()->interval(), 10);
-    r.w->Timer1_Timer();   // 200 ms without a key down
+    r.w->onTimer1Timeout();   // 200 ms without a key down
     QCOMPARE(r.w->timer1()->interval(), 500);
     QVERIFY(r.w->timer1()->isActive());
 
     r.keys.down(67);   // a slow tick that finds a key down goes back to 10 ms
-    r.w->Timer1_Timer();
+    r.w->onTimer1Timeout();
     QCOMPARE(r.w->timer1()->interval(), 10);
     r.keys.up(67);
-    for (int i = 0; i < 21; ++i) r.w->Timer1_Timer();
+    for (int i = 0; i < 21; ++i) r.w->onTimer1Timeout();
     QCOMPARE(r.w->timer1()->interval(), 500);
 
     // Whatever the source receives wakes the timer long before the slow tick.
@@ -538,7 +496,7 @@ void TestFrmMain::modeSwitchExchangesGeometry() {
     r.create();
     frmMain& w = *r.w;
     const QRect asCreated = w.frameGeometry();
-    w.Form_Load();
+    w.load();
     w.applySettings();
     w.show();
     const QRect compact = startCompactRect();
@@ -751,7 +709,7 @@ void TestFrmMain::notificationArea() {
     QVERIFY(r.tray.iconShown);
 
     r.keys.down(65);   // counting goes on while hidden
-    w.Timer1_Timer();
+    w.onTimer1Timeout();
     for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick}) {
         r.tray.handler(reason);
         QVERIFY(!w.isVisible());

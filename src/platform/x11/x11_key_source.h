@@ -29,6 +29,7 @@ public:
     X11KeySource& operator=(const X11KeySource&) = delete;
 
     KeySourceKind kind() const override { return KeySourceKind::X11; }
+    int wakeHandle() const override { return connectionNumber(); }
     // Handles the events that have arrived, without waiting for more.
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }

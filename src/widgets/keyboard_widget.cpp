@@ -1,0 +1,82 @@
+#include "widgets/keyboard_widget.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "counting/key_layout.h"
+#include "widgets/colour_value.h"
+#include "widgets/count_cell.h"
+
+namespace pressory::widgets {
+
+KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetTwipsY) : QWidget(parent) {
+    installCountCellAccessibility();
+    setObjectName(QStringLiteral("keyboard"));
+    auto moved = [offsetTwipsY](TwipRect r) {
+        r.top += offsetTwipsY;
+        return r;
+    };
+    setGeometry(0, 0, tw.x(layout::kClientWidth), tw.y(layout::kClientHeight + offsetTwipsY));
+
+    for (const KeyCell& key : layout::cells()) {
+        const auto i = static_cast<std::size_t>(key.vk);
+        auto* cell = new CountCell(this, key.counted() ? Qt::AlignRight : Qt::AlignLeft);
+        cell->setObjectName(QStringLiteral("txtKey(%1)").arg(key.vk));
+        cell->setGeometry(tw.rect(moved(key.cellRect())));
+        cell->setVisible(key.shown);
+        cell->installEventFilter(this);
+        cells_[i] = cell;
+        if (key.hasCaption()) {
+            const QString text =
+                QString::fromUtf8(key.caption.data(), static_cast<qsizetype>(key.caption.size()));
+            auto* caption = new QLabel(text, this);
+            caption->setObjectName(QStringLiteral("Label1(%1)").arg(key.vk));
+            caption->setGeometry(tw.rect(moved(key.captionRect())));
+            caption->setVisible(key.shown);
+            captions_[i] = caption;
+            cell->setAccessibleName(text);
+        }
+    }
+
+    auto movedLine = [offsetTwipsY](TwipLine l) {
+        l.y1 += offsetTwipsY;
+        l.y2 += offsetTwipsY;
+        return l;
+    };
+    lines_ = {tw.line(movedLine(layout::kLine1)), tw.line(movedLine(layout::kLine2))};
+}
+
+CountCell* KeyboardWidget::cell(int vk) const {
+    return vk >= 0 && vk <= 255 ? cells_[static_cast<std::size_t>(vk)] : nullptr;
+}
+
+QLabel* KeyboardWidget::caption(int vk) const {
+    return vk >= 0 && vk <= 255 ? captions_[static_cast<std::size_t>(vk)] : nullptr;
+}
+
+void KeyboardWidget::setKeyShown(int vk, bool shown) {
+    if (CountCell* c = cell(vk)) c->setVisible(shown);
+    if (QLabel* l = caption(vk)) l->setVisible(shown);
+}
+
+// The separator lines in the window-text colour, one pixel wide.
+void KeyboardWidget::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setPen(QPen(colourOf(colour::kWindowText, palette()), 1));
+    for (const QLine& l : lines_) p.drawLine(l);
+}
+
+bool KeyboardWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (const KeyCell& key : layout::cells()) {
+            if (cells_[key.vk] == watched) {
+                emit cellPressed(key.vk, static_cast<QMouseEvent*>(event)->button());
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace pressory::widgets

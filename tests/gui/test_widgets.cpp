@@ -1,0 +1,97 @@
+// The keyboard widget as a second window uses it: moved down, with cells
+// hidden and paths as texts; and the cells as assistive technology reads them.
+#include <QAccessible>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "counting/key_layout.h"
+#include "sound/sound_keys.h"
+#include "widgets/count_cell.h"
+#include "widgets/keyboard_widget.h"
+
+using namespace pressory;
+using namespace pressory::widgets;
+
+class TestWidgets : public QObject {
+    Q_OBJECT
+private slots:
+    void keyboardMovedDownWithSomeCellsHidden();
+    void pressesOnCellsAreReported();
+    void cellsReadAsNamedReadOnlyTexts();
+};
+
+void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
+    QWidget window;
+    const TwipScale tw(96, 96);
+    KeyboardWidget plain(&window, tw);
+    KeyboardWidget moved(&window, tw, 240);
+    int cells = 0;
+    for (const KeyCell& key : layout::cells()) {
+        ++cells;
+        QVERIFY(moved.cell(key.vk));
+        QCOMPARE(moved.cell(key.vk)->geometry(), plain.cell(key.vk)->geometry().translated(0, 16));   // 240 twips
+        QCOMPARE(moved.cell(key.vk)->alignment(), key.counted() ? Qt::AlignRight : Qt::AlignLeft);
+        if (QLabel* c = moved.caption(key.vk)) QCOMPARE(c->geometry(), plain.caption(key.vk)->geometry().translated(0, 16));
+        moved.setKeyShown(key.vk, sound::hasSoundEntry(key.vk));
+    }
+    QCOMPARE(cells, layout::kCellCount);
+    QVERIFY(!moved.cell(0) && !moved.caption(-1) && !moved.cell(256));
+    window.show();
+    int shown = 0;
+    for (const KeyCell& key : layout::cells()) {
+        const bool visible = moved.cell(key.vk)->isVisible();
+        shown += visible ? 1 : 0;
+        QCOMPARE(visible, sound::hasSoundEntry(key.vk));
+        if (QLabel* c = moved.caption(key.vk)) QCOMPARE(c->isVisible(), visible);
+    }
+    QCOMPARE(shown, 84);
+    QCOMPARE(moved.height(), plain.height() + 16);
+
+    // A path as the text: only that cell asks for a repaint.
+    moved.cell(65)->setText(QStringLiteral("/home/me/a.wav"));
+    for (const KeyCell& key : layout::cells())
+        QCOMPARE(moved.cell(key.vk)->repaintRequests(), key.vk == 65 ? 1 : 0);
+}
+
+void TestWidgets::pressesOnCellsAreReported() {
+    QWidget window;
+    KeyboardWidget keyboard(&window, TwipScale(96, 96));
+    window.resize(keyboard.size());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy spy(&keyboard, &KeyboardWidget::cellPressed);
+    QTest::mouseClick(keyboard.cell(65), Qt::LeftButton);
+    QTest::mouseClick(keyboard.cell(13), Qt::RightButton);
+    QTest::mouseClick(&keyboard, Qt::LeftButton, {}, QPoint(2, 2));   // between the cells
+    QCOMPARE(spy.size(), 2);
+    QCOMPARE(spy.at(0).at(0).toInt(), 65);
+    QCOMPARE(spy.at(0).at(1).value<Qt::MouseButton>(), Qt::LeftButton);
+    QCOMPARE(spy.at(1).at(0).toInt(), 13);
+    QCOMPARE(spy.at(1).at(1).value<Qt::MouseButton>(), Qt::RightButton);
+}
+
+void TestWidgets::cellsReadAsNamedReadOnlyTexts() {
+    QWidget window;
+    KeyboardWidget keyboard(&window, TwipScale(96, 96));
+    window.show();
+    keyboard.cell(65)->setText(QStringLiteral("1234"));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(keyboard.cell(65));
+    QVERIFY(a);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("A"));
+    QCOMPARE(a->text(QAccessible::Value), QStringLiteral("1234"));
+    QVERIFY(a->state().readOnly);
+    QCOMPARE(a->role(), QAccessible::EditableText);
+    QVERIFY(a->textInterface());
+    QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), QStringLiteral("1234"));
+    // The Kanji key's cell has no caption and so no name; it is still a text.
+    QAccessibleInterface* kanji = QAccessible::queryAccessibleInterface(keyboard.cell(25));
+    QVERIFY(kanji && kanji->textInterface());
+    QCOMPARE(kanji->text(QAccessible::Value), QStringLiteral("0"));
+    // The keyboard lists its cells among its children.
+    QAccessibleInterface* board = QAccessible::queryAccessibleInterface(&keyboard);
+    QVERIFY(board && board->indexOfChild(a) >= 0);
+}
+
+QTEST_MAIN(TestWidgets)
+#include "test_widgets.moc"

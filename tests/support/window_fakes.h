@@ -1,0 +1,88 @@
+// Test doubles of what the windows talk to: message boxes that record what
+// they were asked to show, a notification area, a sound player, and a key
+// source driven by a script.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+
+#include "app/frm_main.h"
+#include "app/notify_area.h"
+#include "platform/key_source.h"
+#include "platform/scripted_key_state.h"
+#include "widgets/message_boxes.h"
+
+namespace pressory::test {
+
+struct Box {
+    widgets::BoxIcon icon;
+    QString text;
+};
+
+class RecordingBoxes final : public widgets::MessageBoxes {
+public:
+    QList<Box> shown;
+    int dismissals = 0;
+    std::function<void()> onShow;
+    void show(widgets::BoxIcon icon, const QString& text) override {
+        shown.append({icon, text});
+        if (onShow) onShow();
+    }
+    void dismissAll() override { ++dismissals; }
+};
+
+class FakeNotifyArea final : public app::NotifyArea {
+public:
+    bool isAvailable = true;
+    bool iconShown = false;
+    int adds = 0;
+    int removes = 0;
+    Activated handler;
+    bool available() const override { return isAvailable; }
+    void add() override {
+        ++adds;
+        iconShown = true;
+    }
+    void remove() override {
+        ++removes;
+        iconShown = false;
+    }
+    bool present() const override { return iconShown; }
+    void setActivatedHandler(Activated h) override { handler = std::move(h); }
+};
+
+class RecordingSound final : public app::SoundPlayer {
+public:
+    QStringList played;
+    int stops = 0;
+    std::function<void()> onStop;
+    void play(const std::string& path) override { played.append(QString::fromStdString(path)); }
+    void stopAll() override {
+        ++stops;
+        if (onStop) onStop();
+    }
+};
+
+// The scripted key state as the program's key source: `wake` is its wake
+// handle (-1: none) and `onPump` runs where a real source reads its events.
+class ScriptedKeySource final : public platform::PlatformKeySource {
+public:
+    explicit ScriptedKeySource(platform::ScriptedKeyState& keys) : keys_(keys) {}
+    int wake = -1;
+    std::function<void()> onPump;
+
+    platform::KeySourceKind kind() const override { return platform::KeySourceKind::Scripted; }
+    std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
+    void pump() override {
+        if (onPump) onPump();
+    }
+    int wakeHandle() const override { return wake; }
+
+private:
+    platform::ScriptedKeyState& keys_;
+};
+
+}  // namespace pressory::test
