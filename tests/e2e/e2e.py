@@ -441,6 +441,72 @@ def test_compact_shortcuts_do_nothing(ctx):
     check_record(rows[1], {70: 1})
 
 
+ATSPI_READER = r"""
+import sys, pyatspi
+want = sys.argv[1:]
+desktop = pyatspi.Registry.getDesktop(0)
+found = {}
+def walk(node, depth=0):
+    if node is None or depth > 12:
+        return
+    name = node.name or ""
+    if name in want and name not in found and node.getRoleName() == "text":
+        try:
+            t = node.queryText()
+            found[name] = t.getText(0, t.characterCount)
+        except NotImplementedError:
+            found[name] = None
+    for i in range(node.childCount):
+        walk(node.getChildAtIndex(i), depth + 1)
+for i in range(desktop.childCount):
+    app = desktop.getChildAtIndex(i)
+    if app is not None and app.name == "Pressory":
+        walk(app)
+for name in want:
+    print("%s\t%s" % (name, found.get(name, "<missing>")))
+"""
+
+
+def test_cells_read_by_a_screen_reader(ctx):
+    """The count cells and the total as a screen reader reads them over AT-SPI."""
+    d, folder = ctx.desktop, ctx.folder()
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    address = bus.stdout.readline().strip()
+    saved_env = d.env
+    runtime = tempfile.mkdtemp(dir=ctx.tmp)   # the accessibility bus puts its socket there
+    os.chmod(runtime, 0o700)
+    d.env = dict(saved_env, DBUS_SESSION_BUS_ADDRESS=address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                 XDG_RUNTIME_DIR=runtime)
+    launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=d.env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    p = None
+    try:
+        time.sleep(0.5)
+        p = Program(d, folder, ctx.binary).start()
+        for key in ["a", "a", "a", "b"]:
+            d.x("xdotool", "key", "--delay", "30", key)
+            time.sleep(0.05)
+        time.sleep(0.5)
+
+        def read():
+            out = run("/usr/bin/python3", "-c", ATSPI_READER, "A", "B", "Z", "合計", env=d.env, timeout=30)
+            values = dict(line.split("\t", 1) for line in out.splitlines() if "\t" in line)
+            return values if values.get("合計") == "4" else None
+        values = wait_for("the cells over AT-SPI", read, timeout=20, step=0.5)
+        assert values == {"A": "3", "B": "1", "Z": "0", "合計": "4"}, values
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        if p:
+            p.kill()
+        d.env = saved_env
+        launcher.terminate()
+        bus.terminate()
+        launcher.wait(5)
+        bus.wait(5)
+
+
 class Context:
     def __init__(self, binary, artefacts):
         self.binary = binary
