@@ -317,7 +317,7 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
     } else if (sizeKnown) {
         fs::resize_file(path, formerSize, cut);
     }
-    if (cut) result.reason += " " + reasonText(cut);
+    if (cut) result.reason.append(" ").append(reasonText(cut));
     return result;
 }
 
