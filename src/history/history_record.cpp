@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "counting/key_layout.h"
+#include "history/file_reason.h"
 
 namespace pressory::history {
 namespace {
@@ -40,12 +41,6 @@ void appendTwoDigits(std::string& out, std::uint64_t v) {
 std::string_view captionOf(int vk) {
     const KeyCell* c = layout::cell(vk);
     return c ? c->caption : std::string_view{};
-}
-
-// The message of an errno value, or of `fallback` when the call left errno at 0.
-std::string errnoReason(int err, std::errc fallback = std::errc::io_error) {
-    if (err == 0) return std::make_error_code(fallback).message();
-    return std::generic_category().message(err);
 }
 
 }  // namespace
@@ -195,20 +190,35 @@ std::string historyPath(const std::string& programFolder) {
 #endif
 }
 
+std::string_view lineEndRepair(std::string_view fileTail) {
+    if (fileTail.empty() || fileTail.back() == '\n') return {};
+    if (fileTail.back() == '\r') return "\n";
+    return "\r\n";
+}
+
 WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, std::string_view recordUtf8,
-                         const Encoder& encode) {
+                         const Encoder& encode, const FlushFile& flush) {
     WriteResult result;
     result.path = path;
 
     // Whether the file is there decides the header, and what a failed write
-    // undoes; when even that cannot be told, nothing is written.
+    // undoes; when even that cannot be told, nothing is written. Only a
+    // regular file is opened: opening a pipe would wait for a reader.
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (ec && st.type() != fs::file_type::not_found) {
-        result.reason = ec.message();
+        result.reason = reasonText(ec);
         return result;
     }
-    const bool existed = fs::exists(st) && !fs::is_directory(st);
+    const bool existed = fs::exists(st);
+    if (fs::is_directory(st)) {
+        result.reason = reasonText(std::make_error_code(std::errc::is_a_directory));
+        return result;
+    }
+    if (existed && !fs::is_regular_file(st)) {
+        result.reason = kReasonNotRegularFile;
+        return result;
+    }
 
     std::string text;
     text.reserve(headerUtf8.size() + recordUtf8.size() + 4);
@@ -218,27 +228,23 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
     }
     text.append(recordUtf8);
     text.append("\r\n");
-    const std::optional<std::string> bytes = encode ? encode(text) : std::nullopt;
+    std::optional<std::string> bytes = encode ? encode(text) : std::nullopt;
     if (!bytes) {
-        result.reason = std::make_error_code(std::errc::illegal_byte_sequence).message();
+        result.reason = reasonText(std::make_error_code(std::errc::illegal_byte_sequence));
         return result;
     }
 
-    // The length to cut back to if the write fails (none for a device or a pipe).
-    std::optional<std::uintmax_t> formerSize;
-    if (existed && fs::is_regular_file(st)) {
-        const std::uintmax_t size = fs::file_size(path, ec);
-        if (ec) {
-            result.reason = ec.message();
-            return result;
-        }
-        formerSize = size;
-    }
-
+    // Read and append: the file's last bytes tell whether its last line
+    // ended. A file that may be written but not read is appended to as it is.
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "ab");
+    std::FILE* f = std::fopen(path.c_str(), "a+b");
+    bool tailKnown = f != nullptr;
+    if (!f && existed && errno == EACCES) {
+        errno = 0;
+        f = std::fopen(path.c_str(), "ab");
+    }
     if (!f) {
-        result.reason = errnoReason(errno, std::errc::permission_denied);
+        result.reason = reasonText(errno == 0 ? EACCES : errno);
         return result;
     }
     // Unbuffered: the whole text goes to the file in one write.
@@ -246,8 +252,35 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
 
     int err = 0;
     bool failed = false;
+    std::uintmax_t formerSize = 0;   // the length to cut back to
+    const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+    const bool sizeKnown = size >= 0;
+    if (sizeKnown) {
+        formerSize = static_cast<std::uintmax_t>(size);
+    } else {
+        failed = true;   // nothing is written where it could not be undone
+        err = errno;
+    }
+    if (!failed && tailKnown && formerSize > 0) {
+        const long back = formerSize >= 2 ? 2 : 1;
+        char tail[2];
+        std::size_t got = 0;
+        if (std::fseek(f, -back, SEEK_END) == 0) got = std::fread(tail, 1, static_cast<std::size_t>(back), f);
+        if (got != static_cast<std::size_t>(back)) {
+            failed = true;
+            err = errno;
+        } else {
+            bytes->insert(0, lineEndRepair(std::string_view(tail, got)));
+        }
+        // A write after a read needs a positioning call between them.
+        if (!failed && std::fseek(f, 0, SEEK_END) != 0) {
+            failed = true;
+            err = errno;
+        }
+    }
+
     errno = 0;
-    if (std::fwrite(bytes->data(), 1, bytes->size(), f) != bytes->size()) {
+    if (!failed && std::fwrite(bytes->data(), 1, bytes->size(), f) != bytes->size()) {
         failed = true;
         err = errno;
     }
@@ -256,6 +289,12 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
         if (std::fflush(f) != 0) {
             failed = true;
             err = errno;
+        }
+    }
+    if (!failed && flush) {
+        if (const std::error_code flushed = flush(f)) {
+            failed = true;
+            result.reason = reasonText(flushed);
         }
     }
     errno = 0;
@@ -271,14 +310,14 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
     // Leave the file as it was: a file this write created goes again (an empty
     // file left behind would make the next record go in without a header);
     // an older file is cut back to its former length.
-    result.reason = errnoReason(err);
+    if (result.reason.empty()) result.reason = reasonText(err);
     std::error_code cut;
     if (!existed) {
         fs::remove(path, cut);
-    } else if (formerSize) {
-        fs::resize_file(path, *formerSize, cut);
+    } else if (sizeKnown) {
+        fs::resize_file(path, formerSize, cut);
     }
-    if (cut) result.reason += "; " + cut.message();
+    if (cut) result.reason.append(" ").append(reasonText(cut));
     return result;
 }
 

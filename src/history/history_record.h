@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace pressory::history {
 
@@ -45,10 +47,14 @@ std::string recordLine(const LocalDateTime& when, std::span<const std::uint8_t> 
 // when a character cannot be converted.
 using Encoder = std::function<std::optional<std::string>(std::string_view utf8)>;
 
+// Brings what has been written to an open file onto the disk (the platform's
+// flushToDisk); an error code when that fails.
+using FlushFile = std::function<std::error_code(std::FILE*)>;
+
 struct WriteResult {
     bool ok = false;
     std::string path;     // the history file's path, as it is shown to the user
-    std::string reason;   // the system's reason when !ok (UTF-8)
+    std::string reason;   // why, when !ok: Japanese for the common causes (reasonText), UTF-8
 };
 
 // The history file's path inside the program's folder (as the platform
@@ -56,10 +62,21 @@ struct WriteResult {
 std::string historyPath(const std::string& programFolder);
 
 // Appends one record to the file at `path`: the header first when the file
-// does not exist yet, both encoded, each ending in CR LF, in one write. If the
-// write fails the file is cut back to its former length and closed. The
-// writer never reads the file.
+// does not exist yet, both encoded, each ending in CR LF, in one write. When
+// the existing file's last line has no line end, the write begins with one
+// (CR LF, or only the LF after a lone CR), so that the old line stays whole
+// and the record is a line of its own; a file ending in LF is left as it is.
+// A path that names a folder, a pipe or a device is refused before it is
+// opened. After the write, `flush` (when given) brings it onto the disk; only
+// then is the write a success. If any step fails the file is cut back to its
+// former length (a file the write created goes again) and closed.
 WriteResult appendRecord(const std::string& path, std::string_view headerUtf8,
-                         std::string_view recordUtf8, const Encoder& encode);
+                         std::string_view recordUtf8, const Encoder& encode,
+                         const FlushFile& flush = {});
+
+// What goes before a new line so that it starts a line of its own, given the
+// last two bytes of the file (fewer for a shorter file): "" after CR LF or
+// LF or for an empty file, "\n" after a lone CR, "\r\n" otherwise.
+std::string_view lineEndRepair(std::string_view fileTail);
 
 }  // namespace pressory::history

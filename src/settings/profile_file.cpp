@@ -167,11 +167,22 @@ Read readFile(const std::string& path, std::string& out) {
     return failed ? Read::Failed : Read::Done;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes) {
+bool writeFile(const std::string& path, const std::string& bytes, const FlushFile& flush) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+    if (written && flush) written = !flush(f);
     return (std::fclose(f) == 0) && written;
+}
+
+// The file a symbolic link at `path` names, or `path` itself.
+std::string linkTarget(const std::string& path) {
+    std::error_code ec;
+    if (const auto p = fsPath(path); p && fs::is_symlink(fs::symlink_status(*p, ec))) {
+        const fs::path real = fs::canonical(*p, ec);
+        if (!ec) return real.string();
+    }
+    return path;
 }
 
 // Puts `from` in the place of `to`, replacing it.
@@ -315,16 +326,31 @@ std::string withValue(std::string_view bytes, std::string_view section, std::str
     return out;
 }
 
-bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+std::string temporaryPath(const std::string& path) { return path + ".new~"; }
+
+std::error_code removeStaleTemporary(const std::string& path) {
+    std::error_code result;
+    try {
+        for (const std::string& file : {path, linkTarget(path)}) {
+            const auto temp = fsPath(temporaryPath(file));
+            std::error_code ec;
+            if (!temp || !fs::is_regular_file(fs::symlink_status(*temp, ec))) continue;
+            fs::remove(*temp, ec);
+            if (ec && !result) result = ec;
+        }
+    } catch (const std::exception&) {
+        if (!result) result = std::make_error_code(std::errc::not_enough_memory);
+    }
+    return result;
+}
+
+bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
+               const FlushFile& flush) {
     if (path.empty() || !storable(trim(section), trim(key), value)) return false;
     try {
         std::error_code ec;
-        std::string target = path;
         // Through a symbolic link the file it names is written; the link stays.
-        if (const auto p = fsPath(path); p && fs::is_symlink(fs::symlink_status(*p, ec))) {
-            const fs::path real = fs::canonical(*p, ec);
-            if (!ec) target = real.string();
-        }
+        const std::string target = linkTarget(path);
         std::string before;
         const Read read = readFile(target, before);
         if (read == Read::Failed) return false;
@@ -334,8 +360,11 @@ bool writeText(const std::string& path, std::string_view section, std::string_vi
 
         // A new file beside the old one replaces it whole, so that an
         // interrupted write never leaves half a file.
-        const std::string temp = target + ".new~";
-        if (!writeFile(temp, after)) {
+        const std::string temp = temporaryPath(target);
+        // Whatever an interrupted write left under that name goes first: a
+        // pipe there would make the open wait for a reader.
+        std::remove(temp.c_str());
+        if (!writeFile(temp, after, flush)) {
             std::remove(temp.c_str());
             return false;
         }

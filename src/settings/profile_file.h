@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace pressory::profile {
@@ -58,8 +61,24 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
 // with "[", ";" or a UTF-8 byte order mark (which a file may begin with). A
 // value that would lose blanks or quotes on reading is written inside a pair
 // of double quotes, so that it reads back unchanged.
+//
+// The new contents go to a temporary file beside the file (temporaryPath),
+// which `flush` (when given: the platform's flushToDisk) brings onto the disk
+// before it replaces the file by a rename, so that neither an interrupted
+// write nor a power cut leaves half a file. A path that names a folder, a
+// pipe or a device is neither read nor replaced.
+using FlushFile = std::function<std::error_code(std::FILE*)>;
 bool writeText(const std::string& path, std::string_view section, std::string_view key,
-               std::string_view value);
+               std::string_view value, const FlushFile& flush = {});
+
+// The temporary file writeText writes beside the file at `path`.
+std::string temporaryPath(const std::string& path);
+
+// Removes a temporary file that a write interrupted by a crash or a power cut
+// left beside the file at `path` (and beside the file a symbolic link at
+// `path` names). Only a regular file goes. For the start, before the lock is
+// taken by nobody else but this copy. A missing file is no error.
+std::error_code removeStaleTemporary(const std::string& path);
 
 // The same edit on bytes in memory (what writeText writes back). Names or a
 // value that cannot be stored leave the bytes as they are.

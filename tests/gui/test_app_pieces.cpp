@@ -13,6 +13,7 @@
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
 #include "widgets/twips.h"
+#include "support/unprivileged.h"
 
 using namespace pressory;
 using namespace pressory::app;
@@ -21,6 +22,8 @@ using namespace pressory::widgets;
 namespace {
 // Run as a child: take the lock and end without releasing it, as a crash would.
 constexpr char kHoldLockVariable[] = "PRESSORY_TEST_HOLD_LOCK_THEN_DIE";
+// Run as a child: try the lock of the given folder and exit with the outcome.
+constexpr char kTryLockVariable[] = "PRESSORY_TEST_TRY_LOCK";
 }  // namespace
 
 class TestAppPieces : public QObject {
@@ -30,6 +33,8 @@ private slots:
     void systemColoursFollowThePalette();
     void twipScale();
     void secondCopyIsRefused();
+    void lockLiesWithTheFilesNotInTheTemporaryFolder();
+    void aLockThatCannotBeMadeIsNotARunningCopy();
     void lockOfACopyThatDiedIsTakenOver();
     void terminationRequestsReachTheEventLoop();
 };
@@ -70,15 +75,64 @@ void TestAppPieces::secondCopyIsRefused() {
     const QString path = dir.filePath(QStringLiteral("copy.lock"));
     {
         SingleInstance first(path);
-        QVERIFY(first.acquire());
+        const SingleInstance::Result got = first.acquire();
+        QCOMPARE(got.outcome, SingleInstance::Outcome::Acquired);
+        QVERIFY(bool(got));
         SingleInstance second(path);
-        QVERIFY(!second.acquire());
+        const SingleInstance::Result refused = second.acquire();
+        QCOMPARE(refused.outcome, SingleInstance::Outcome::HeldByAnother);
+        QVERIFY(!refused);
     }
     SingleInstance afterEnd(path);
-    QVERIFY(afterEnd.acquire());
+    QCOMPARE(afterEnd.acquire().outcome, SingleInstance::Outcome::Acquired);
+}
 
-    QCOMPARE(SingleInstance::lockPathFor(QStringLiteral("/opt/a/")), SingleInstance::lockPathFor(QStringLiteral("/opt/a/")));
-    QVERIFY(SingleInstance::lockPathFor(QStringLiteral("/opt/a/")) != SingleInstance::lockPathFor(QStringLiteral("/opt/b/")));
+// The lock lies with the files, whatever the temporary folder: a copy started
+// with another TMPDIR on the same folder is refused.
+void TestAppPieces::lockLiesWithTheFilesNotInTheTemporaryFolder() {
+    QTemporaryDir files, tmpA, tmpB;
+    QCOMPARE(SingleInstance::lockPathFor(files.path()), files.path() + QStringLiteral("/Pressory.lock"));
+    QCOMPARE(SingleInstance::lockPathFor(files.path() + QLatin1Char('/')), files.path() + QStringLiteral("/Pressory.lock"));
+
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmpA.path()));
+    SingleInstance first(SingleInstance::lockPathFor(files.path()));
+    QCOMPARE(first.acquire().outcome, SingleInstance::Outcome::Acquired);
+    if (savedTmp.isNull()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", savedTmp);
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kTryLockVariable), files.path());
+    env.insert(QStringLiteral("TMPDIR"), tmpB.path());
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), int(SingleInstance::Outcome::HeldByAnother));
+}
+
+// A folder where no lock file can be made (read-only) does not count as a
+// running copy: the program may start, and is told why.
+void TestAppPieces::aLockThatCannotBeMadeIsNotARunningCopy() {
+    QTemporaryDir files;
+    QVERIFY(QFile::setPermissions(files.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                    QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                                    QFileDevice::ReadOther | QFileDevice::ExeOther));
+    const QString path = SingleInstance::lockPathFor(files.path());
+    // Run where permissions apply (as nobody when the tests run as root).
+    const auto out = pressory::test::runUnprivileged([&] {
+        SingleInstance instance(path);
+        const SingleInstance::Result r = instance.acquire();
+        return std::to_string(int(r.outcome)) + "|" + r.reason.toStdString() + "|" + (r ? "runs" : "refused");
+    });
+    QFile::setPermissions(files.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(out.has_value());
+    QCOMPARE(QString::fromStdString(*out), QStringLiteral("%1|アクセスが拒否されました。|runs").arg(int(SingleInstance::Outcome::Unavailable)));
+
+    // A folder that is not there at all: also not a running copy.
+    SingleInstance nowhere(SingleInstance::lockPathFor(files.filePath(QStringLiteral("gone"))));
+    const SingleInstance::Result r = nowhere.acquire();
+    QCOMPARE(r.outcome, SingleInstance::Outcome::Unavailable);
+    QCOMPARE(r.reason, QStringLiteral("フォルダーが見つかりません。"));
 }
 
 void TestAppPieces::lockOfACopyThatDiedIsTakenOver() {
@@ -93,7 +147,7 @@ void TestAppPieces::lockOfACopyThatDiedIsTakenOver() {
     QCOMPARE(child.exitCode(), 0);
     QVERIFY(QFile::exists(path));   // left behind
     SingleInstance next(path);
-    QVERIFY(next.acquire());
+    QCOMPARE(next.acquire().outcome, SingleInstance::Outcome::Acquired);
 }
 
 void TestAppPieces::terminationRequestsReachTheEventLoop() {
@@ -108,10 +162,15 @@ void TestAppPieces::terminationRequestsReachTheEventLoop() {
 }
 
 int main(int argc, char* argv[]) {
+    const QByteArray tryLock = qgetenv(kTryLockVariable);
+    if (!tryLock.isEmpty()) {
+        SingleInstance instance(SingleInstance::lockPathFor(QFile::decodeName(tryLock)));
+        return int(instance.acquire().outcome);
+    }
     const QByteArray hold = qgetenv(kHoldLockVariable);
     if (!hold.isEmpty()) {
         SingleInstance instance(QString::fromLocal8Bit(hold));
-        if (!instance.acquire()) return 2;
+        if (instance.acquire().outcome != SingleInstance::Outcome::Acquired) return 2;
         std::_Exit(0);   // no destructor runs: the lock file stays
     }
     QApplication app(argc, argv);

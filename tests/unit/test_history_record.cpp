@@ -8,12 +8,19 @@
 #include <iterator>
 #include <string>
 
+#include <chrono>
+#include <future>
+
 #ifndef _WIN32
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "counting/key_layout.h"
+#include "history/file_reason.h"
 #include "history/history_record.h"
 #include "support/temp_folder.h"
 #include "platform/text_codec.h"
@@ -142,11 +149,106 @@ TEST_F(HistoryFile, FirstWriteAddsHeaderAndRecordLaterWritesOneLine) {
     EXPECT_EQ(readBytes(file), first + record(Counts{}, 0) + "\r\n");
 }
 
-TEST_F(HistoryFile, AnExistingFileKeepsItsHeaderAndBytes) {
-    const std::string old = std::string("old,header\r\n\0\xff\x81garbage", 22);
-    std::ofstream(file, std::ios::binary) << old;
-    ASSERT_TRUE(append(file, "2003/07/15 09:05:03,,,,,,,,,,0").ok);
-    EXPECT_EQ(readBytes(file), old + "2003/07/15 09:05:03,,,,,,,,,,0\r\n");
+TEST_F(HistoryFile, AnExistingFileKeepsItsBytesAndItsLastLineWhole) {
+    const std::string rec = "2003/07/15 09:05:03,,,,,,,,,,0";
+    // The old bytes, and what goes between them and the new record.
+    const std::pair<std::string, std::string> cases[] = {
+        {"old,header\r\n1,2\r\n", ""},
+        {"old,header\r\n1,2", "\r\n"},        // last line cut short: its line end first
+        {"old,header\r\n1,2\r", "\n"},        // a lone CR is completed, not doubled
+        {"old,header\n1,2\n", ""},              // LF ends a line too: no empty line
+        {"x", "\r\n"},
+        {"\r", "\n"},
+        {"", ""},                                // an empty file: no header, no line end
+        {std::string("h\r\n\0\xff\x81garbage", 14), "\r\n"},
+    };
+    for (const auto& [old, between] : cases) {
+        pressory::test::writeBytes(file, old);
+        const WriteResult r = append(file, rec);
+        EXPECT_TRUE(r.ok) << r.reason;
+        EXPECT_EQ(readBytes(file), old + between + rec + "\r\n") << "after " << ::testing::PrintToString(old);
+    }
+    EXPECT_EQ(lineEndRepair("ab"), "\r\n");
+    EXPECT_EQ(lineEndRepair("\n\r"), "\n");
+    EXPECT_EQ(lineEndRepair("\r\n"), "");
+}
+
+TEST_F(HistoryFile, FlushComesAfterTheWriteAndItsFailureUndoesIt) {
+    pressory::test::writeBytes(file, "a,b\r\n1,2");
+    int calls = 0;
+    std::string seen;
+    const WriteResult r = appendRecord(file.string(), header(), "3,4", platform::utf8ToCp932, [&](std::FILE* f) {
+        ++calls;
+        EXPECT_NE(f, nullptr);
+        seen = readBytes(file);
+        return std::error_code{};
+    });
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seen, "a,b\r\n1,2\r\n3,4\r\n");
+
+    // A disk that fills up while the data goes out: failure, and the file as it was.
+    auto full = [](std::FILE*) { return std::make_error_code(std::errc::no_space_on_device); };
+    const std::string before = readBytes(file);
+    const WriteResult failed = appendRecord(file.string(), header(), "5,6", platform::utf8ToCp932, full);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.reason, "ディスクの空き領域が足りません。");
+    EXPECT_EQ(readBytes(file), before);
+    const fs::path fresh = dir / "fresh.csv";
+    EXPECT_FALSE(appendRecord(fresh.string(), header(), "5,6", platform::utf8ToCp932, full).ok);
+    EXPECT_FALSE(fs::exists(fresh));
+}
+
+#ifndef _WIN32
+// A pipe in place of the file: refused at once, never waited on. Should the
+// writer ever open it, a reader opened here lets it go on and the test fails
+// instead of hanging.
+TEST_F(HistoryFile, APipeOrADeviceIsRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    auto pending = std::async(std::launch::async, [&] { return append(file, "2003/07/15 09:05:03,,,,,,,,,,0"); });
+    if (pending.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        const int reader = ::open(file.c_str(), O_RDONLY | O_NONBLOCK);
+        pending.wait();
+        ::close(reader);
+        FAIL() << "the writer waited on the pipe";
+    }
+    const WriteResult r = pending.get();
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, kReasonNotRegularFile);
+    EXPECT_TRUE(fs::is_fifo(file));
+
+    const WriteResult device = append("/dev/full", "2003/07/15 09:05:03,,,,,,,,,,0");
+    EXPECT_FALSE(device.ok);
+    EXPECT_EQ(device.reason, kReasonNotRegularFile);
+}
+#endif
+
+TEST(FileReason, CommonCausesReadInJapaneseOthersAsTheSystemSaysThem) {
+    using std::errc;
+    const std::pair<errc, const char*> cases[] = {
+        {errc::no_space_on_device, "ディスクの空き領域が足りません。"},
+        {errc::read_only_file_system, "読み取り専用のファイルシステムです。"},
+        {errc::permission_denied, "アクセスが拒否されました。"},
+        {errc::operation_not_permitted, "アクセスが拒否されました。"},
+        {errc::is_a_directory, "ファイルではなくフォルダーです。"},
+        {errc::io_error, "入出力エラーが発生しました。"},
+        {errc::no_such_file_or_directory, "フォルダーが見つかりません。"},
+        {errc::file_too_large, "ファイルが大きすぎます。"},
+    };
+    for (const auto& [code, text] : cases) {
+        EXPECT_EQ(reasonText(std::make_error_code(code)), text);
+        EXPECT_EQ(reasonText(static_cast<int>(code)), text);
+    }
+#ifdef EDQUOT
+    EXPECT_EQ(reasonText(EDQUOT), "ディスクの使用量の上限を超えました。");
+#endif
+    EXPECT_EQ(reasonText(ENAMETOOLONG), std::strerror(ENAMETOOLONG));
+    EXPECT_EQ(reasonText(std::error_code{}), "入出力エラーが発生しました。");   // failed without saying why
+    EXPECT_EQ(reasonText(0), "入出力エラーが発生しました。");
+#ifndef _WIN32
+    // The system category on POSIX carries errno values as well.
+    EXPECT_EQ(reasonText(std::error_code(ENOSPC, std::system_category())), "ディスクの空き領域が足りません。");
+#endif
 }
 
 TEST_F(HistoryFile, FailuresReportTheReasonAndTouchNothing) {
@@ -154,12 +256,12 @@ TEST_F(HistoryFile, FailuresReportTheReasonAndTouchNothing) {
     WriteResult r = append(missing, "x");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.path, missing.string());
-    EXPECT_EQ(r.reason, std::strerror(ENOENT));
+    EXPECT_EQ(r.reason, "フォルダーが見つかりません。");
     EXPECT_FALSE(fs::exists(missing.parent_path()));
 
     r = append(dir, "x");  // a folder where the file should be
     EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.reason.empty());
+    EXPECT_EQ(r.reason, "ファイルではなくフォルダーです。");
     EXPECT_TRUE(fs::is_directory(dir));
 
     // A character code page 932 does not have: nothing is created or changed.
@@ -169,12 +271,6 @@ TEST_F(HistoryFile, FailuresReportTheReasonAndTouchNothing) {
     auto none = [](std::string_view) -> std::optional<std::string> { return std::nullopt; };
     EXPECT_FALSE(appendRecord(file.string(), header(), "x", none).ok);
     EXPECT_EQ(readBytes(file), "kept\r\n");
-
-#ifndef _WIN32
-    r = append("/dev/full", "2003/07/15 09:05:03,,,,,,,,,,0");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.reason, std::strerror(ENOSPC));
-#endif
 }
 
 #ifndef _WIN32
@@ -197,7 +293,7 @@ TEST_F(HistoryFile, AWriteThatStopsPartWayIsUndone) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.reason, std::strerror(EFBIG));
+    EXPECT_EQ(r.reason, "ファイルが大きすぎます。");
     EXPECT_EQ(readBytes(file), before);
     EXPECT_FALSE(created.ok);
     EXPECT_FALSE(fs::exists(fresh));

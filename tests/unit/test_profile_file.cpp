@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <random>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "settings/profile_file.h"
 #include "support/temp_folder.h"
@@ -167,6 +175,77 @@ TEST_F(ProfileFileTest, WriteCreatesUpdatesAndKeepsTheFile) {
     EXPECT_FALSE(writeText(file, "A", "k", "two\nlines"));
     EXPECT_EQ(readText((dir / "missing.ini").string(), "A", "k"), "");
 }
+
+TEST_F(ProfileFileTest, TheNewFileIsFlushedBeforeItReplacesTheOld) {
+    spit(file, "[A]\r\nk=1\r\n");
+    int flushes = 0;
+    ASSERT_TRUE(writeText(file, "A", "k", "2", [&](std::FILE* f) {
+        ++flushes;
+        EXPECT_NE(f, nullptr);
+        EXPECT_EQ(slurp(file), "[A]\r\nk=1\r\n");                 // still the old file
+        EXPECT_EQ(slurp(temporaryPath(file)), "[A]\r\nk=2\r\n");  // the new one complete beside it
+        return std::error_code{};
+    }));
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(slurp(file), "[A]\r\nk=2\r\n");
+
+    // A failed flush: the old file stays and the temporary file goes.
+    EXPECT_FALSE(writeText(file, "A", "k", "3", [](std::FILE*) { return std::make_error_code(std::errc::io_error); }));
+    EXPECT_EQ(slurp(file), "[A]\r\nk=2\r\n");
+    EXPECT_FALSE(fs::exists(temporaryPath(file)));
+}
+
+TEST_F(ProfileFileTest, StaleTemporaryFilesAreRemoved) {
+    EXPECT_EQ(temporaryPath(file), file + ".new~");
+    EXPECT_FALSE(removeStaleTemporary(file));   // nothing there
+    spit(temporaryPath(file), "[A]\r\nk=half");
+    EXPECT_FALSE(removeStaleTemporary(file));
+    EXPECT_FALSE(fs::exists(temporaryPath(file)));
+
+    // Through a link the temporary file lies beside the linked file.
+    const fs::path real = dir / "real.ini";
+    const fs::path link = dir / "Pressory-link.ini";
+    spit(real, "");
+    fs::create_symlink(real, link);
+    spit(temporaryPath(real.string()), "half");
+    EXPECT_FALSE(removeStaleTemporary(link.string()));
+    EXPECT_FALSE(fs::exists(temporaryPath(real.string())));
+
+    fs::create_directory(temporaryPath(file));   // not a file: left alone
+    removeStaleTemporary(file);
+    EXPECT_TRUE(fs::is_directory(temporaryPath(file)));
+}
+
+#ifndef _WIN32
+// Runs `body` and fails instead of hanging when it waits on the pipe at `fifo`
+// (a reader or writer opened here releases it).
+template <class Body>
+void withoutWaitingOn(const std::string& fifo, Body body) {
+    auto pending = std::async(std::launch::async, body);
+    if (pending.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return pending.get();
+    const int r = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    const int w = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    pending.wait();
+    ::close(r);
+    ::close(w);
+    FAIL() << "waited on the pipe " << fifo;
+}
+
+TEST_F(ProfileFileTest, APipeIsNeitherReadNorReplacedAndAPipeLeftAsTemporaryIsNotWaitedOn) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    withoutWaitingOn(file, [&] {
+        EXPECT_EQ(readInt(file, "FILE", "FileHistoryMaxRow", 1), 1);
+        EXPECT_FALSE(writeText(file, "FILE", "FileHistoryMaxRow", "2"));
+    });
+    EXPECT_TRUE(fs::is_fifo(file));
+
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(temporaryPath(file).c_str(), 0600), 0);
+    withoutWaitingOn(temporaryPath(file), [&] { EXPECT_TRUE(writeText(file, "FILE", "FileHistoryMaxRow", "2")); });
+    EXPECT_EQ(slurp(file), "[FILE]\r\nFileHistoryMaxRow=2\r\n");
+    EXPECT_FALSE(fs::exists(temporaryPath(file)));
+}
+#endif
 
 TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
     std::mt19937 rng(7);

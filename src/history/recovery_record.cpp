@@ -1,0 +1,288 @@
+#include "history/recovery_record.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+
+#include "history/file_reason.h"
+
+namespace pressory::history {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kMagic = "Pressory recovery record\n";
+constexpr std::string_view kVersion = "version 1\n";
+// A whole record is under 3 KiB; anything much larger is not one.
+constexpr std::uintmax_t kMaxFileSize = 64 * 1024;
+constexpr std::string_view kTempSuffix = ".new~";
+
+std::uint32_t crc32(std::string_view bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char b : bytes) {
+        crc ^= b;
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+template <typename Int>
+void appendInt(std::string& out, Int value) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+// Reads "<prefix><text>\n" at `at`, giving the text and moving past the line.
+std::optional<std::string_view> field(std::string_view bytes, std::size_t& at, std::string_view prefix) {
+    if (bytes.substr(at, prefix.size()) != prefix) return std::nullopt;
+    const std::size_t end = bytes.find('\n', at);
+    if (end == std::string_view::npos) return std::nullopt;
+    const std::string_view text = bytes.substr(at + prefix.size(), end - at - prefix.size());
+    at = end + 1;
+    return text;
+}
+
+// A whole decimal number without sign or blanks, within [0, max].
+template <typename Int>
+std::optional<Int> number(std::string_view text, Int max = std::numeric_limits<Int>::max()) {
+    Int v{};
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || text.front() == '-' || r.ec != std::errc{} || r.ptr != text.data() + text.size() || v > max)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<LocalDateTime> parseDateTime(std::string_view t) {
+    // "YYYY/MM/DD HH:MM:SS"
+    if (t.size() != 19 || t[4] != '/' || t[7] != '/' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
+        return std::nullopt;
+    const auto y = number<int>(t.substr(0, 4)), mo = number<int>(t.substr(5, 2)), d = number<int>(t.substr(8, 2)),
+               h = number<int>(t.substr(11, 2)), mi = number<int>(t.substr(14, 2)), s = number<int>(t.substr(17, 2));
+    if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
+    if (*mo < 1 || *mo > 12 || *d < 1 || *d > 31 || *h > 23 || *mi > 59 || *s > 60) return std::nullopt;
+    return LocalDateTime{*y, *mo, *d, *h, *mi, *s};
+}
+
+std::string stamp(const LocalDateTime& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return buf;
+}
+
+}  // namespace
+
+std::string recoveryPath(const std::string& programFolder) {
+    const std::string history = historyPath(programFolder);
+    return history.substr(0, history.size() - std::string_view(kFileName).size()) + kRecoveryFileName;
+}
+
+std::string serializeRecovery(const RecoveryRecord& r) {
+    std::string out;
+    out.reserve(3072);
+    out.append(kMagic);
+    out.append(kVersion);
+    out.append("time ").append(formatDateTime(r.lastActivity)).append("\n");
+    out.append("total ");
+    appendInt(out, r.total);
+    out.append("\ncounts ");
+    for (std::size_t vk = 0; vk < r.counts.size(); ++vk) {
+        if (vk != 0) out.push_back(',');
+        appendInt(out, r.counts[vk]);
+    }
+    out.push_back('\n');
+    char check[48];
+    std::snprintf(check, sizeof check, "check %zu %08lx\n", out.size(), static_cast<unsigned long>(crc32(out)));
+    out.append(check);
+    return out;
+}
+
+std::optional<RecoveryRecord> parseRecovery(std::string_view bytes) {
+    // The check line is the last line; it covers every byte before it.
+    if (bytes.size() < 2 || bytes.back() != '\n') return std::nullopt;
+    const std::size_t checkAt = bytes.rfind('\n', bytes.size() - 2) + 1;   // npos + 1 == 0
+    std::size_t at = checkAt;
+    const auto check = field(bytes, at, "check ");
+    if (!check) return std::nullopt;
+    const std::size_t blank = check->find(' ');
+    if (blank == std::string_view::npos) return std::nullopt;
+    const auto length = number<std::size_t>(check->substr(0, blank));
+    const std::string_view crcText = check->substr(blank + 1);
+    std::uint32_t crc = 0;
+    const auto r = std::from_chars(crcText.data(), crcText.data() + crcText.size(), crc, 16);
+    if (!length || *length != checkAt || crcText.size() != 8 || r.ec != std::errc{} ||
+        r.ptr != crcText.data() + crcText.size() || crc != crc32(bytes.substr(0, checkAt)))
+        return std::nullopt;
+
+    const std::string_view body = bytes.substr(0, checkAt);
+    at = 0;
+    if (body.substr(0, kMagic.size()) != kMagic) return std::nullopt;
+    at = kMagic.size();
+    if (body.substr(at, kVersion.size()) != kVersion) return std::nullopt;
+    at += kVersion.size();
+    RecoveryRecord rec;
+    const auto time = field(body, at, "time ");
+    const auto when = time ? parseDateTime(*time) : std::nullopt;
+    const auto totalText = field(body, at, "total ");
+    const auto total = totalText ? number<std::int32_t>(*totalText) : std::nullopt;
+    const auto counts = field(body, at, "counts ");
+    if (!when || !total || !counts || at != body.size()) return std::nullopt;
+    rec.lastActivity = *when;
+    rec.total = *total;
+    std::string_view rest = *counts;
+    for (std::size_t vk = 0; vk < rec.counts.size(); ++vk) {
+        const std::size_t comma = vk + 1 < rec.counts.size() ? rest.find(',') : rest.size();
+        if (comma == std::string_view::npos) return std::nullopt;
+        const auto c = number<std::int32_t>(rest.substr(0, comma));
+        if (!c) return std::nullopt;
+        rec.counts[vk] = *c;
+        rest.remove_prefix(comma == rest.size() ? comma : comma + 1);
+    }
+    return rec;
+}
+
+RecoveryFile readRecoveryFile(const std::string& path) {
+    RecoveryFile out;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found) return out;
+    if (ec) {
+        out.state = RecoveryState::Unreadable;
+        out.reason = reasonText(ec);
+        return out;
+    }
+    if (!fs::is_regular_file(st) || fs::file_size(path, ec) > kMaxFileSize || ec) {
+        out.state = RecoveryState::Damaged;
+        return out;
+    }
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        const int err = errno;
+        if (err == ENOENT) return out;
+        out.state = RecoveryState::Unreadable;
+        out.reason = reasonText(err);
+        return out;
+    }
+    std::string bytes;
+    char buf[4096];
+    std::size_t n = 0;
+    while (bytes.size() <= kMaxFileSize && (n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
+    const int err = errno;
+    std::fclose(f);
+    if (failed) {
+        out.state = RecoveryState::Unreadable;
+        out.reason = reasonText(err);
+        return out;
+    }
+    if (auto rec = parseRecovery(bytes)) {
+        out.state = RecoveryState::Found;
+        out.record = *rec;
+    } else {
+        out.state = RecoveryState::Damaged;
+    }
+    return out;
+}
+
+WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record, const FlushFile& flush) {
+    WriteResult result;
+    result.path = path;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::is_directory(st)) {
+        result.reason = reasonText(std::make_error_code(std::errc::is_a_directory));
+        return result;
+    }
+    if (fs::exists(st) && !fs::is_regular_file(st)) {
+        result.reason = kReasonNotRegularFile;
+        return result;
+    }
+
+    const std::string temp = path + std::string(kTempSuffix);
+    // A leftover of an interrupted write goes first (whatever it is: a pipe
+    // under that name would make the open wait).
+    fs::remove(temp, ec);
+    const std::string bytes = serializeRecovery(record);
+    errno = 0;
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        result.reason = reasonText(errno);
+        return result;
+    }
+    int err = 0;
+    bool failed = false;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0) {
+        failed = true;
+        err = errno;
+    }
+    if (!failed && flush) {
+        if (const std::error_code flushed = flush(f)) {
+            failed = true;
+            result.reason = reasonText(flushed);
+        }
+    }
+    errno = 0;
+    if (std::fclose(f) != 0 && !failed) {
+        failed = true;
+        err = errno;
+    }
+    if (!failed) {
+        // Replaces an existing file in one step, on Windows too.
+        fs::rename(temp, path, ec);
+        if (!ec) {
+            result.ok = true;
+            return result;
+        }
+        result.reason = reasonText(ec);
+    }
+    if (result.reason.empty()) result.reason = reasonText(err);
+    fs::remove(temp, ec);
+    return result;
+}
+
+std::error_code removeRecoveryFile(const std::string& path) {
+    std::error_code ec, tempEc;
+    fs::remove(path, ec);
+    fs::remove(path + std::string(kTempSuffix), tempEc);
+    return ec ? ec : tempEc;
+}
+
+std::string damagedRecoveryPath(const std::string& path, const LocalDateTime& now) {
+    constexpr std::string_view ext = ".dat";
+    std::string base = path;
+    if (std::string_view(base).ends_with(ext)) base.resize(base.size() - ext.size());
+    return base + ".damaged-" + stamp(now) + std::string(ext);
+}
+
+std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, const LocalDateTime& now,
+                                                   std::error_code& error) {
+    error.clear();
+    const std::string first = damagedRecoveryPath(path, now);
+    std::string target = first;
+    for (int n = 2; n < 1000; ++n) {
+        std::error_code ec;
+        if (fs::symlink_status(target, ec).type() == fs::file_type::not_found) break;
+        target = first.substr(0, first.size() - 4) + "-" + std::to_string(n) + ".dat";
+    }
+    fs::rename(path, target, error);
+    if (error) return std::nullopt;
+    return target;
+}
+
+RecoveryWriteRule::RecoveryWriteRule(std::function<Clock::time_point()> now) : now_(std::move(now)) {}
+
+bool RecoveryWriteRule::due() const {
+    if (!changed_) return false;
+    return !lastWrite_ || now_() - *lastWrite_ >= kInterval;
+}
+
+void RecoveryWriteRule::wrote(bool succeeded) {
+    lastWrite_ = now_();
+    if (succeeded) changed_ = false;
+}
+
+}  // namespace pressory::history

@@ -1,0 +1,111 @@
+// The recovery record: the counts of the running period and the time of its
+// last activity, kept in a small file next to the history file while the
+// program runs, so that a period the close could not record (crash, power
+// cut, lost display) becomes a history record at the next start.
+//
+// File format (ASCII, LF line ends), every line required, in this order:
+//   Pressory recovery record
+//   version 1
+//   time YYYY/MM/DD HH:MM:SS
+//   total <n>
+//   counts <c0>,<c1>,...,<c255>
+//   check <length> <crc>
+// <length> is the number of bytes before the check line in decimal and <crc>
+// their CRC-32 in eight lower-case hexadecimal digits, so a file cut short,
+// changed or filled with garbage is told from a whole one.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "history/history_record.h"
+
+namespace pressory::history {
+
+inline constexpr const char* kRecoveryFileName = "PressoryRecovery.dat";
+
+struct RecoveryRecord {
+    std::array<std::int32_t, 256> counts{};   // indexed by virtual-key code, as the poller keeps them
+    std::int32_t total = 0;
+    LocalDateTime lastActivity{};             // local time; becomes the record's time stamp
+};
+
+// The recovery file's path: beside the history file of that program folder.
+std::string recoveryPath(const std::string& programFolder);
+
+std::string serializeRecovery(const RecoveryRecord& record);
+
+// Nothing when the bytes are not a whole recovery record of this version
+// (cut short, changed, garbage, a count below 0, an impossible date).
+std::optional<RecoveryRecord> parseRecovery(std::string_view bytes);
+
+enum class RecoveryState {
+    Missing,      // no recovery file: the last run ended normally
+    Found,        // a whole record, in `record`
+    Damaged,      // something is there that is not a whole record: move it aside
+    Unreadable,   // a file that cannot be read now (`reason`): leave it
+};
+
+struct RecoveryFile {
+    RecoveryState state = RecoveryState::Missing;
+    RecoveryRecord record;
+    std::string reason;   // Japanese for the common causes, when Unreadable
+};
+
+// Reads the recovery file. A folder, pipe or device at the path, and a file
+// far larger than any record, are Damaged without being read.
+RecoveryFile readRecoveryFile(const std::string& path);
+
+// Replaces the recovery file whole: a temporary file beside it (the path with
+// ".new~" appended), `flush` (when given), then a rename over the old file.
+// On failure the old file stays as it was and the temporary file goes.
+WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record,
+                              const FlushFile& flush = {});
+
+// Removes the recovery file and a temporary file left beside it. A missing
+// file is no error.
+std::error_code removeRecoveryFile(const std::string& path);
+
+// The name a damaged recovery file is moved to:
+// "PressoryRecovery.damaged-YYYYMMDD-HHMMSS.dat" in the same folder.
+std::string damagedRecoveryPath(const std::string& path, const LocalDateTime& now);
+
+// Moves a damaged recovery file aside to damagedRecoveryPath (with "-2",
+// "-3", ... before ".dat" when that name is taken) and returns the new path;
+// nothing when it cannot be moved (`error` then tells why).
+std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, const LocalDateTime& now,
+                                                   std::error_code& error);
+
+// When to replace the recovery file: at most once a minute, and only when a
+// count changed since the last write. The clock is passed in.
+class RecoveryWriteRule {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::seconds kInterval{60};
+
+    explicit RecoveryWriteRule(std::function<Clock::time_point()> now = &Clock::now);
+
+    // A tick changed a count.
+    void countsChanged() noexcept { changed_ = true; }
+    // Whether a write is due now.
+    bool due() const;
+    // A write was made; a failed one keeps the change pending but waits a
+    // minute like a successful one.
+    void wrote(bool succeeded);
+    // The counts went back to zero and the file was removed: nothing pending.
+    void cleared() noexcept { changed_ = false; }
+    bool pending() const noexcept { return changed_; }
+
+private:
+    std::function<Clock::time_point()> now_;
+    std::optional<Clock::time_point> lastWrite_;
+    bool changed_ = false;
+};
+
+}  // namespace pressory::history

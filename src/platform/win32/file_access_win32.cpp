@@ -1,0 +1,100 @@
+#include "platform/file_access.h"
+
+#include <windows.h>
+#include <io.h>
+
+#include <atomic>
+
+#include "history/file_reason.h"
+
+namespace pressory::platform {
+namespace {
+
+// The common causes as the portable codes, so that their reasons read in
+// Japanese; the system's own code (and text) otherwise.
+std::error_code codeOf(DWORD err) {
+    switch (err) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return std::make_error_code(std::errc::permission_denied);
+    case ERROR_WRITE_PROTECT:
+        return std::make_error_code(std::errc::read_only_file_system);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return std::make_error_code(std::errc::no_space_on_device);
+    case ERROR_PATH_NOT_FOUND:
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_CRC:
+    case ERROR_IO_DEVICE:
+        return std::make_error_code(std::errc::io_error);
+    default:
+        return {static_cast<int>(err), std::system_category()};
+    }
+}
+
+WriteCheck problem(const std::string& path, std::error_code ec) { return WriteCheck{false, path, history::reasonText(ec)}; }
+
+std::string folderOf(const std::string& path) {
+    const auto sep = path.find_last_of("\\/");
+    if (sep == std::string::npos) return ".";
+    if (sep == 0 || (sep == 2 && path[1] == ':')) return path.substr(0, sep + 1);
+    return path.substr(0, sep);
+}
+
+std::error_code folderTakesNewFiles(const std::string& folder) {
+    static std::atomic<unsigned> serial{0};
+    std::string probe = folder;
+    if (!probe.empty() && probe.back() != '\\' && probe.back() != '/') probe += '\\';
+    probe += "Pressory-write-check-" + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string(serial.fetch_add(1)) + ".tmp";
+    const HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return codeOf(GetLastError());
+    CloseHandle(h);
+    ULARGE_INTEGER freeBytes{};
+    if (GetDiskFreeSpaceExA(folder.c_str(), &freeBytes, nullptr, nullptr) && freeBytes.QuadPart == 0)
+        return std::make_error_code(std::errc::no_space_on_device);
+    return {};
+}
+
+}  // namespace
+
+std::error_code flushToDisk(std::FILE* file) {
+    if (file == nullptr) return std::make_error_code(std::errc::bad_file_descriptor);
+    if (std::fflush(file) != 0) return std::make_error_code(std::errc::io_error);
+    const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (h == INVALID_HANDLE_VALUE) return std::make_error_code(std::errc::bad_file_descriptor);
+    if (!FlushFileBuffers(h)) {
+        const DWORD err = GetLastError();
+        // A console or a pipe has nothing on a disk to lose.
+        if (err == ERROR_INVALID_HANDLE || err == ERROR_INVALID_FUNCTION) return {};
+        return codeOf(err);
+    }
+    return {};
+}
+
+WriteCheck checkWritable(const std::string& path, WriteKind kind) {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    bool exists = false;
+    if (attrs != INVALID_FILE_ATTRIBUTES) {
+        exists = true;
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) return problem(path, std::make_error_code(std::errc::is_a_directory));
+        // Opening for writing changes nothing: no creation, no truncation.
+        const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return problem(path, codeOf(GetLastError()));
+        const DWORD type = GetFileType(h);
+        CloseHandle(h);
+        if (type != FILE_TYPE_DISK) return WriteCheck{false, path, history::kReasonNotRegularFile};
+    } else {
+        const DWORD err = GetLastError();
+        if (err != ERROR_FILE_NOT_FOUND) return problem(path, codeOf(err));
+    }
+    if (kind == WriteKind::ReplaceWhole || !exists) {
+        if (const std::error_code ec = folderTakesNewFiles(folderOf(path))) return problem(path, ec);
+    }
+    return WriteCheck{true, path, {}};
+}
+
+}  // namespace pressory::platform
