@@ -63,11 +63,19 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent)
       sounds_(std::make_unique<KeySounds>(*this)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
     if (!ctx_.quit) ctx_.quit = [] { QCoreApplication::quit(); };
+    recorder_ = std::make_unique<PeriodRecorder>(ctx_.programFolder, ctx_.settingsPath, poller_, *ctx_.settings, [this] {
+        const QDateTime t = ctx_.now();
+        return history::LocalDateTime{t.date().year(), t.date().month(),  t.date().day(),
+                                      t.time().hour(), t.time().minute(), t.time().second()};
+    });
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(texts::kTitle);
     setWindowIcon(widgets::appIcon());
     buildControls();
     buildMenus();
+    // What a menu command changed goes into the settings record at once, so
+    // that the record holds it even if the windows go away without a close.
+    connect(menuBar(), &QMenuBar::triggered, this, &frmMain::syncSettingsRecord);
 
     // The design size: the client area below the menu bar.
     const TwipScale tw = screenScale();
@@ -169,6 +177,7 @@ void frmMain::applySettings() {
     mnuVisionPictureEnable_->setChecked(r.pictureEnable != 0);
     // A missing picture, or one that cannot be decoded, is silently left out.
     if (platform::fileExists(r.pictureBackGround) && r.pictureEnable != 0) loadPicture(r.pictureBackGround);
+    syncSettingsRecord();
 }
 
 bool frmMain::loadPicture(const std::string& path) {
@@ -194,6 +203,7 @@ void frmMain::onTimer1Timeout() {
         if (c.text) cell->setText(number(poller_.count(c.vk)));
     }
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
+    recorder_->afterTick(poller_.totalChanged());
     applyPace(pace_.afterTick(poller_.anyKeyDown()));
 }
 
@@ -223,14 +233,12 @@ void frmMain::resetCounts() {
 // History and the two reset commands
 
 bool frmMain::saveHistory() {
-    const QDateTime t = ctx_.now();
-    const history::LocalDateTime when{t.date().year(), t.date().month(),  t.date().day(),
-                                      t.time().hour(), t.time().minute(), t.time().second()};
-    const auto codes = layout::countedCodes();
-    const std::string header = history::headerLine(codes, lblSummary_->text().toStdString());
-    const std::string record = history::recordLine(when, codes, poller_.counts(), poller_.total());
-    const history::WriteResult result =
-        history::appendRecord(history::historyPath(ctx_.programFolder), header, record, &platform::utf8ToCp932);
+    const history::WriteResult result = recorder_->saveHistory(lblSummary_->text().toStdString());
+    reportRecord(result);
+    return result.ok;
+}
+
+void frmMain::reportRecord(const history::WriteResult& result) {
     const QString path = QString::fromLocal8Bit(result.path);
     if (result.ok) {
         showBox(BoxIcon::Information, path + texts::kRecordedSuffix);
@@ -239,16 +247,17 @@ bool frmMain::saveHistory() {
         showBox(BoxIcon::Critical,
                 path + texts::kNotRecordedSuffix + QLatin1Char('\n') + QString::fromStdString(result.reason));
     }
-    return result.ok;
 }
 
 void frmMain::onMnuFileSaveResetTriggered() {
     saveHistory();
     resetCounts();
+    recorder_->periodEnded();
 }
 
 void frmMain::onMnuFileNoSaveResetTriggered() {
     resetCounts();
+    recorder_->periodEnded();
     showBox(BoxIcon::Information, texts::kResetDone);
 }
 
@@ -398,9 +407,16 @@ void frmMain::runCloseSequence(CloseBy by) {
     closeState_ = CloseState::Running;
     if (by != CloseBy::Person) quiet_ = true;
     onTimer1Timeout();   // what the key source has received so far is part of the record
-    saveHistory();
+    const history::WriteResult recorded = recorder_->saveHistory(lblSummary_->text().toStdString());
+    if (!quiet_) reportRecord(recorded);
+    if (recorded.ok)
+        recorder_->periodEnded();
+    else
+        recorder_->keepForNextStart(recorded);   // recorded at the next start
+    recorder_->markClosed();
     if (ctx_.soundPlayer != nullptr) ctx_.soundPlayer->stopAll();
-    writeSettings();
+    syncSettingsRecord();
+    recorder_->saveSettings();
     ctx_.notifyArea->remove();
     timer1_->stop();
     if (keysWake_ != nullptr) keysWake_->setEnabled(false);
@@ -408,15 +424,13 @@ void frmMain::runCloseSequence(CloseBy by) {
     if (by != CloseBy::ApplicationQuit) ctx_.quit();
 }
 
-// The window's state goes into the record, and the record into the file; a
-// failed write is silently lost.
-void frmMain::writeSettings() {
+// The window's state as the settings record keeps it.
+void frmMain::syncSettingsRecord() {
     settings::SettingsRecord& r = *ctx_.settings;
     r.soundEnable = mnuSoundEnable_->isChecked() ? -1 : 0;
     r.colorTextBoxBlink = poller_.blinkColour();
     r.colorBackGround = client_->backColour();
     r.pictureEnable = mnuVisionPictureEnable_->isChecked() ? -1 : 0;
-    settings::save(ctx_.settingsPath, r);
 }
 
 }  // namespace pressory::app

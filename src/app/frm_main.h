@@ -21,6 +21,7 @@
 #include <string>
 
 #include "app/mode_geometry.h"
+#include "app/period_recorder.h"
 #include "counting/poller.h"
 #include "counting/timer_pace.h"
 #include "platform/key_source.h"
@@ -121,6 +122,8 @@ public:
     std::int32_t blinkColour() const { return poller_.blinkColour(); }
     std::int32_t backColour() const;
     const Poller& poller() const { return poller_; }
+    // The period's record, recovery file and settings, kept apart from the widgets.
+    PeriodRecorder& recorder() { return *recorder_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -153,12 +156,14 @@ private:
     QMargins frameMargins() const;
 
     void runCloseSequence(CloseBy by);
-    void writeSettings();
+    void syncSettingsRecord();
     void showBox(BoxIcon icon, const QString& text);
+    void reportRecord(const history::WriteResult& result);
 
     FrmMainContext ctx_;
     Poller poller_;
     TimerPace pace_;
+    std::unique_ptr<PeriodRecorder> recorder_;
     std::unique_ptr<KeySounds> sounds_;
 
     ClientArea* client_ = nullptr;

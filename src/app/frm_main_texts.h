@@ -12,6 +12,10 @@ inline const QString kAlreadyRunning = QStringLiteral("既に起動していま�
 inline const QString kRecordedSuffix = QStringLiteral(" に記録しました。");
 inline const QString kNotRecordedSuffix = QStringLiteral(" に記録できませんでした。");
 inline const QString kResetDone = QStringLiteral("リセットしました。");
+// At start, when a file the program writes cannot be written.
+inline const QString kCannotWriteSuffix = QStringLiteral(" に書き込めません。");
+inline const QString kCountsGoOn =
+    QStringLiteral("キーは数え続けますが、このままでは履歴や設定を保存できないことがあります。");
 
 // Mode button: "小" offers the small window (full mode), "大" the large one (compact mode).
 inline const QString kSmall = QStringLiteral("小");

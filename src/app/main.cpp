@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QTimer>
+#include <cstdlib>
 #include <memory>
+#include <QStringList>
 
 #include "app/frm_main.h"
 #include "app/frm_main_texts.h"
@@ -12,12 +14,54 @@
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
 #include "platform/app_folder.h"
+#include "platform/file_access.h"
 #include "platform/key_source.h"
+#include "settings/profile_file.h"
 #include "settings/settings.h"
+#include "counting/key_layout.h"
 #include "widgets/app_icon.h"
 #include "widgets/message_boxes.h"
 
 using namespace pressory;
+
+namespace {
+
+// While it lives, an exit() of the process that the close sequence did not
+// precede records the period quietly.
+app::PeriodRecorder* exitRecorder = nullptr;
+
+void finishAtExit() {
+    if (exitRecorder != nullptr) exitRecorder->finishWithoutWindows(layout::kSummaryCaption);
+}
+
+struct ExitGuard {
+    explicit ExitGuard(app::PeriodRecorder& recorder) {
+        static const bool registered = std::atexit(finishAtExit) == 0;
+        (void)registered;
+        exitRecorder = &recorder;
+    }
+    ~ExitGuard() { exitRecorder = nullptr; }
+    ExitGuard(const ExitGuard&) = delete;
+    ExitGuard& operator=(const ExitGuard&) = delete;
+};
+
+// The history file and the settings file, checked before a day of counting
+// depends on them: one line pair per file that cannot be written.
+QStringList writeProblems(const std::string& historyPath, const std::string& settingsPath) {
+    QStringList problems;
+    const platform::WriteCheck checks[] = {
+        platform::checkWritable(historyPath, platform::WriteKind::AppendInPlace),
+        platform::checkWritable(settingsPath, platform::WriteKind::ReplaceWhole),
+    };
+    for (const platform::WriteCheck& c : checks) {
+        if (!c.ok)
+            problems << QString::fromLocal8Bit(c.path) + app::texts::kCannotWriteSuffix + QLatin1Char('\n') +
+                            QString::fromStdString(c.reason);
+    }
+    return problems;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // The window repaints a few small boxes at every key press. On X11 the
@@ -32,10 +76,12 @@ int main(int argc, char* argv[]) {
     app.setWindowIcon(widgets::appIcon());
     widgets::QtMessageBoxes boxes;
 
-    // A second copy is refused; the running one is left alone.
+    // A second copy is refused; the running one is left alone. A lock that
+    // cannot be made at all does not stop the start: it is reported below.
     const std::string appFolder = platform::applicationFolder();
     app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(appFolder)));
-    if (!instance.acquire()) {
+    const app::SingleInstance::Result lock = instance.acquire();
+    if (lock.outcome == app::SingleInstance::Outcome::HeldByAnother) {
         boxes.show(widgets::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
         return 0;
     }
@@ -43,6 +89,7 @@ int main(int argc, char* argv[]) {
     app::StopSignalWatcher stopSignals;
 
     const std::string settingsPath = appFolder + settings::kFileName;
+    profile::removeStaleTemporary(settingsPath);   // left by a settings write that was cut off
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
     platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());
@@ -58,6 +105,20 @@ int main(int argc, char* argv[]) {
     // No sound player is built yet: key sounds are not played.
 
     app::frmMain window(std::move(context));
+    // The display can go away under the program (a logout without a session
+    // manager, a crashed display server): the window system then ends the
+    // process with exit(). The period is still recorded and the settings
+    // written, from what the recorder keeps outside the windows.
+    const ExitGuard exitGuard(window.recorder());
+
+    // A period that the last run could not record becomes a record before
+    // counting starts; then what cannot be written is told once.
+    QStringList startProblems;
+    if (const std::string p = window.recorder().recoverLeftPeriod(); !p.empty())
+        startProblems << QString::fromStdString(p);
+    startProblems << writeProblems(window.recorder().historyPath(), settingsPath);
+    if (lock.outcome == app::SingleInstance::Outcome::Unavailable && startProblems.isEmpty())
+        startProblems << instance.path() + app::texts::kCannotWriteSuffix + QLatin1Char('\n') + lock.reason;
     QObject::connect(&stopSignals, &app::StopSignalWatcher::stopRequested, &window,
                      [&window] { window.requestStop(app::CloseBy::Signal); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
@@ -74,6 +135,11 @@ int main(int argc, char* argv[]) {
     if (!keySource.source) {
         QTimer::singleShot(0, &window, [&boxes, problem = QString::fromStdString(keySource.problem)] {
             boxes.show(widgets::BoxIcon::Critical, problem);
+        });
+    }
+    if (!startProblems.isEmpty()) {
+        QTimer::singleShot(0, &window, [&boxes, text = startProblems.join(QStringLiteral("\n\n"))] {
+            boxes.show(widgets::BoxIcon::Exclamation, text + QStringLiteral("\n\n") + app::texts::kCountsGoOn);
         });
     }
     return app.exec();

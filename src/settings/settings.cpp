@@ -105,9 +105,9 @@ SettingsRecord loadSettings(const std::string& path) {
     }
 }
 
-bool save(const std::string& path, const SettingsRecord& record) {
+bool save(const std::string& path, const SettingsRecord& record, const profile::FlushFile& flush) {
     bool all = true;
-    for (const Entry& e : kEntries) all = profile::writeText(path, e.section, e.key, text(record, e)) && all;
+    for (const Entry& e : kEntries) all = profile::writeText(path, e.section, e.key, text(record, e), flush) && all;
     return all;
 }
 

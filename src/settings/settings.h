@@ -41,8 +41,9 @@ SettingsRecord loadSettings(const profile::ProfileDocument& file);
 // FILE/FileHistoryMaxRow, SOUND/SoundEnable, COLOR/ColorTextBoxBlink,
 // COLOR/ColorBackGround, COLOR/PictureBackGround, COLOR/PictureEnable.
 // A write that fails does not stop the others; returns false when any failed.
-// The sound paths are not written here.
-bool save(const std::string& path, const SettingsRecord& record);
+// The sound paths are not written here. `flush`, when given, brings each
+// replacement onto the disk before it takes the old file's place.
+bool save(const std::string& path, const SettingsRecord& record, const profile::FlushFile& flush = {});
 
 // The key name of a sound entry: "Key" followed by the code in decimal.
 std::string soundKeyName(int vk);

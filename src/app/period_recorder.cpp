@@ -1,0 +1,107 @@
+#include "app/period_recorder.h"
+
+#include <cstdio>
+
+#include "counting/key_layout.h"
+#include "platform/file_access.h"
+#include "platform/text_codec.h"
+
+namespace pressory::app {
+
+PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
+                               const settings::SettingsRecord& settings,
+                               std::function<history::LocalDateTime()> now)
+    : programFolder_(std::move(programFolder)),
+      settingsPath_(std::move(settingsPath)),
+      historyPath_(history::historyPath(programFolder_)),
+      recoveryPath_(history::recoveryPath(programFolder_)),
+      poller_(poller),
+      settings_(settings),
+      now_(std::move(now)) {}
+
+std::string PeriodRecorder::recoverLeftPeriod() {
+    const history::RecoveryFile left = history::readRecoveryFile(recoveryPath_);
+    switch (left.state) {
+    case history::RecoveryState::Missing:
+        return {};
+    case history::RecoveryState::Unreadable:
+        return recoveryPath_ + " を読めませんでした。\n" + left.reason;
+    case history::RecoveryState::Damaged: {
+        std::error_code error;
+        history::moveDamagedRecoveryFile(recoveryPath_, now_(), error);
+        return {};   // kept aside under a name that says so; nothing to record
+    }
+    case history::RecoveryState::Found:
+        break;
+    }
+    const auto codes = layout::countedCodes();
+    const std::string header = history::headerLine(codes, std::string(layout::kSummaryCaption));
+    const std::string record = history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
+    const history::WriteResult result =
+        history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+    if (!result.ok) return result.path + " に記録できませんでした。\n" + result.reason;   // kept for the next start
+    history::removeRecoveryFile(recoveryPath_);
+    return {};
+}
+
+history::RecoveryRecord PeriodRecorder::recoveryRecord() const {
+    history::RecoveryRecord r;
+    r.counts = poller_.counts();
+    r.total = poller_.total();
+    r.lastActivity = lastActivity_;
+    return r;
+}
+
+bool PeriodRecorder::writeRecovery() {
+    if (lastActivity_.year == 0) lastActivity_ = now_();
+    return history::writeRecoveryFile(recoveryPath_, recoveryRecord(), &platform::flushToDisk).ok;
+}
+
+void PeriodRecorder::afterTick(bool countsChanged) {
+    if (countsChanged) {
+        rule_.countsChanged();
+        lastActivity_ = now_();
+    }
+    if (rule_.due()) rule_.wrote(writeRecovery());
+}
+
+history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) {
+    const auto codes = layout::countedCodes();
+    const std::string header = history::headerLine(codes, totalCaption);
+    const std::string record = history::recordLine(now_(), codes, poller_.counts(), poller_.total());
+    return history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+}
+
+void PeriodRecorder::periodEnded() {
+    history::removeRecoveryFile(recoveryPath_);
+    rule_.cleared();
+    lastActivity_ = {};
+}
+
+void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
+    const bool kept = poller_.total() == 0 || writeRecovery();
+    std::fprintf(stderr, "Pressory: %s に記録できませんでした。%s\n", failed.path.c_str(), failed.reason.c_str());
+    if (kept && poller_.total() != 0)
+        std::fprintf(stderr, "Pressory: 回数は %s に残し、次の起動で記録します。\n", recoveryPath_.c_str());
+    else if (!kept)
+        std::fprintf(stderr, "Pressory: %s にも書けませんでした。この期間の回数は失われます。\n", recoveryPath_.c_str());
+}
+
+bool PeriodRecorder::saveSettings() {
+    const bool ok = settings::save(settingsPath_, settings_, &platform::flushToDisk);
+    if (!ok) std::fprintf(stderr, "Pressory: %s に設定を書き込めませんでした。\n", settingsPath_.c_str());
+    return ok;
+}
+
+void PeriodRecorder::finishWithoutWindows(std::string_view totalCaption) {
+    if (closed_) return;
+    closed_ = true;
+    const history::WriteResult result = saveHistory(totalCaption);
+    if (result.ok)
+        periodEnded();
+    else
+        keepForNextStart(result);
+    saveSettings();
+}
+
+}  // namespace pressory::app

@@ -1,0 +1,78 @@
+// What the program promises about a working period, kept apart from the
+// windows: the record appended to the history file, the settings written
+// back, and meanwhile a recovery file that holds the period's counts, so
+// that a period the close could not record (a crash, a power cut, the display
+// going away) becomes a record at the next start. It touches no widget, so
+// that it can still finish the period when the windows are already gone.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "counting/poller.h"
+#include "history/history_record.h"
+#include "history/recovery_record.h"
+#include "settings/settings.h"
+
+namespace pressory::app {
+
+class PeriodRecorder {
+public:
+    // `poller` holds the counts, `settings` the values written back at the
+    // end; both outlive the recorder. `now` gives the local date and time.
+    PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
+                   const settings::SettingsRecord& settings, std::function<history::LocalDateTime()> now);
+
+    const std::string& historyPath() const { return historyPath_; }
+    const std::string& recoveryPath() const { return recoveryPath_; }
+
+    // Start-up, before counting: a recovery file left by a run that did not
+    // finish becomes a history record (its counts, the time of its last
+    // write) and is removed; a damaged one is moved aside. Returns a problem
+    // to tell the person, or an empty text.
+    std::string recoverLeftPeriod();
+
+    // After every tick: keeps the recovery file up to date, at most once a
+    // minute and only when a count changed.
+    void afterTick(bool countsChanged);
+
+    // Appends the record of the counts now; `totalCaption` names the total's
+    // column of the header.
+    history::WriteResult saveHistory(std::string_view totalCaption);
+
+    // The period's counts went back to zero (recorded or dropped on
+    // purpose): the recovery file goes.
+    void periodEnded();
+
+    // The period could not be recorded and nobody is there to be told: the
+    // counts stay in the recovery file for the next start, and the reason goes
+    // to standard error.
+    void keepForNextStart(const history::WriteResult& failed);
+
+    // Writes the settings record back.
+    bool saveSettings();
+
+    // The close sequence without windows (the display went away): record the
+    // period quietly and write the settings, unless the close has run.
+    void finishWithoutWindows(std::string_view totalCaption);
+    void markClosed() { closed_ = true; }
+    bool closed() const { return closed_; }
+
+private:
+    history::RecoveryRecord recoveryRecord() const;
+    bool writeRecovery();
+
+    std::string programFolder_;
+    std::string settingsPath_;
+    std::string historyPath_;
+    std::string recoveryPath_;
+    const Poller& poller_;
+    const settings::SettingsRecord& settings_;
+    std::function<history::LocalDateTime()> now_;
+    history::RecoveryWriteRule rule_;
+    history::LocalDateTime lastActivity_{};
+    bool closed_ = false;
+};
+
+}  // namespace pressory::app
