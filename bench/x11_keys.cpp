@@ -29,9 +29,9 @@
 
 #include "counting/key_layout.h"
 #include "counting/poller.h"
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 #include "platform/x11/x11_key_source.h"
-#include "xtest_injector.h"
+#include "support/xtest_injector.h"
 
 using pressory::Poller;
 using pressory::platform::x11::X11KeySource;

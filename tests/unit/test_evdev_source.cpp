@@ -14,7 +14,7 @@
 
 #include "counting/poller.h"
 #include "platform/evdev/evdev_key_source.h"
-#include "platform/key_source_linux.h"
+#include "platform/linux/key_source_linux.h"
 #include "support/temp_folder.h"
 
 using pressory::Poller;

@@ -15,7 +15,7 @@
 
 #include "platform/evdev/input_device.h"
 #include "platform/key_source.h"
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 namespace pressory::platform::evdev {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 namespace pressory::platform::evdev {
 

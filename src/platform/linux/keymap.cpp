@@ -1,4 +1,4 @@
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 
 #include <array>
 #include <cstdint>

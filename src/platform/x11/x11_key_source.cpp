@@ -5,7 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 
 namespace pressory::platform::x11 {
 namespace {

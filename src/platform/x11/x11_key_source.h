@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "platform/key_source.h"
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 struct _XDisplay;   // Xlib's Display, kept out of this header
 

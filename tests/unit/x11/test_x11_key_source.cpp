@@ -8,7 +8,7 @@
 #include "counting/poller.h"
 #include "platform/key_source.h"
 #include "platform/x11/x11_key_source.h"
-#include "xtest_injector.h"
+#include "support/xtest_injector.h"
 
 // Xlib defines None and other plain names: after the program's own headers.
 #include <X11/Xlib.h>
