@@ -141,7 +141,6 @@ void press(XTestInjector& in, const Target& t, bool down) {
 // The same loop without any key source: what the 10 ms timer and the tick
 // cost by themselves.
 struct NoKeys final : pressory::platform::PlatformKeySource {
-    pressory::platform::KeySourceKind kind() const override { return pressory::platform::KeySourceKind::None; }
     std::int16_t asyncKeyState(int) override { return 0; }
 };
 

@@ -16,9 +16,6 @@
 #include "platform/app_folder.h"
 #include "platform/key_source.h"
 #include "settings/settings.h"
-#if PRESSORY_HAVE_X11
-#include "platform/x11/x11_key_source.h"
-#endif
 
 using namespace pressory;
 
@@ -58,10 +55,7 @@ int main(int argc, char* argv[]) {
         platform::PlatformKeySource* source = keySource.source.get();
         context.keys = source;
         context.pump = [source] { source->pump(); };
-#if PRESSORY_HAVE_X11
-        if (source->kind() == platform::KeySourceKind::X11)
-            context.keysSocket = static_cast<platform::x11::X11KeySource*>(source)->connectionNumber();
-#endif
+        context.keysSocket = source->wakeHandle();
     }
     context.boxes = &boxes;
     context.notifyArea = &notifyArea;

@@ -76,7 +76,7 @@ X11KeySource::X11KeySource(_XDisplay* display, int xiOpcode) : display_(display)
 
 X11KeySource::~X11KeySource() { XCloseDisplay(display_); }
 
-int X11KeySource::connectionNumber() const noexcept { return ConnectionNumber(display_); }
+int X11KeySource::wakeHandle() const { return ConnectionNumber(display_); }
 
 void X11KeySource::roundTrip() { XSync(display_, False); }
 
