@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "counting/poller.h"
-#include "platform/scripted_key_state.h"
+#include "support/scripted_key_state.h"
 
 using namespace pressory;
 

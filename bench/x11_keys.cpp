@@ -29,9 +29,9 @@
 
 #include "counting/key_layout.h"
 #include "counting/poller.h"
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 #include "platform/x11/x11_key_source.h"
-#include "xtest_injector.h"
+#include "support/xtest_injector.h"
 
 using pressory::Poller;
 using pressory::platform::x11::X11KeySource;
@@ -141,7 +141,6 @@ void press(XTestInjector& in, const Target& t, bool down) {
 // The same loop without any key source: what the 10 ms timer and the tick
 // cost by themselves.
 struct NoKeys final : pressory::platform::PlatformKeySource {
-    pressory::platform::KeySourceKind kind() const override { return pressory::platform::KeySourceKind::None; }
     std::int16_t asyncKeyState(int) override { return 0; }
 };
 

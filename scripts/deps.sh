@@ -12,7 +12,7 @@ PRESSORY_RUN_PACKAGES=(
   xvfb fonts-noto-cjk xauth
 )
 PRESSORY_TEST_PACKAGES=(
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64
   xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
   fonts-noto-cjk procps python3

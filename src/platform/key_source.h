@@ -8,21 +8,20 @@
 
 namespace pressory::platform {
 
-enum class KeySourceKind { None, X11, Evdev, Win32, Scripted };
-
 // A key-state source of the platform. Sources fed by events (X11, evdev)
 // read what has arrived when pump() is called; the program calls pump() at
 // the start of every tick, before the poller reads the keys, so that nothing
 // blocks and no extra thread is needed.
 class PlatformKeySource : public KeyStateSource {
 public:
-    virtual KeySourceKind kind() const = 0;
+    // A handle (a file descriptor on POSIX) that is readable while something
+    // has arrived that pump() has not read yet, that is, while the key state
+    // may have changed; the program may sleep until it is. -1 when the
+    // source can only be polled (Win32 queries the state directly).
+    virtual int wakeHandle() const { return -1; }
     // Reads pending events without blocking. Sources that query the state
     // directly (Win32) do nothing here.
     virtual void pump() {}
-    // A handle (a file descriptor on POSIX) that becomes readable when the
-    // key state may have changed; -1 when the source can only be polled.
-    virtual int wakeHandle() const { return -1; }
 };
 
 struct KeySourceChoice {

@@ -559,6 +559,9 @@ def main():
     for k, v in ctx.figures.items():
         print("figure: %s = %s" % (k, v))
     print("%d passed, %d failed" % (passed, failed))
+    if passed + failed == 0:
+        print("no test matched: nothing was run")
+        return 1
     return 0 if failed == 0 else 1
 
 

@@ -23,7 +23,7 @@
 #include "app/notify_area.h"
 #include "counting/key_layout.h"
 #include "history/history_record.h"
-#include "platform/scripted_key_state.h"
+#include "support/scripted_key_state.h"
 #include "platform/text_codec.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"

@@ -12,7 +12,7 @@
 #include "app/frm_main.h"
 #include "app/notify_area.h"
 #include "platform/key_source.h"
-#include "platform/scripted_key_state.h"
+#include "support/scripted_key_state.h"
 #include "widgets/message_boxes.h"
 
 namespace pressory::test {
@@ -74,7 +74,6 @@ public:
     int wake = -1;
     std::function<void()> onPump;
 
-    platform::KeySourceKind kind() const override { return platform::KeySourceKind::Scripted; }
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
     void pump() override {
         if (onPump) onPump();

@@ -1,4 +1,4 @@
-#include "xtest_injector.h"
+#include "support/xtest_injector.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <deque>
@@ -14,7 +16,7 @@
 
 #include "counting/poller.h"
 #include "platform/evdev/evdev_key_source.h"
-#include "platform/key_source_linux.h"
+#include "platform/linux/key_source_linux.h"
 #include "support/temp_folder.h"
 
 using pressory::Poller;
@@ -285,6 +287,80 @@ TEST(EvdevFdDevice, RecordsThroughAPipeAndItsEndAsTheDeviceGoingAway) {
     EXPECT_EQ(src.asyncKeyState(87), 0);
 }
 
+namespace {
+
+bool readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
+}
+
+void writeRecord(int fd, std::uint16_t type, std::uint16_t code, std::int32_t value) {
+    input_event ev{};
+    ev.type = type;
+    ev.code = code;
+    ev.value = value;
+    ASSERT_EQ(::write(fd, &ev, sizeof ev), static_cast<ssize_t>(sizeof ev));
+}
+
+}  // namespace
+
+TEST(EvdevWake, OneHandleWakesForEveryDeviceUntilPumpHasReadIt) {
+    int a[2], b[2];
+    ASSERT_EQ(pipe(a), 0);
+    ASSERT_EQ(pipe(b), 0);
+    EvdevKeySource src("", {});
+    src.addDevice("a", std::make_unique<FdInputDevice>(a[0], true));
+    src.addDevice("b", std::make_unique<FdInputDevice>(b[0], false));
+    const int wake = src.wakeHandle();
+    ASSERT_GE(wake, 0);
+    EXPECT_FALSE(readable(wake));
+
+    writeRecord(b[1], EV_KEY, BTN_LEFT, 1);
+    EXPECT_TRUE(readable(wake)) << "the second device wakes the source";
+    EXPECT_TRUE(readable(wake)) << "and stays readable until pumped";
+    src.pump();
+    EXPECT_FALSE(readable(wake));
+    EXPECT_NE(src.asyncKeyState(1), 0);
+
+    // Half a record is read and kept; the rest wakes the source again.
+    input_event ev{};
+    ev.type = EV_KEY;
+    ev.code = KEY_Q;
+    ev.value = 1;
+    const auto* bytes = reinterpret_cast<const char*>(&ev);
+    ASSERT_EQ(::write(a[1], bytes, 5), 5);
+    EXPECT_TRUE(readable(wake));
+    src.pump();
+    EXPECT_FALSE(readable(wake));
+    ASSERT_EQ(::write(a[1], bytes + 5, sizeof ev - 5), static_cast<ssize_t>(sizeof ev - 5));
+    EXPECT_TRUE(readable(wake));
+    src.pump();
+    EXPECT_NE(src.asyncKeyState(81), 0);
+    EXPECT_EQ(src.wakeHandle(), wake) << "the same handle throughout";
+
+    // A device that goes away wakes the source once: after the pump that
+    // drops it, its hang-up no longer does.
+    ::close(a[1]);
+    EXPECT_TRUE(readable(wake));
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 1u);
+    EXPECT_EQ(src.asyncKeyState(81), 0);
+    EXPECT_FALSE(readable(wake));
+
+    writeRecord(b[1], EV_KEY, BTN_LEFT, 0);
+    EXPECT_TRUE(readable(wake)) << "the device that stays still wakes it";
+    src.pump();
+    EXPECT_FALSE(readable(wake));
+    ::close(b[1]);
+}
+
+TEST(EvdevWake, ADeviceWithoutAHandleLeavesOnlyPolling) {
+    EvdevKeySource src("", {});
+    EXPECT_GE(src.wakeHandle(), 0);
+    addFake(src, "/dev/input/event0");
+    EXPECT_EQ(src.wakeHandle(), -1);
+}
+
 TEST(EvdevFdDevice, OpenRefusesWhatIsNotAnInputDevice) {
     int error = -1;
     EXPECT_EQ(FdInputDevice::open("/nonexistent/event0", &error), nullptr);
@@ -359,6 +435,42 @@ TEST(EvdevHotplug, DevicesThatAppearAreReadAndDevicesRemovedAreDropped) {
     src.pump();
     EXPECT_EQ(src.deviceCount(), 2u);
     EXPECT_EQ(src.asyncKeyState(90), 0);
+}
+
+TEST(EvdevHotplug, ADeviceAppearingWakesTheSourceAndItsRecordsDoToo) {
+    TempDir dir;
+    std::map<std::string, std::array<int, 2>> pipes;
+    auto opener = [&](const std::string& path) -> std::unique_ptr<InputDevice> {
+        std::array<int, 2> fds{};
+        if (pipe(fds.data()) != 0) return nullptr;
+        pipes[path] = fds;
+        return std::make_unique<FdInputDevice>(fds[0], true);
+    };
+    EvdevKeySource src(dir.path(), opener);
+    ASSERT_TRUE(src.watching());
+    const int wake = src.wakeHandle();
+    ASSERT_GE(wake, 0);
+    EXPECT_FALSE(readable(wake));
+
+    touch(dir / "event2");
+    EXPECT_TRUE(readable(wake)) << "the folder watch wakes the source";
+    src.pump();
+    ASSERT_EQ(src.deviceCount(), 1u);
+    EXPECT_FALSE(readable(wake));
+
+    const int writer = pipes[dir / "event2"][1];
+    writeRecord(writer, EV_KEY, KEY_Z, 1);
+    EXPECT_TRUE(readable(wake)) << "a device opened later wakes it too";
+    src.pump();
+    EXPECT_NE(src.asyncKeyState(90), 0);
+    EXPECT_FALSE(readable(wake));
+
+    std::filesystem::remove(dir / "event2");
+    EXPECT_TRUE(readable(wake));
+    src.pump();
+    EXPECT_EQ(src.deviceCount(), 0u);
+    EXPECT_FALSE(readable(wake)) << "a dropped device wakes nothing";
+    ::close(writer);
 }
 
 TEST(KeySourceChoice, NoReadableKeyboardMeansNoSourceAndAReasonForTheUser) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "counting/poller.h"
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 using pressory::Poller;
 using pressory::platform::KeyStateTable;

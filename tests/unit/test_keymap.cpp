@@ -4,7 +4,7 @@
 #include <set>
 
 #include "counting/key_layout.h"
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 
 using namespace pressory;
 namespace km = pressory::platform::keymap;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "counting/poller.h"
-#include "platform/scripted_key_state.h"
+#include "support/scripted_key_state.h"
 
 using namespace pressory;
 using platform::ScriptedKeyState;

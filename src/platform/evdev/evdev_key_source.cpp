@@ -1,6 +1,7 @@
 #include "platform/evdev/evdev_key_source.h"
 
 #include <dirent.h>
+#include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@ bool isEventNode(std::string_view name) { return name.size() > 5 && name.substr(
 }  // namespace
 
 EvdevKeySource::EvdevKeySource(std::string dir, Opener opener) : dir_(std::move(dir)), opener_(std::move(opener)) {
+    wakeFd_ = epoll_create1(EPOLL_CLOEXEC);
+    canWake_ = wakeFd_ >= 0;
     if (dir_.empty()) return;
     // Watch first, so that a device appearing during the scan is not missed;
     // a device seen twice is opened once.
@@ -25,11 +28,27 @@ EvdevKeySource::EvdevKeySource(std::string dir, Opener opener) : dir_(std::move(
         ::close(watchFd_);
         watchFd_ = -1;
     }
+    if (watchFd_ >= 0 && !wakeOn(watchFd_)) canWake_ = false;
     scanDirectory();
 }
 
 EvdevKeySource::~EvdevKeySource() {
+    if (wakeFd_ >= 0) ::close(wakeFd_);
     if (watchFd_ >= 0) ::close(watchFd_);
+}
+
+bool EvdevKeySource::wakeOn(int fd) {
+    if (wakeFd_ < 0 || fd < 0) return false;
+    // Level-triggered: readable for as long as something is left unread, and
+    // on the hang-up of a device that went away until it is dropped.
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = fd;
+    return epoll_ctl(wakeFd_, EPOLL_CTL_ADD, fd, &ev) == 0;
+}
+
+void EvdevKeySource::stopWakingOn(int fd) {
+    if (wakeFd_ >= 0 && fd >= 0) epoll_ctl(wakeFd_, EPOLL_CTL_DEL, fd, nullptr);
 }
 
 bool EvdevKeySource::hasKeyboard() const noexcept {
@@ -40,6 +59,7 @@ bool EvdevKeySource::hasKeyboard() const noexcept {
 
 void EvdevKeySource::addDevice(const std::string& path, std::unique_ptr<InputDevice> device) {
     if (!device) return;
+    if (!wakeOn(device->handle())) canWake_ = false;
     devices_.push_back(Slot{path, std::move(device), nextId_++, false});
     resync(devices_.back());
 }
@@ -60,6 +80,7 @@ void EvdevKeySource::tryOpen(const std::string& path) {
 
 void EvdevKeySource::dropDevice(std::size_t index) {
     table_.releaseDevice(devices_[index].id);
+    stopWakingOn(devices_[index].device->handle());
     devices_.erase(devices_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 

@@ -15,7 +15,7 @@
 
 #include "platform/evdev/input_device.h"
 #include "platform/key_source.h"
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 namespace pressory::platform::evdev {
 
@@ -32,7 +32,11 @@ public:
     EvdevKeySource(const EvdevKeySource&) = delete;
     EvdevKeySource& operator=(const EvdevKeySource&) = delete;
 
-    KeySourceKind kind() const override { return KeySourceKind::Evdev; }
+    // One descriptor (an epoll set of every device and the folder watch) that
+    // is readable while a device or the watch has something to read. -1 when
+    // a device without a handle of its own was added, or the set could not
+    // be made: then the source can only be polled.
+    int wakeHandle() const override { return canWake_ ? wakeFd_ : -1; }
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
 
@@ -58,10 +62,14 @@ private:
     bool readDevice(Slot& slot);   // false when the device went away
     void resync(Slot& slot);
     void dropDevice(std::size_t index);
+    bool wakeOn(int fd);
+    void stopWakingOn(int fd);
 
     std::string dir_;
     Opener opener_;
     int watchFd_ = -1;
+    int wakeFd_ = -1;
+    bool canWake_ = false;
     std::vector<Slot> devices_;
     KeyStateTable::DeviceId nextId_ = 1;
     KeyStateTable table_;

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 namespace pressory::platform::evdev {
 
@@ -31,6 +31,9 @@ public:
     virtual bool queryKeys(KeyStateTable::CodeSet& down) = 0;
     // A keyboard has letter keys; a mouse or a keypad does not.
     virtual bool isKeyboard() const = 0;
+    // A descriptor that is readable when records arrive or the device goes
+    // away; -1 when there is none to wait on.
+    virtual int handle() const { return -1; }
 };
 
 // A device read through a file descriptor.
@@ -50,6 +53,7 @@ public:
     ReadResult read(std::span<input_event> out) override;
     bool queryKeys(KeyStateTable::CodeSet& down) override;
     bool isKeyboard() const override { return keyboard_; }
+    int handle() const override { return fd_; }
 
 private:
     int fd_;

@@ -7,7 +7,6 @@ namespace pressory::platform::win32 {
 
 class Win32KeySource final : public PlatformKeySource {
 public:
-    KeySourceKind kind() const override { return KeySourceKind::Win32; }
     std::int16_t asyncKeyState(int vk) override;
 };
 

@@ -5,7 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 
 namespace pressory::platform::x11 {
 namespace {
@@ -76,7 +76,7 @@ X11KeySource::X11KeySource(_XDisplay* display, int xiOpcode) : display_(display)
 
 X11KeySource::~X11KeySource() { XCloseDisplay(display_); }
 
-int X11KeySource::connectionNumber() const noexcept { return ConnectionNumber(display_); }
+int X11KeySource::wakeHandle() const { return ConnectionNumber(display_); }
 
 void X11KeySource::roundTrip() { XSync(display_, False); }
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "platform/key_source.h"
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 struct _XDisplay;   // Xlib's Display, kept out of this header
 
@@ -28,14 +28,13 @@ public:
     X11KeySource(const X11KeySource&) = delete;
     X11KeySource& operator=(const X11KeySource&) = delete;
 
-    KeySourceKind kind() const override { return KeySourceKind::X11; }
-    int wakeHandle() const override { return connectionNumber(); }
+    // The connection's socket, readable when events arrive. Events that a
+    // roundTrip() has queued do not make it readable: pump() after it.
+    int wakeHandle() const override;
     // Handles the events that have arrived, without waiting for more.
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
 
-    // The connection's socket, readable when events arrive.
-    int connectionNumber() const noexcept;
     // One round trip: afterwards every event the server had made before it
     // is queued for pump(). For tests and measurements.
     void roundTrip();

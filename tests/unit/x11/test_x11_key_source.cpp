@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <memory>
@@ -8,14 +9,13 @@
 #include "counting/poller.h"
 #include "platform/key_source.h"
 #include "platform/x11/x11_key_source.h"
-#include "xtest_injector.h"
+#include "support/xtest_injector.h"
 
 // Xlib defines None and other plain names: after the program's own headers.
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
 using pressory::Poller;
-using pressory::platform::KeySourceKind;
 using pressory::platform::x11::X11KeySource;
 using pressory::testing::XTestInjector;
 
@@ -177,8 +177,37 @@ TEST_F(X11Source, AKeyAndAButtonHeldAtTheStartAreSeenAndReleased) {
 TEST_F(X11Source, TheChoiceOnXcbIsThisSource) {
     auto choice = pressory::platform::chooseKeySource("xcb");
     ASSERT_NE(choice.source, nullptr);
-    EXPECT_EQ(choice.source->kind(), KeySourceKind::X11);
+    EXPECT_NE(dynamic_cast<X11KeySource*>(choice.source.get()), nullptr);
+    EXPECT_GE(choice.source->wakeHandle(), 0);
     EXPECT_TRUE(choice.problem.empty());
+}
+
+TEST_F(X11Source, APressMakesTheWakeHandleReadableUntilPumped) {
+    const int wake = src->wakeHandle();
+    ASSERT_GE(wake, 0);
+    auto readableWithin = [wake](int ms) {
+        pollfd p{wake, POLLIN, 0};
+        return poll(&p, 1, ms) == 1 && (p.revents & POLLIN) != 0;
+    };
+    src->pump();
+    EXPECT_FALSE(readableWithin(0));
+    inject.key(kA, true);
+    inject.sync();
+    EXPECT_TRUE(readableWithin(2000)) << "no wake for a press";
+    // Both events of the press may come in separate reads: pump until the
+    // source has seen it.
+    for (int i = 0; i < 100 && src->eventsSeen() == 0; ++i) {
+        src->pump();
+        if (src->eventsSeen() == 0) readableWithin(20);
+    }
+    EXPECT_EQ(src->eventsSeen(), 1u);
+    EXPECT_EQ(src->asyncKeyState(65) & kDown, kDown);
+    EXPECT_FALSE(readableWithin(50)) << "nothing more arrived";
+    inject.key(kA, false);
+    inject.sync();
+    EXPECT_TRUE(readableWithin(2000)) << "no wake for a release";
+    src->pump();
+    EXPECT_EQ(src->eventsSeen(), 2u);
 }
 
 TEST(X11SourceOpen, NoServerMeansNoSource) {

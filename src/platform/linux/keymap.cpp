@@ -1,4 +1,4 @@
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 
 #include <array>
 #include <cstdint>
@@ -13,7 +13,9 @@ struct Entry {
 
 // One row per physical key of a JIS keyboard (plus the keypad, the extra keys
 // of other keyboards and the mouse buttons). Where the JIS keyboard engraves
-// something else than the US one, the key is named by both.
+// something else than the US one, the key is named by both. Aligned by hand:
+// not for clang-format.
+// clang-format off
 constexpr Entry kEntries[] = {
     {1, 27},      // Esc
     {2, 49}, {3, 50}, {4, 51}, {5, 52}, {6, 53}, {7, 54}, {8, 55}, {9, 56}, {10, 57},
@@ -111,6 +113,7 @@ constexpr Entry kEntries[] = {
     {0x115, 6},         // BTN_FORWARD
     {0x116, 5},         // BTN_BACK
 };
+// clang-format on
 
 constexpr std::array<std::uint8_t, kCodeCount> buildTable() {
     std::array<std::uint8_t, kCodeCount> t{};

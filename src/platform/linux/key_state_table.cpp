@@ -1,4 +1,4 @@
-#include "platform/key_state_table.h"
+#include "platform/linux/key_state_table.h"
 
 namespace pressory::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/key_source_linux.h"
+#include "platform/linux/key_source_linux.h"
 
 #include "platform/evdev/evdev_key_source.h"
 #if PRESSORY_HAVE_X11

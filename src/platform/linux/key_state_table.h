@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/keymap.h"
+#include "platform/linux/keymap.h"
 
 namespace pressory::platform {
 
