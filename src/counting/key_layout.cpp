@@ -9,6 +9,7 @@ constexpr Justify R = Justify::Right;
 constexpr Justify L = Justify::Left;
 
 // Ascending by virtual-key code; this order is the order of the history columns.
+// clang-format off
 constexpr std::array<KeyCell, kCellCount> kCells{{
     {1, "Left", 9360, 4320, 375, true, R},
     {2, "Right", 10560, 4320, 495, true, R},
@@ -102,6 +103,7 @@ constexpr std::array<KeyCell, kCellCount> kCells{{
     {222, "^", 7440, 1920, 375, true, R},
     {226, "\\", 7440, 3720, 375, true, R},
 }};
+// clang-format on
 
 // Index of each code's cell in kCells, or -1; built at compile time so that a
 // lookup is one load.
