@@ -651,6 +651,8 @@ def test_version_window(ctx):
                 assert (w, h) == (300, 168), "client 4500 x 2520 twips: %r" % ((w, h),)
                 ax = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
                 assert abs(ax + w // 2 - SCREEN_W // 2) <= 2, "centred across the screen: %d" % ax
+                # A dialog of the main window: task bars do not list it.
+                assert "window id #" in d.x("xprop", "-id", about, "WM_TRANSIENT_FOR", check=False)
                 texts = wait_for("the version window's texts", lambda: [
                     t for t in accessible_texts(env, "Pressory") if t.startswith("Pressory  Version ")])
                 assert texts[0] == "Pressory  Version " + ctx.version, texts
