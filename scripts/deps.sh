@@ -16,7 +16,7 @@ PRESSORY_TEST_PACKAGES=(
   g++-mingw-w64-x86-64
   xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
   fonts-noto-cjk procps python3
-  dbus at-spi2-core python3-pyatspi
+  dbus-daemon at-spi2-core python3-pyatspi
 )
 
 ensure_packages() {

@@ -15,10 +15,14 @@
 #include <QWindow>
 
 #include "app/client_area.h"
+#include "appearance/background_picture.h"
+#include "appearance/colour_chooser.h"
+#include "help/frm_about.h"
+#include "help/help_texts.h"
+#include "help/readme.h"
 #include "app/frm_main_texts.h"
 #include "app/notify_area.h"
 #include "history/history_record.h"
-#include "platform/app_folder.h"
 #include "platform/text_codec.h"
 #include "sound/sound_keys.h"
 #include "widgets/app_icon.h"
@@ -76,6 +80,10 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent)
     // What a menu command changed goes into the settings record at once, so
     // that the record holds it even if the windows go away without a close.
     connect(menuBar(), &QMenuBar::triggered, this, &frmMain::syncSettingsRecord);
+    picture_ = std::make_unique<appearance::BackgroundPicture>(appearance::BackgroundPicture::Window{
+        mnuVisionPictureEnable_, ctx_.settings,
+        [this](const QImage& picture) { client_->setPicture(QPixmap::fromImage(picture)); },
+        [this](const QString& text) { showBox(BoxIcon::Critical, text); }});
 
     // The design size: the client area below the menu bar.
     const TwipScale tw = screenScale();
@@ -174,21 +182,8 @@ void frmMain::applySettings() {
     mnuSoundEnable_->setChecked(r.soundEnable != 0);
     poller_.setBlinkColour(r.colorTextBoxBlink);
     client_->setBackColour(r.colorBackGround);
-    mnuVisionPictureEnable_->setChecked(r.pictureEnable != 0);
-    // A missing picture, or one that cannot be decoded, is silently left out.
-    if (platform::fileExists(r.pictureBackGround) && r.pictureEnable != 0) loadPicture(r.pictureBackGround);
+    picture_->applyAtStartUp();
     syncSettingsRecord();
-}
-
-bool frmMain::loadPicture(const std::string& path) {
-    if (path.empty()) {
-        client_->setPicture(QPixmap());
-        return true;
-    }
-    QPixmap picture;
-    if (!picture.load(QString::fromLocal8Bit(path))) return false;
-    client_->setPicture(picture);
-    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -277,15 +272,30 @@ void frmMain::onMnuFileMaxRowCountTriggered(int index) {
     ctx_.settings->fileHistoryMaxRow = static_cast<std::int16_t>(index);
 }
 
-void frmMain::onMnuVisionPictureEnableTriggered() {
-    // The action has inverted its check mark already.
-    if (mnuVisionPictureEnable_->isChecked()) {
-        // A path that cannot be loaded leaves the window without a picture.
-        loadPicture(ctx_.settings->pictureBackGround);
-    } else {
-        client_->setPicture(QPixmap());
-    }
+// ---------------------------------------------------------------------------
+// Appearance and help commands
+
+// The new blink colour shows from the next held key; nothing is repainted now.
+void frmMain::onMnuVisionKeyColorTriggered() {
+    poller_.setBlinkColour(
+        appearance::chooseColourValue(ctx_.colourChooser, poller_.blinkColour(), keyboard_->palette(), this));
 }
+
+void frmMain::onMnuVisionFrmColorTriggered() {
+    client_->setBackColour(
+        appearance::chooseColourValue(ctx_.colourChooser, client_->backColour(), client_->palette(), this));
+}
+
+// The action has inverted its check mark already.
+void frmMain::onMnuVisionPictureEnableTriggered() { picture_->onSwitchTriggered(); }
+
+void frmMain::onMnuVisionPictureTriggered() { picture_->choose(ctx_.pictureChooser, this); }
+
+void frmMain::onMnuHelpHelpTriggered() {
+    if (!help::showReadme(ctx_.urlOpener, ctx_.programFolder)) showBox(BoxIcon::Critical, help::texts::kBrowserFailed);
+}
+
+void frmMain::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }
 
 // ---------------------------------------------------------------------------
 // Window modes

@@ -40,6 +40,14 @@ namespace pressory::widgets {
 class CountCell;
 class KeyboardWidget;
 }  // namespace pressory::widgets
+namespace pressory::appearance {
+class BackgroundPicture;
+class ColourChooser;
+class PictureChooser;
+}  // namespace pressory::appearance
+namespace pressory::help {
+class UrlOpener;
+}  // namespace pressory::help
 
 namespace pressory::app {
 
@@ -71,6 +79,9 @@ struct FrmMainContext {
     SoundPlayer* soundPlayer = nullptr;           // null: no key sounds
     std::function<QDateTime()> now;               // default: the local date and time
     std::function<void()> quit;                   // default: QCoreApplication::quit
+    appearance::ColourChooser* colourChooser = nullptr;   // null: the colour commands change nothing
+    appearance::PictureChooser* pictureChooser = nullptr; // null: the picture command does nothing
+    help::UrlOpener* urlOpener = nullptr;                 // null: the readme cannot be shown
 };
 
 class frmMain final : public QMainWindow {
@@ -140,14 +151,18 @@ private:
     void onMnuFileMaxRowCountTriggered(int index);
     void onMnuFileNoSaveResetTriggered();
     void onMnuFileSaveResetTriggered();
+    void onMnuVisionKeyColorTriggered();
+    void onMnuVisionFrmColorTriggered();
     void onMnuVisionPictureEnableTriggered();
+    void onMnuVisionPictureTriggered();
+    void onMnuHelpHelpTriggered();
+    void onMnuHelpVersionTriggered();
     void onKeysWakeActivated();
 
     void applyPace(TimerPace::Change change);
     void resetCounts();
     void showCounts();
     void checkRow(int index);
-    bool loadPicture(const std::string& path);
 
     void setMenusVisible(bool visible);
     void enterMode(bool compact, const QRect& outer);
@@ -165,6 +180,7 @@ private:
     TimerPace pace_;
     std::unique_ptr<PeriodRecorder> recorder_;
     std::unique_ptr<KeySounds> sounds_;
+    std::unique_ptr<appearance::BackgroundPicture> picture_;
 
     ClientArea* client_ = nullptr;
     widgets::KeyboardWidget* keyboard_ = nullptr;

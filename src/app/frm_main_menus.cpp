@@ -53,13 +53,16 @@ void frmMain::buildMenus() {
     connect(addItem(mnuVision_, "mnuVisionTop", texts::kVisionTop), &QAction::triggered, this,
             &frmMain::onCmdResizeClicked);
     addSeparator(mnuVision_, "mnulineV");
-    addItem(mnuVision_, "mnuVisionKeyColor", texts::kVisionKeyColor);
-    addItem(mnuVision_, "mnuVisionFrmColor", texts::kVisionFrmColor);
+    connect(addItem(mnuVision_, "mnuVisionKeyColor", texts::kVisionKeyColor), &QAction::triggered, this,
+            &frmMain::onMnuVisionKeyColorTriggered);
+    connect(addItem(mnuVision_, "mnuVisionFrmColor", texts::kVisionFrmColor), &QAction::triggered, this,
+            &frmMain::onMnuVisionFrmColorTriggered);
     mnuVisionPictureEnable_ = addItem(mnuVision_, "mnuVisionPictureEnable", texts::kVisionPictureEnable);
     mnuVisionPictureEnable_->setCheckable(true);
     mnuVisionPictureEnable_->setChecked(false);
     connect(mnuVisionPictureEnable_, &QAction::triggered, this, &frmMain::onMnuVisionPictureEnableTriggered);
-    addItem(mnuVision_, "mnuVisionPicture", texts::kVisionPicture);
+    connect(addItem(mnuVision_, "mnuVisionPicture", texts::kVisionPicture), &QAction::triggered, this,
+            &frmMain::onMnuVisionPictureTriggered);
 
     mnuSound_ = addMenu(menuBar(), "mnuSound", texts::kSound);
     mnuSoundEnable_ = addItem(mnuSound_, "mnuSoundEnable", texts::kSoundEnable);
@@ -68,9 +71,11 @@ void frmMain::buildMenus() {
     addItem(mnuSound_, "mnuSoundFile", texts::kSoundFile);
 
     mnuHelp_ = addMenu(menuBar(), "mnuHelp", texts::kHelp);
-    addItem(mnuHelp_, "mnuHelpHelp", texts::kHelpHelp);
+    connect(addItem(mnuHelp_, "mnuHelpHelp", texts::kHelpHelp), &QAction::triggered, this,
+            &frmMain::onMnuHelpHelpTriggered);
     addSeparator(mnuHelp_, "mnulineH");
-    addItem(mnuHelp_, "mnuHelpVersion", texts::kHelpVersion);
+    connect(addItem(mnuHelp_, "mnuHelpVersion", texts::kHelpVersion), &QAction::triggered, this,
+            &frmMain::onMnuHelpVersionTriggered);
 }
 
 }  // namespace pressory::app

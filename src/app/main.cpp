@@ -13,6 +13,9 @@
 #include "app/notify_area.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
+#include "appearance/colour_chooser.h"
+#include "appearance/picture_chooser.h"
+#include "help/readme.h"
 #include "platform/app_folder.h"
 #include "platform/file_access.h"
 #include "platform/key_source.h"
@@ -102,6 +105,12 @@ int main(int argc, char* argv[]) {
     context.boxes = &boxes;
     context.notifyArea = &notifyArea;
     context.settings = &record;
+    appearance::QtColourChooser colourChooser;
+    appearance::QtPictureChooser pictureChooser;
+    help::DesktopUrlOpener urlOpener;
+    context.colourChooser = &colourChooser;
+    context.pictureChooser = &pictureChooser;
+    context.urlOpener = &urlOpener;
     // No sound player is built yet: key sounds are not played.
 
     app::frmMain window(std::move(context));

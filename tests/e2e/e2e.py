@@ -120,9 +120,9 @@ class Program:
         self.proc = None
         self.wid = None
 
-    def start(self):
+    def start(self, env=None):
         self.t0 = time.monotonic()
-        self.proc = subprocess.Popen([self.path], cwd="/", env=self.desktop.env,
+        self.proc = subprocess.Popen([self.path], cwd="/", env=env or self.desktop.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.wid = wait_for("the main window", self.find_main_window, timeout=15)
         self.first_map = time.monotonic() - self.t0
@@ -507,6 +507,243 @@ def test_cells_read_by_a_screen_reader(ctx):
         bus.wait(5)
 
 
+# --------------------------------------------------------------------------- appearance and help
+
+def window_named(d, pid, name):
+    """A visible window of the process whose title (UTF-8) is `name`."""
+    for w in d.x("xdotool", "search", "--onlyvisible", "--pid", str(pid), check=False).split():
+        title = d.x("xprop", "-id", w, "-notype", "_NET_WM_NAME", check=False)
+        if '= "%s"' % name in title:
+            return w
+    return None
+
+
+def to_full_mode(p):
+    p.click_resize_button()
+    wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+    time.sleep(0.3)
+
+
+def menu_command(p, menu_key, item_key):
+    """A menu item by its access keys: Alt+menu, then the item."""
+    p.focus()
+    p.desktop.x("xdotool", "key", "alt+" + menu_key)
+    time.sleep(0.4)
+    p.desktop.x("xdotool", "key", item_key)
+
+
+def client_origin(p):
+    info = p.desktop.x("xwininfo", "-id", p.wid)
+    return (int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1)),
+            int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1)))
+
+
+def pixel(d, x, y):
+    """The colour of one screen pixel as (r, g, b)."""
+    out = d.x("convert", "x:root[1x1+%d+%d]" % (x, y), "-depth", "8", "txt:-")
+    m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[1])
+    return tuple(int(v) for v in m.groups())
+
+
+def shot_window(d, wid, path):
+    """A screenshot of one window with its frame."""
+    d.x("import", "-window", wid, "-frame", path)
+
+
+def test_background_colour_and_picture_through_the_real_dialogs(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    picture = os.path.join(folder, "back.png")
+    run("convert", "-size", "420x150", "gradient:#ffe9a8-#f7a8c8", picture)
+    blue = (0x33, 0x66, 0xCC)
+
+    def check_applied(p, name):
+        ax, ay = client_origin(p)
+        _, ch = p.client_size()
+        menu = ch - 356
+        # Beside the picture the background colour; in it the picture, under
+        # the controls (the free strip between the total and the Esc row).
+        assert pixel(d, ax + 600, ay + menu + 40) == blue, pixel(d, ax + 600, ay + menu + 40)
+        r, g, b = pixel(d, ax + 300, ay + menu + 40)
+        assert r > 240 and 190 < g < 240 and 160 < b < 200, (r, g, b)
+        assert pixel(d, ax + 430, ay + menu + 40) == blue, "drawn at its own size"
+        os.makedirs(ctx.artefacts, exist_ok=True)
+        shot_window(d, p.wid, os.path.join(ctx.artefacts, name))
+
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        to_full_mode(p)
+        # The colour dialog: its HTML field (Alt+H), a value, Enter for OK.
+        menu_command(p, "v", "c")
+        dialog = wait_for("the colour dialog", lambda: window_named(d, p.proc.pid, "Select Color"))
+        d.x("xdotool", "windowactivate", "--sync", dialog, check=False)
+        time.sleep(0.3)
+        d.x("xdotool", "key", "alt+h", "ctrl+a")
+        d.x("xdotool", "type", "--delay", "30", "#3366cc")
+        d.x("xdotool", "key", "Return")
+        wait_for("the colour dialog closed", lambda: not window_named(d, p.proc.pid, "Select Color"))
+        # The file dialog: the name typed into its file-name field.
+        menu_command(p, "v", "d")
+        dialog = wait_for("the file dialog", lambda: window_named(d, p.proc.pid, "Open"))
+        d.x("xdotool", "windowactivate", "--sync", dialog, check=False)
+        time.sleep(0.3)
+        d.x("xdotool", "type", "--delay", "10", picture)
+        d.x("xdotool", "key", "Return")
+        wait_for("the file dialog closed", lambda: not window_named(d, p.proc.pid, "Open"))
+        time.sleep(0.4)
+        check_applied(p, "background.png")
+        # Stored at close.
+        p.focus()
+        d.x("xdotool", "key", "ctrl+q")
+        answer_box(p, find_box(p, p.proc.pid))
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    settings = open(p.settings_path, "rb").read()
+    assert b"ColorBackGround=13395507\r\n" in settings, settings
+    assert ("PictureBackGround=%s\r\n" % picture).encode() in settings, settings
+    assert settings.endswith(b"PictureEnable=-1\r\n"), settings
+
+    # Applied at the next start, in both modes.
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        ax, ay = client_origin(p)
+        r, g, b = pixel(d, ax + 3, ay + 3)
+        assert r > 240 and g > 190, "the picture in the compact window: %r" % ((r, g, b),)
+        to_full_mode(p)
+        check_applied(p, "background-restarted.png")
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+
+
+def test_readme_goes_to_the_desktops_url_handler(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    shutil.copytree(os.path.join(os.path.dirname(ctx.binary), "Help"), os.path.join(folder, "Help"))
+    tools = tempfile.mkdtemp(dir=ctx.tmp)
+    record = os.path.join(tools, "opened.txt")
+    with open(os.path.join(tools, "xdg-open"), "w") as f:
+        f.write('#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\n' % record)
+    os.chmod(os.path.join(tools, "xdg-open"), 0o755)
+    env = dict(d.env, PATH=tools + os.pathsep + d.env.get("PATH", ""))
+    for var in ("BROWSER", "DEFAULT_BROWSER"):
+        env.pop(var, None)
+
+    p = Program(d, folder, ctx.binary).start(env)
+    try:
+        to_full_mode(p)
+        menu_command(p, "h", "h")
+        wait_for("the URL handler", lambda: os.path.exists(record) and open(record).read().endswith("\n"))
+        menu_command(p, "h", "h")
+        wait_for("the second request", lambda: len(open(record).read().splitlines()) == 2)
+        url = "file://" + folder + "/Help/Readme.html"
+        assert open(record).read().splitlines() == [url, url], open(record).read()
+        assert os.path.isfile(folder + "/Help/Readme.html")
+        assert p.proc.poll() is None
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+
+    # No handler at all: the failure is told in a box, and the program goes on.
+    empty = tempfile.mkdtemp(dir=ctx.tmp)
+    env["PATH"] = empty
+    p = Program(d, folder, ctx.binary).start(env)
+    try:
+        to_full_mode(p)
+        menu_command(p, "h", "h")
+        box = find_box(p, p.proc.pid)
+        assert "Pressory" in d.x("xprop", "-id", box, "WM_NAME")
+        os.makedirs(ctx.artefacts, exist_ok=True)
+        d.x("import", "-window", "root", os.path.join(ctx.artefacts, "readme-failed.png"))
+        answer_box(p, box)
+        wait_for("the box answered", lambda: find_box_gone(p))
+        assert p.proc.poll() is None
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+
+
+def find_box_gone(p):
+    return all(w == p.wid for w in p.windows_of(p.proc.pid))
+
+
+def accessible_texts(env, app_name):
+    """Names of every object of the program, read as a screen reader does."""
+    script = r"""
+import sys, pyatspi
+def walk(o, out, depth=0):
+    if o is None or depth > 40:
+        return
+    try:
+        if o.name:
+            out.append(o.name)
+        for i in range(o.childCount):
+            walk(o.getChildAtIndex(i), out, depth + 1)
+    except Exception:
+        pass
+out = []
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == sys.argv[1]:
+        walk(app, out)
+print("\n".join(out))
+"""
+    return run("/usr/bin/python3", "-c", script, app_name, env=env, timeout=30).splitlines()
+
+
+def test_version_window(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    # A private session bus with the accessibility bus, to read the window's texts.
+    env = dict(d.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=ctx.tmp))
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    launcher = None
+    try:
+        env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+        launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)
+        p = Program(d, folder, ctx.binary).start(env)
+        try:
+            to_full_mode(p)
+            for close_key in ("Escape", "Return"):
+                menu_command(p, "h", "a")
+                about = wait_for("the version window", lambda: window_named(d, p.proc.pid, "バージョン情報"))
+                time.sleep(0.4)
+                info = d.x("xwininfo", "-id", about)
+                w = int(re.search(r"Width:\s+(\d+)", info).group(1))
+                h = int(re.search(r"Height:\s+(\d+)", info).group(1))
+                assert (w, h) == (300, 168), "client 4500 x 2520 twips: %r" % ((w, h),)
+                ax = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
+                assert abs(ax + w // 2 - SCREEN_W // 2) <= 2, "centred across the screen: %d" % ax
+                # A dialog of the main window: task bars do not list it.
+                assert "window id #" in d.x("xprop", "-id", about, "WM_TRANSIENT_FOR", check=False)
+                texts = wait_for("the version window's texts", lambda: [
+                    t for t in accessible_texts(env, "Pressory") if t.startswith("Pressory  Version ")])
+                assert texts[0] == "Pressory  Version " + ctx.version, texts
+                if close_key == "Escape":
+                    os.makedirs(ctx.artefacts, exist_ok=True)
+                    shot_window(d, about, os.path.join(ctx.artefacts, "about.png"))
+                d.x("xdotool", "windowactivate", "--sync", about, check=False)
+                time.sleep(0.2)
+                d.x("xdotool", "key", close_key)
+                wait_for("the version window closed by " + close_key,
+                         lambda: not window_named(d, p.proc.pid, "バージョン情報"))
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+        finally:
+            p.kill()
+    finally:
+        for proc in (launcher, bus):
+            if proc is not None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+
+
 class Context:
     def __init__(self, binary, artefacts):
         self.binary = binary
@@ -514,9 +751,16 @@ class Context:
         self.tmp = tempfile.mkdtemp(prefix="pressory-e2e-")
         self.figures = {}
         self.desktop = None
+        self.version = project_version()
 
     def folder(self):
         return tempfile.mkdtemp(dir=self.tmp)
+
+
+def project_version():
+    """The version set in the top CMakeLists.txt."""
+    top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    return re.search(r"project\(Pressory VERSION (\d+\.\d+\.\d+)", open(top).read()).group(1)
 
 
 def main():

@@ -3,14 +3,20 @@
 // source driven by a script.
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/frm_main.h"
 #include "app/notify_area.h"
+#include "appearance/colour_chooser.h"
+#include "appearance/picture_chooser.h"
+#include "help/readme.h"
 #include "platform/key_source.h"
 #include "support/scripted_key_state.h"
 #include "widgets/message_boxes.h"
@@ -82,6 +88,41 @@ public:
 
 private:
     platform::ScriptedKeyState& keys_;
+};
+
+// A colour dialog that answers from a script: each call takes the next
+// answer (nothing: the person cancelled) and records the initial colour.
+class ScriptedColourChooser final : public appearance::ColourChooser {
+public:
+    QList<std::optional<QColor>> answers;
+    QList<QColor> initials;
+    std::optional<QColor> choose(const QColor& initial, QWidget*) override {
+        initials.append(initial);
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+};
+
+// A file dialog that answers from a script (nothing: cancelled).
+class ScriptedPictureChooser final : public appearance::PictureChooser {
+public:
+    QList<std::optional<QString>> answers;
+    int calls = 0;
+    std::optional<QString> choose(QWidget*) override {
+        ++calls;
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+};
+
+// The desktop's URL handler: records what it is asked to open; `works`
+// false makes it fail.
+class RecordingUrlOpener final : public help::UrlOpener {
+public:
+    bool works = true;
+    QList<QUrl> opened;
+    bool open(const QUrl& url) override {
+        opened.append(url);
+        return works;
+    }
 };
 
 }  // namespace pressory::test

@@ -1,0 +1,20 @@
+// The texts of the help commands and the version window, in one place.
+#pragma once
+
+#include <QString>
+
+namespace pressory::help::texts {
+
+// The readme could not be handed to a browser.
+inline const QString kBrowserFailed = QStringLiteral("インターネットエクスプローラの起動に失敗しました。");
+
+// The version window.
+inline const QString kAboutCaption = QStringLiteral("バージョン情報");
+inline const QString kOk = QStringLiteral("OK");
+inline const QString kVersionWord = QStringLiteral("  Version ");
+
+// Where the readme lies under the program's folder.
+inline const QString kHelpFolder = QStringLiteral("Help");
+inline const QString kReadmeFile = QStringLiteral("Readme.html");
+
+}  // namespace pressory::help::texts

@@ -1,0 +1,38 @@
+#include "help/readme.h"
+
+#include <QDesktopServices>
+#include <QDir>
+
+#include "help/help_texts.h"
+
+namespace pressory::help {
+
+bool DesktopUrlOpener::open(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+QString readmePath(const QString& programFolder) {
+    const QChar sep = QDir::separator();
+    return programFolder + sep + texts::kHelpFolder + sep + texts::kReadmeFile;
+}
+
+QUrl readmeUrl(const QString& path) {
+    const QString p = QDir::fromNativeSeparators(path);
+    // Runs of separators ("//Help", "C://Help") become one. On Windows a path
+    // that begins with two is a network share and keeps them.
+    qsizetype from = 0;
+#ifdef Q_OS_WIN
+    if (p.startsWith(QStringLiteral("//"))) from = 2;
+#endif
+    QString clean = p.left(from);
+    for (qsizetype i = from; i < p.size(); ++i) {
+        if (p[i] == QLatin1Char('/') && clean.size() > from && clean.back() == QLatin1Char('/')) continue;
+        clean.append(p[i]);
+    }
+    return QUrl::fromLocalFile(clean);
+}
+
+bool showReadme(UrlOpener* opener, const std::string& programFolder) {
+    if (opener == nullptr) return false;
+    return opener->open(readmeUrl(readmePath(QString::fromLocal8Bit(programFolder))));
+}
+
+}  // namespace pressory::help

@@ -1,0 +1,38 @@
+// The readme command: the program's readme page handed to the desktop's
+// browser.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <string>
+
+namespace pressory::help {
+
+// Asks the desktop to show a URL.
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    // False when no handler could be started for it.
+    virtual bool open(const QUrl& url) = 0;
+};
+
+// QDesktopServices: the person's own browser.
+class DesktopUrlOpener final : public UrlOpener {
+public:
+    bool open(const QUrl& url) override;
+};
+
+// The readme's path: the program's folder as the platform reports it, then
+// the separator, "Help", the separator and "Readme.html". A folder that is a
+// root already ends in a separator, which then stands twice.
+QString readmePath(const QString& programFolder);
+
+// The file URL of a readme path. A doubled separator is collapsed first: in
+// a file URL it would name a network host.
+QUrl readmeUrl(const QString& path);
+
+// Hands the readme of the program in `programFolder` to the opener; false
+// when it could not (no opener, or the opener failed).
+bool showReadme(UrlOpener* opener, const std::string& programFolder);
+
+}  // namespace pressory::help
