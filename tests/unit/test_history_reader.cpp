@@ -15,6 +15,7 @@
 #include "history/history_reader.h"
 #include "history/viewer_rules.h"
 #include "support/temp_folder.h"
+#include "support/two_pass_history.h"
 
 using namespace pressory;
 using namespace pressory::history;
@@ -22,36 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The viewer as first designed: read the whole file line by line to count
-// the lines L, then read it again and place line j (j > L - R) in row L - j.
-// A line ends at CR LF; the text after the last CR LF is a line only when
-// it is not empty.
-std::vector<Row> twoPassRows(const std::string& bytes, int rowLimit) {
-    auto forEachLine = [&bytes](auto&& onLine) {
-        std::string line;
-        std::size_t i = 0;
-        std::int64_t j = 0;
-        while (i < bytes.size()) {
-            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-                onLine(j++, line);
-                line.clear();
-                i += 2;
-            } else {
-                line.push_back(bytes[i++]);
-            }
-        }
-        if (!line.empty()) onLine(j++, line);
-        return j;
-    };
-    const std::int64_t lineCount = forEachLine([](std::int64_t, const std::string&) {});
-    const std::int64_t rows = gridRowCount(lineCount, rowLimit);
-    std::vector<Row> grid(static_cast<std::size_t>(rows));
-    forEachLine([&](std::int64_t j, const std::string& line) {
-        if (j == 0) grid[0] = splitFields(line);
-        else if (j > lineCount - rows) grid[static_cast<std::size_t>(lineCount - j)] = splitFields(line);
-    });
-    return grid;
-}
+using test::twoPassRows;
 
 class HistoryReaderTest : public ::testing::Test {
 protected:
