@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -72,7 +74,7 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
         const Row& r = rows_[static_cast<std::size_t>(index.row() + 1)];
         const auto c = static_cast<std::size_t>(index.column());
         const bool right = c < r.size() && looksNumeric(r[c]);
-        return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
+        return static_cast<int>(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
     }
     return {};
 }
@@ -80,7 +82,7 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
 QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole) return cellText(0, section);
-    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignVCenter | Qt::AlignLeft);
+    if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignVCenter | Qt::AlignLeft);
     return {};
 }
 
@@ -238,9 +240,15 @@ FrmKeyHistory::FrmKeyHistory(QWidget* owner)
 }
 
 bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIcon& icon) {
-    FrmDoEvents progress(icon, parentWidget());
-    progress.show();
+    // Timers and other events run while the file is read; if one of them
+    // takes the owner (and so this window) away, the loading stops without
+    // touching either again.
+    const QPointer<FrmKeyHistory> self(this);
+    const QPointer<FrmDoEvents> progress(new FrmDoEvents(icon, parentWidget()));
+    const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
+    progress->show();
     letEventsRun();
+    if (!self || !progress) return false;
     QElapsedTimer sincePump;
     sincePump.start();
     auto pump = [&sincePump] {
@@ -251,7 +259,7 @@ bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIc
 
     grdHistory_->hide();
     NewestLines read = readNewestLines(historyPath, rowLimit, pump);
-    if (read.status != ReadStatus::Ok) return false;
+    if (!self || !progress || read.status != ReadStatus::Ok) return false;
 
     // Placing a record is turning its fields from code page 932 into text;
     // they are placed oldest first, and the bar grows by one row's share each.
@@ -263,9 +271,10 @@ bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIc
     if (gridRows > 0) decode(rows[0]);
     for (int shown = 1; shown < gridRows; ++shown) {
         decode(rows[static_cast<std::size_t>(gridRows - shown)]);
-        progress.showProgress(shown, gridRows);
-        emit progressStepped(&progress, shown, gridRows);
+        progress->showProgress(shown, gridRows);
+        emit progressStepped(progress, shown, gridRows);
         pump();
+        if (!self || !progress) return false;
     }
 
     model_->setRows(std::move(rows));
@@ -273,7 +282,6 @@ bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIc
     grdHistory_->applyColumnWidths(s ? s->logicalDotsPerInchX() : 96, s ? s->logicalDotsPerInchY() : 96);
     grdHistory_->show();
     lblRowCount_->setText(QString::fromStdString(rowCountLabel(gridRows)));
-    progress.close();
     return true;
 }
 

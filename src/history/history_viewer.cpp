@@ -1,5 +1,8 @@
 #include "history/history_viewer.h"
 
+#include <QPointer>
+#include <QScopeGuard>
+
 #include "history/frm_key_history.h"
 #include "history/history_texts.h"
 #include "history/viewer_rules.h"
@@ -13,14 +16,20 @@ void showHistoryViewer(QWidget* parent, const std::string& historyPath, int rowL
         boxes.show(app::BoxIcon::Exclamation, texts::kNoHistoryFile);
         return;
     }
-    FrmKeyHistory frmKeyHistory(parent);
+    // On the heap and watched: the owner may be closed while the viewer is
+    // loading or open, and takes its children with it.
+    const QPointer<QWidget> owner(parent);
+    const QPointer<FrmKeyHistory> frmKeyHistory(new FrmKeyHistory(parent));
+    const auto discard = qScopeGuard([&frmKeyHistory] { delete frmKeyHistory.data(); });
+    const bool loaded = frmKeyHistory->load(historyPath, rowLimitForIndex(rowLimitIndex), icon);
+    if (!frmKeyHistory || (parent && !owner)) return;
     // Gone (or unreadable, or cut shorter) between the test and the reading:
     // the same warning, and the viewer is not shown.
-    if (!frmKeyHistory.load(historyPath, rowLimitForIndex(rowLimitIndex), icon)) {
+    if (!loaded) {
         boxes.show(app::BoxIcon::Exclamation, texts::kNoHistoryFile);
         return;
     }
-    frmKeyHistory.exec();
+    frmKeyHistory->exec();
 }
 
 }  // namespace pressory::history

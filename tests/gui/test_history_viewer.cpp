@@ -67,6 +67,7 @@ private slots:
     void timersRunWhileALongFileIsRead();
     void warningWithoutAFile();
     void shownModallyAndClosedWithOk();
+    void ownerClosedWhileLoading();
 
 private:
     std::string writeFile(const std::string& utf8Header, int firstRecord, int lastRecord);
@@ -359,6 +360,21 @@ void TestHistoryViewer::shownModallyAndClosedWithOk() {
     QVERIFY(ticks > ticksWhenSeen);   // the timer kept counting while the viewer was open
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
+}
+
+void TestHistoryViewer::ownerClosedWhileLoading() {
+    // The main window goes away (its close sequence) at the first event the
+    // loading lets run: nothing is shown, nothing is left behind.
+    writeFile(standardHeader(), 1, 30);
+    RecordingBoxes boxes;
+    auto* owner = new QWidget;
+    owner->show();
+    QTimer::singleShot(0, this, [owner] { delete owner; });
+    showHistoryViewer(owner, path_, 6, boxes, QIcon());
+    QVERIFY(boxes.shown.isEmpty());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        QVERIFY(top->objectName() != QLatin1String("frmDoEvents") && top->objectName() != QLatin1String("frmKeyHistory"));
 }
 
 QTEST_MAIN(TestHistoryViewer)
