@@ -172,7 +172,7 @@ void HistoryGrid::resizeEvent(QResizeEvent* event) {
     updateFrozenGeometry();
 }
 
-// Moving the current cell to the right keeps it out from under the fixed columns.
+// Moving the current cell to the left keeps it out from under the fixed columns.
 QModelIndex HistoryGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
     const QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
     if (cursorAction == MoveLeft && current.column() >= kFixedColumns &&
