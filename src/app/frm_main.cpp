@@ -23,6 +23,7 @@
 #include "app/frm_main_texts.h"
 #include "app/notify_area.h"
 #include "history/history_record.h"
+#include "history/history_viewer.h"
 #include "platform/text_codec.h"
 #include "sound/sound_keys.h"
 #include "widgets/app_icon.h"
@@ -265,6 +266,13 @@ void frmMain::showBox(BoxIcon icon, const QString& text) {
 
 void frmMain::checkRow(int index) {
     for (int i = 1; i <= 6; ++i) mnuFileMaxRowCount_[static_cast<std::size_t>(i)]->setChecked(i == index);
+}
+
+// The viewer reads at most the checked number of the newest records; the
+// main window's timer keeps counting while it is open.
+void frmMain::onMnuFileHistoryTriggered() {
+    history::showHistoryViewer(this, recorder_->historyPath(), ctx_.settings->fileHistoryMaxRow, *ctx_.boxes,
+                               widgets::appIcon());
 }
 
 void frmMain::onMnuFileMaxRowCountTriggered(int index) {

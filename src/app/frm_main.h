@@ -148,6 +148,7 @@ private:
     void buildControls();
     void buildMenus();   // frm_main_menus.cpp
 
+    void onMnuFileHistoryTriggered();
     void onMnuFileMaxRowCountTriggered(int index);
     void onMnuFileNoSaveResetTriggered();
     void onMnuFileSaveResetTriggered();

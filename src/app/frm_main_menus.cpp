@@ -32,7 +32,8 @@ void addSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObje
 
 void frmMain::buildMenus() {
     mnuFile_ = addMenu(menuBar(), "mnuFile", texts::kFile);
-    addItem(mnuFile_, "mnuFileHistory", texts::kFileHistory, Qt::CTRL | Qt::Key_H);
+    connect(addItem(mnuFile_, "mnuFileHistory", texts::kFileHistory, Qt::CTRL | Qt::Key_H), &QAction::triggered, this,
+            &frmMain::onMnuFileHistoryTriggered);
     QMenu* maxRow = addMenu(mnuFile_, "mnuFileMaxRow", texts::kFileMaxRow);
     for (int i = 1; i <= 6; ++i) {
         QAction* a = addItem(maxRow, "", texts::kFileMaxRowCount[i - 1]);

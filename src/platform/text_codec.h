@@ -13,4 +13,9 @@ namespace pressory::platform {
 std::optional<std::string> utf8ToCp932(std::string_view utf8);
 std::optional<std::string> cp932ToUtf8(std::string_view cp932);
 
+// Code page 932 to UTF-8 for showing text read from a file: every byte that
+// does not begin a valid character becomes U+FFFD and the conversion goes on
+// with the next byte. Never fails.
+std::string cp932ToUtf8Lossy(std::string_view cp932);
+
 }  // namespace pressory::platform

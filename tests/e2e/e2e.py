@@ -744,6 +744,91 @@ def test_version_window(ctx):
                     proc.kill()
 
 
+# --------------------------------------------------------------------------- history viewer
+
+def press_button_named(env, app_name, name):
+    """Presses a push button of the program through the accessibility bus."""
+    script = r"""
+import sys, pyatspi
+def walk(o, depth=0):
+    if o is None or depth > 40:
+        return False
+    if o.getRoleName() == "push button" and o.name == sys.argv[2]:
+        o.queryAction().doAction(0)
+        return True
+    return any(walk(o.getChildAtIndex(i), depth + 1) for i in range(o.childCount))
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == sys.argv[1] and walk(app):
+        print("pressed")
+"""
+    return "pressed" in run("/usr/bin/python3", "-c", script, app_name, name, env=env, timeout=30, check=False)
+
+
+def test_history_viewer_shows_the_newest_records(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    # Two recorded periods: one A, then two B.
+    for keys in (["a"], ["b", "b"]):
+        p = Program(d, folder, ctx.binary).start()
+        try:
+            for key in keys:
+                d.x("xdotool", "key", key)
+                time.sleep(0.05)
+            time.sleep(0.3)
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+        finally:
+            p.kill()
+        time.sleep(1.1)   # the two records get different time stamps
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 3
+
+    env = dict(d.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=ctx.tmp))
+    os.chmod(env["XDG_RUNTIME_DIR"], 0o700)
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    launcher = None
+    try:
+        env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+        launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)
+        p = Program(d, folder, ctx.binary).start(env)
+        try:
+            to_full_mode(p)
+            p.focus()
+            d.x("xdotool", "key", "ctrl+h")
+            viewer = wait_for("the history viewer", lambda: window_named(d, p.proc.pid, "履歴"))
+            texts = wait_for("the viewer's texts", lambda: (lambda t: t if "2 件" in t else None)(
+                accessible_texts(env, "Pressory")))
+            stamps = [t for t in texts if re.fullmatch(r"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d", t)]
+            assert stamps and stamps[0] == rows[2][0], "the newest record first: %r, %r" % (stamps[:4], rows[2][0])
+            assert rows[1][0] in stamps, "the older record is shown too"
+            time.sleep(0.3)
+            os.makedirs(ctx.artefacts, exist_ok=True)
+            shot_window(d, viewer, os.path.join(ctx.artefacts, "history.png"))
+            # Counting goes on while the viewer is open.
+            for _ in range(3):
+                d.x("xdotool", "key", "x")
+                time.sleep(0.05)
+            assert press_button_named(env, "Pressory", "OK"), "the viewer's OK button"
+            wait_for("the viewer closed by OK", lambda: not window_named(d, p.proc.pid, "履歴"))
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+        finally:
+            p.kill()
+    finally:
+        for proc in (launcher, bus):
+            if proc is not None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 4
+    check_record(rows[3], {88: 3})
+
+
 class Context:
     def __init__(self, binary, artefacts):
         self.binary = binary

@@ -35,6 +35,32 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8) {
     return fromWide(932, *w);
 }
 
+std::string cp932ToUtf8Lossy(std::string_view cp932) {
+    bool ascii = true;
+    for (const char c : cp932) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(cp932);
+    if (auto whole = cp932ToUtf8(cp932)) return *whole;
+    // Character by character: a lead byte and its trail byte, or one byte;
+    // what does not convert becomes U+FFFD and the next byte starts afresh.
+    std::wstring w;
+    std::size_t i = 0;
+    while (i < cp932.size()) {
+        const auto b = static_cast<unsigned char>(cp932[i]);
+        std::size_t n = (::IsDBCSLeadByteEx(932, b) && i + 1 < cp932.size()) ? 2 : 1;
+        wchar_t out[2];
+        int got = ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data() + i, static_cast<int>(n), out, 2);
+        if (got <= 0 && n == 2) n = 1;
+        if (got <= 0 || (n == 1 && ::IsDBCSLeadByteEx(932, b))) {
+            w.push_back(L'\xFFFD');
+            n = 1;
+        } else {
+            w.append(out, static_cast<std::size_t>(got));
+        }
+        i += n;
+    }
+    return fromWide(CP_UTF8, w).value_or(std::string{});
+}
+
 std::optional<std::string> cp932ToUtf8(std::string_view cp932) {
     auto w = toWide(932, cp932);
     if (!w) return std::nullopt;

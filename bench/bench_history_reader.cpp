@@ -1,0 +1,98 @@
+// Reading the newest rows of the history file back, as the viewer does, from
+// files of 1 000, 200 000 and 2 000 000 records of 95 fields (~360 bytes).
+// The 2 000 000-record file (~720 MB) is made only with PRESSORY_BENCH_LARGE=1;
+// without it those cases are skipped. The files are made once per run in a
+// temporary folder (so they are in the page cache) and removed at exit.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+#include "counting/key_layout.h"
+#include "history/history_reader.h"
+#include "history/history_record.h"
+#include "platform/text_codec.h"
+
+using namespace pressory;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool largeWanted() {
+    const char* v = std::getenv("PRESSORY_BENCH_LARGE");
+    return v && std::string(v) == "1";
+}
+
+// A working day's record, a little different for each n.
+std::string record(int n) {
+    std::array<std::int32_t, 256> c{};
+    std::int32_t total = 0;
+    for (auto vk : layout::countedCodes()) {
+        c[vk] = (vk >= 'A' && vk <= 'Z') ? 1000 + (vk * 37 + n) % 900 : 40 + (vk + n) % 70;
+        total += c[vk];
+    }
+    return history::recordLine({2003, 7, 15, 9, 5, n % 60}, layout::countedCodes(), c, total);
+}
+
+class Files {
+public:
+    ~Files() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    const fs::path& of(int records) {
+        auto it = made_.find(records);
+        if (it != made_.end()) return it->second;
+        if (made_.empty()) fs::create_directories(dir_);
+        const fs::path p = dir_ / ("history-" + std::to_string(records) + ".csv");
+        std::ofstream out(p, std::ios::binary);
+        out << *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption)) << "\r\n";
+        std::string chunk;
+        for (int i = 1; i <= records; ++i) {
+            chunk += record(i);
+            chunk += "\r\n";
+            if (chunk.size() > (1 << 20)) {
+                out << chunk;
+                chunk.clear();
+            }
+        }
+        out << chunk;
+        return made_.emplace(records, p).first->second;
+    }
+
+private:
+    fs::path dir_ = fs::temp_directory_path() / ("pressory-bench-reader-" + std::to_string(::getpid()));
+    std::map<int, fs::path> made_;
+};
+
+Files& files() {
+    static Files f;
+    return f;
+}
+
+// Arguments: records in the file, rows wanted.
+void BM_ReadNewestRows(benchmark::State& state) {
+    const int records = static_cast<int>(state.range(0));
+    const int rows = static_cast<int>(state.range(1));
+    if (records > 200000 && !largeWanted()) {
+        state.SkipWithError("set PRESSORY_BENCH_LARGE=1 to make the 2 000 000-record file");
+        return;
+    }
+    const std::string path = files().of(records).string();
+    for (auto _ : state) {
+        const history::NewestLines got = history::readNewestLines(path, rows);
+        if (got.rows.size() != static_cast<std::size_t>(rows) + 1) state.SkipWithError("wrong row count");
+        benchmark::DoNotOptimize(got.rows.data());
+    }
+    state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
+}
+BENCHMARK(BM_ReadNewestRows)
+    ->ArgsProduct({{1000, 200000, 2000000}, {10, 1000}})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,290 @@
+#include "history/frm_key_history.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+
+#include <algorithm>
+
+#include "widgets/twips.h"
+#include "history/frm_do_events.h"
+#include "history/history_texts.h"
+#include "history/viewer_rules.h"
+#include "platform/text_codec.h"
+
+namespace pressory::history {
+namespace {
+
+widgets::TwipScale scaleOf(const QWidget* w) {
+    const QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
+}
+
+// Numbers stand to the right, as in a spreadsheet; other texts to the left.
+bool looksNumeric(const std::string& s) {
+    if (s.empty()) return false;
+    for (const char c : s)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '-')) return false;
+    return true;
+}
+
+// Lets timers and painting run, not the user's input: the viewer is not on
+// screen yet, and a second opening must not start from inside this one.
+void letEventsRun() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+constexpr qint64 kPumpMs = 15;
+
+}  // namespace
+
+// ---- model ----
+
+void HistoryTableModel::setRows(std::vector<Row> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    std::size_t widest = 0;
+    for (const auto& r : rows_) widest = std::max(widest, r.size());
+    columns_ = static_cast<int>(gridColumnCount(widest));
+    endResetModel();
+}
+
+QString HistoryTableModel::cellText(int row, int column) const {
+    if (row < 0 || row >= gridRowCount() || column < 0) return {};
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    if (static_cast<std::size_t>(column) >= r.size()) return {};
+    return QString::fromStdString(r[static_cast<std::size_t>(column)]);
+}
+
+int HistoryTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : std::max(gridRowCount() - 1, 0);
+}
+
+int HistoryTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+
+QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role == Qt::DisplayRole) return cellText(index.row() + 1, index.column());
+    if (role == Qt::TextAlignmentRole) {
+        const Row& r = rows_[static_cast<std::size_t>(index.row() + 1)];
+        const auto c = static_cast<std::size_t>(index.column());
+        const bool right = c < r.size() && looksNumeric(r[c]);
+        return static_cast<int>(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    return {};
+}
+
+QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::DisplayRole) return cellText(0, section);
+    if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignVCenter | Qt::AlignLeft);
+    return {};
+}
+
+Qt::ItemFlags HistoryTableModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+// ---- grid ----
+
+HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTableView(this)) {
+    setObjectName(QStringLiteral("grdHistory"));
+    frozen_->setObjectName(QStringLiteral("grdHistoryFixedColumns"));
+    for (QTableView* v : {static_cast<QTableView*>(this), frozen_}) {
+        v->verticalHeader()->hide();
+        v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        v->horizontalHeader()->setHighlightSections(false);
+        v->horizontalHeader()->setMinimumSectionSize(1);   // the letter columns are narrower than the style's minimum
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->setSelectionMode(QAbstractItemView::SingleSelection);
+        v->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        v->setWordWrap(false);
+    }
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    frozen_->setFocusPolicy(Qt::NoFocus);
+    frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setFrameShape(QFrame::NoFrame);
+    viewport()->stackUnder(frozen_);
+
+    // The fixed columns keep the widths of the grid's, and both scroll together up and down.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        if (column < kFixedColumns) {
+            frozen_->setColumnWidth(column, size);
+            updateFrozenGeometry();
+        }
+    });
+    connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(), &QAbstractSlider::setValue);
+}
+
+void HistoryGrid::setHistoryModel(HistoryTableModel* model) {
+    setModel(model);
+    frozen_->setModel(model);
+    frozen_->setSelectionModel(selectionModel());
+    connect(model, &QAbstractItemModel::modelReset, this, &HistoryGrid::hideScrollingColumnsOfFrozen);
+    hideScrollingColumnsOfFrozen();
+}
+
+void HistoryGrid::hideScrollingColumnsOfFrozen() {
+    if (!model()) return;
+    for (int c = 0; c < model()->columnCount(); ++c) frozen_->setColumnHidden(c, c >= kFixedColumns);
+    updateFrozenGeometry();
+}
+
+void HistoryGrid::applyColumnWidths(double dpiX, double dpiY) {
+    const widgets::TwipScale tw(dpiX, dpiY);
+    // Every key column has the same width: the default, so that a wide file
+    // costs no call per column. The first eleven are set one by one.
+    horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
+    frozen_->horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
+    const int cols = model() ? std::min(model()->columnCount(), kDesignedColumns) : 0;
+    for (int c = 0; c < cols; ++c) {
+        setColumnWidth(c, tw.x(columnWidthTwips(static_cast<std::size_t>(c))));
+        frozen_->setColumnWidth(c, columnWidth(c));
+    }
+    const int rowHeight = std::max(tw.y(240), fontMetrics().height() + 2);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    frozen_->verticalHeader()->setDefaultSectionSize(rowHeight);
+    updateFrozenGeometry();
+}
+
+int HistoryGrid::frozenWidth() const {
+    int w = 0;
+    const int cols = model() ? std::min(model()->columnCount(), kFixedColumns) : 0;
+    for (int c = 0; c < cols; ++c) w += columnWidth(c);
+    return w;
+}
+
+void HistoryGrid::updateFrozenGeometry() {
+    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), frozenWidth(),
+                         viewport()->height() + horizontalHeader()->height());
+}
+
+void HistoryGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    updateFrozenGeometry();
+}
+
+// Moving the current cell to the left keeps it out from under the fixed columns.
+QModelIndex HistoryGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    if (cursorAction == MoveLeft && current.column() >= kFixedColumns &&
+        visualRect(current).topLeft().x() < frozenWidth()) {
+        const int newValue = horizontalScrollBar()->value() + visualRect(current).topLeft().x() - frozenWidth();
+        horizontalScrollBar()->setValue(newValue);
+    }
+    return current;
+}
+
+void HistoryGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (index.column() >= kFixedColumns) QTableView::scrollTo(index, hint);
+}
+
+// ---- window ----
+
+FrmKeyHistory::FrmKeyHistory(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName(QStringLiteral("frmKeyHistory"));
+    setWindowTitle(texts::kHistoryCaption);
+    const widgets::TwipScale tw = scaleOf(owner);
+    setFixedSize(tw.x(11790), tw.y(8130));
+
+    QFont labelFont(QStringLiteral("MS UI Gothic"));
+    labelFont.setPointSize(9);
+
+    cmdClose_ = new QPushButton(texts::kOk, this);   // first in tab order
+    cmdClose_->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose_->setGeometry(tw.x(10320), tw.y(7680), tw.x(1300), tw.y(350));
+    cmdClose_->setDefault(true);
+    connect(cmdClose_, &QPushButton::clicked, this, &FrmKeyHistory::onCmdCloseClicked);
+
+    const QString headerTexts[2] = {texts::kHeaderRatios, texts::kHeaderTopFive};
+    const QRect headerRects[2] = {QRect(tw.x(1845), tw.y(240), tw.x(2600), tw.y(255)),
+                                  QRect(tw.x(4425), tw.y(240), tw.x(1500), tw.y(255))};
+    for (int i = 0; i < 2; ++i) {
+        QLabel* l = new QLabel(headerTexts[i], this);
+        l->setObjectName(QStringLiteral("lblHeader%1").arg(i));
+        l->setGeometry(headerRects[i]);
+        l->setAlignment(Qt::AlignCenter);
+        l->setFrameStyle(QFrame::Box | QFrame::Plain);
+        l->setLineWidth(1);
+        l->setFont(labelFont);
+        l->setAutoFillBackground(true);
+        QPalette p = l->palette();
+        p.setColor(QPalette::Window, p.color(QPalette::Base));
+        p.setColor(QPalette::WindowText, p.color(QPalette::Text));
+        l->setPalette(p);
+        lblHeader_[i] = l;
+    }
+
+    lblRowCount_ = new QLabel(this);
+    lblRowCount_->setObjectName(QStringLiteral("lblRowCount"));
+    lblRowCount_->setGeometry(tw.x(10440), tw.y(240), tw.x(1095), tw.y(255));
+    lblRowCount_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont bold = labelFont;
+    bold.setBold(true);
+    lblRowCount_->setFont(bold);
+
+    model_ = new HistoryTableModel(this);
+    grdHistory_ = new HistoryGrid(this);
+    grdHistory_->setGeometry(tw.x(120), tw.y(480), tw.x(11535), tw.y(7095));
+    grdHistory_->setHistoryModel(model_);
+    setTabOrder(cmdClose_, grdHistory_);
+}
+
+bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIcon& icon) {
+    // Timers and other events run while the file is read; if one of them
+    // takes the owner (and so this window) away, the loading stops without
+    // touching either again.
+    const QPointer<FrmKeyHistory> self(this);
+    const QPointer<FrmDoEvents> progress(new FrmDoEvents(icon, parentWidget()));
+    const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
+    progress->show();
+    letEventsRun();
+    if (!self || !progress) return false;
+    QElapsedTimer sincePump;
+    sincePump.start();
+    auto pump = [&sincePump] {
+        if (sincePump.elapsed() < kPumpMs) return;
+        letEventsRun();
+        sincePump.restart();
+    };
+
+    grdHistory_->hide();
+    NewestLines read = readNewestLines(historyPath, rowLimit, pump);
+    if (!self || !progress || read.status != ReadStatus::Ok) return false;
+
+    // Placing a record is turning its fields from code page 932 into text;
+    // they are placed oldest first, and the bar grows by one row's share each.
+    std::vector<Row>& rows = read.rows;
+    const int gridRows = static_cast<int>(rows.size());
+    auto decode = [](Row& row) {
+        for (auto& field : row) field = platform::cp932ToUtf8Lossy(field);
+    };
+    if (gridRows > 0) decode(rows[0]);
+    for (int shown = 1; shown < gridRows; ++shown) {
+        decode(rows[static_cast<std::size_t>(gridRows - shown)]);
+        progress->showProgress(shown, gridRows);
+        emit progressStepped(progress, shown, gridRows);
+        pump();
+        if (!self || !progress) return false;
+    }
+
+    model_->setRows(std::move(rows));
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    grdHistory_->applyColumnWidths(s ? s->logicalDotsPerInchX() : 96, s ? s->logicalDotsPerInchY() : 96);
+    grdHistory_->show();
+    lblRowCount_->setText(QString::fromStdString(rowCountLabel(gridRows)));
+    return true;
+}
+
+void FrmKeyHistory::onCmdCloseClicked() { accept(); }
+
+}  // namespace pressory::history
