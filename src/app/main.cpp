@@ -13,7 +13,9 @@
 #include "app/stop_signal_watcher.h"
 #include "platform/app_folder.h"
 #include "platform/key_source.h"
+#include "platform/qt/qt_sound_player.h"
 #include "settings/settings.h"
+#include "sound/sound_paths.h"
 #include "widgets/app_icon.h"
 #include "widgets/message_boxes.h"
 
@@ -55,7 +57,10 @@ int main(int argc, char* argv[]) {
     context.boxes = &boxes;
     context.notifyArea = &notifyArea;
     context.settings = &record;
-    // No sound player is built yet: key sounds are not played.
+    // Key sounds: the table's files are loaded now, so that a press only starts playback.
+    platform::qt::QtSoundPlayer soundPlayer;
+    soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
+    context.soundPlayer = &soundPlayer;
 
     app::frmMain window(std::move(context));
     QObject::connect(&stopSignals, &app::StopSignalWatcher::stopRequested, &window,

@@ -8,11 +8,13 @@
 #include <QStringList>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/frm_main.h"
 #include "app/notify_area.h"
 #include "platform/key_source.h"
 #include "platform/scripted_key_state.h"
+#include "platform/sound_player.h"
 #include "widgets/message_boxes.h"
 
 namespace pressory::test {
@@ -54,12 +56,14 @@ public:
     void setActivatedHandler(Activated h) override { handler = std::move(h); }
 };
 
-class RecordingSound final : public app::SoundPlayer {
+class RecordingSound final : public platform::SoundPlayer {
 public:
     QStringList played;
     int stops = 0;
+    std::vector<std::vector<std::string>> preloads;
     std::function<void()> onStop;
     void play(const std::string& path) override { played.append(QString::fromStdString(path)); }
+    void preload(const std::vector<std::string>& paths) override { preloads.push_back(paths); }
     void stopAll() override {
         ++stops;
         if (onStop) onStop();
