@@ -281,7 +281,7 @@ class NullSink:
 
     def start(self):
         """Starts the server; raises Skip when PulseAudio cannot run here."""
-        for tool in ("pulseaudio", "parec", "pactl", "sox"):
+        for tool in ("pulseaudio", "parec", "pacat", "pactl", "sox"):
             if shutil.which(tool) is None:
                 raise Skip("%s is not installed (Debian packages pulseaudio, pulseaudio-utils, sox)" % tool)
         env = dict(os.environ, **self.env)
@@ -296,15 +296,25 @@ class NullSink:
             raise Skip("PulseAudio cannot run on this machine: %s" % (r.stderr.strip() or "no server came up"))
         return self
 
+    def wake(self):
+        """A reader of the monitor gets nothing until the sink has had an
+        input since the reader connected: a tenth of a second of silence."""
+        subprocess.run(["pacat", "--raw", "--format=s16le", "--channels=1", "--rate=44100"], input=bytes(8820),
+                       env=self.environment(os.environ), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=10)
+
     def environment(self, base):
         return dict(base, **self.env)
 
     def record(self, path):
         """parec on the sink's monitor into a raw file: mono 16-bit 44.1 kHz."""
-        return subprocess.Popen(["parec", "-d", "nullsink.monitor", "--raw", "--format=s16le", "--channels=1",
-                                 "--rate=44100", "--latency-msec=5", "--file-format=raw"],
-                                env=self.environment(os.environ), stdout=open(path, "wb"),
-                                stderr=subprocess.DEVNULL)
+        with open(path, "wb") as out:
+            rec = subprocess.Popen(["parec", "-d", "nullsink.monitor", "--raw", "--format=s16le", "--channels=1",
+                                    "--rate=44100", "--latency-msec=5"],
+                                   env=self.environment(os.environ), stdout=out, stderr=subprocess.DEVNULL)
+        time.sleep(0.2)
+        self.wake()
+        return rec
 
     def stop(self):
         subprocess.run(["pulseaudio", "--kill"], env=self.environment(os.environ),

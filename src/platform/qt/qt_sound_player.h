@@ -1,18 +1,24 @@
-// The sound player on Qt Multimedia's QSoundEffect: WAV files, played with
-// low latency through the system's sound server (PulseAudio or PipeWire on
-// Linux, WASAPI on Windows).
+// The sound player on Qt Multimedia's audio output (QAudioSink): WAV files,
+// played through the system's sound server (PulseAudio or PipeWire on Linux,
+// WASAPI on Windows) with low latency.
 //
-// Each path is loaded once into an effect and kept in a small cache keyed
-// by path; preload() fills the cache from the sound table, and a path asked
-// for the first time is loaded then. A press therefore only starts playback.
-// Before a file goes to Qt it must be a regular file of a sane size: an empty
-// path, a missing file, a folder, a FIFO, a device or a huge file plays
-// nothing, at once. A file that is not a playable sound fails in Qt's loader
-// thread and plays nothing either. Without a sound device or server the
-// effects stay silent; nothing blocks and nothing is reported.
+// Each path is read and decoded once and its samples kept in a small cache
+// keyed by path; preload() fills the cache from the sound table, and a path
+// asked for the first time is loaded then. A press therefore only opens an
+// output stream and writes the first samples into it, at once; the rest is
+// written from a short timer while the sound plays, and the stream is closed
+// when the sound has ended. One stream, one sound at a time.
+//
+// Before a file is read it must be a regular file of a sane size: an empty
+// path, a missing file, a folder, a FIFO, a device, a huge file or a file
+// that is not a WAV sound plays nothing, at once. Without a sound device or
+// server nothing plays; nothing blocks and nothing is reported.
 #pragma once
 
+#include <QAudioFormat>
 #include <QObject>
+#include <QTimer>
+#include <QElapsedTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +27,8 @@
 
 #include "platform/sound_player.h"
 
-class QSoundEffect;
+class QAudioSink;
+class QIODevice;
 
 namespace pressory::platform::qt {
 
@@ -30,8 +37,10 @@ class QtSoundPlayer final : public QObject, public SoundPlayer {
 public:
     // Larger files are not loaded: a WAV of 32 MB holds three minutes of CD sound.
     static constexpr std::uintmax_t kMaxFileBytes = 32u * 1024u * 1024u;
-    // Effects kept for paths outside the preloaded table before the cache is trimmed.
-    static constexpr std::size_t kMaxExtraEffects = 16;
+    // The samples of all cached sounds together stay below this.
+    static constexpr std::size_t kMaxCacheBytes = 256u * 1024u * 1024u;
+    // Sounds kept for paths outside the preloaded table before they are dropped.
+    static constexpr std::size_t kMaxExtraSounds = 16;
 
     explicit QtSoundPlayer(QObject* parent = nullptr);
     ~QtSoundPlayer() override;
@@ -43,22 +52,33 @@ public:
     // Whether a path passes the file checks (regular file, sane size).
     static bool isLoadableFile(const std::string& path);
 
-    // For tests: the effect kept for a path (null: none, or refused), and
-    // the effect started last (null: none, or the last request was refused).
-    QSoundEffect* effectFor(const std::string& path) const;
-    QSoundEffect* current() const { return current_; }
+    // For tests: whether a path is cached with a playable sound; whether a
+    // sound is being played into an open output stream.
+    bool hasSound(const std::string& path) const;
+    bool playing() const { return out_ != nullptr; }
     std::size_t cachedCount() const { return cache_.size(); }
+
+    struct Sound;
 
 private:
     struct Entry {
-        std::unique_ptr<QSoundEffect> effect;   // null: the path was refused
+        std::shared_ptr<const Sound> sound;   // null: the path was refused
         bool preloaded = false;
     };
-    Entry& load(const std::string& path, bool preloaded);
-    void trimExtras();
+    const Entry& load(const std::string& path, bool preloaded);
+    void dropExtras();
+    void feed();
 
     std::unordered_map<std::string, Entry> cache_;
-    QSoundEffect* current_ = nullptr;
+    std::size_t cacheBytes_ = 0;
+
+    std::unique_ptr<QAudioSink> sink_;
+    QAudioFormat sinkFormat_;
+    QIODevice* out_ = nullptr;                // the open stream's input, while playing
+    std::shared_ptr<const Sound> playing_;
+    std::int64_t written_ = 0;
+    QTimer feedTimer_;
+    QElapsedTimer sinceStart_;
 };
 
 }  // namespace pressory::platform::qt
