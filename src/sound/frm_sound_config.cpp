@@ -112,8 +112,13 @@ frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
     auto* shape1 = new RoundedFrame(this);
     shape1->setObjectName(QStringLiteral("Shape1"));
     shape1->setGeometry(tw.rect(kShape1));
+    // The help texts are long for their design widths: a smaller font keeps
+    // each of them, colons included, inside its own label.
+    QFont helpFont = font();
+    helpFont.setPixelSize(9);
     for (int i = 0; i < 6; ++i) {
         auto* label = new QLabel(texts::kHelpLabels[i], this);
+        label->setFont(helpFont);
         label->setObjectName(QStringLiteral("lblHelp(%1)").arg(i));
         label->setGeometry(tw.rect(kLblHelp[i]));
         label->setAutoFillBackground(false);

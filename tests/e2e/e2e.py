@@ -571,6 +571,36 @@ def test_key_sound_plays_on_a_null_sink(ctx):
         sink.stop()
 
 
+def test_sound_settings_window(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    with open(os.path.join(folder, "Pressory.ini"), "wb") as f:
+        f.write(b"[SOUND]\r\nKey65=/home/user/sounds/click.wav\r\nKey13=/home/user/sounds/enter.wav\r\n")
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        p.click_resize_button()
+        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+        p.focus()
+        d.x("xdotool", "key", "alt+s")
+        time.sleep(0.3)
+        d.x("xdotool", "key", "f")
+        dialog = find_box(p, p.proc.pid)
+        assert "音声設定" in d.x("xprop", "-id", dialog, "WM_NAME"), "the window's caption"
+        time.sleep(0.5)
+        os.makedirs(ctx.artefacts, exist_ok=True)
+        d.x("import", "-window", dialog, os.path.join(ctx.artefacts, "sound-settings.png"))
+        # Escape does not close it; the cancel button does (9960, 5160 twips: 664, 344 px).
+        d.x("xdotool", "key", "--window", dialog, "Escape")
+        time.sleep(0.3)
+        assert dialog in p.windows_of(p.proc.pid), "Esc leaves the window open"
+        d.x("xdotool", "mousemove", "--window", dialog, "700", "355", "click", "1")
+        wait_for("the window closed", lambda: dialog not in p.windows_of(p.proc.pid))
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    assert b"Key65=/home/user/sounds/click.wav\r\n" in open(p.settings_path, "rb").read()
+
+
 class Context:
     def __init__(self, binary, artefacts):
         self.binary = binary
