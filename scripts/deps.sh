@@ -5,7 +5,7 @@
 PRESSORY_BUILD_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libx11-dev libxi-dev libxtst-dev libx11-xcb-dev
 )
 PRESSORY_RUN_PACKAGES=(
@@ -17,6 +17,7 @@ PRESSORY_TEST_PACKAGES=(
   xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
   fonts-noto-cjk procps python3
   dbus-daemon at-spi2-core python3-pyatspi
+  pulseaudio pulseaudio-utils sox
 )
 
 ensure_packages() {

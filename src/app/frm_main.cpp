@@ -25,6 +25,7 @@
 #include "history/history_record.h"
 #include "history/history_viewer.h"
 #include "platform/text_codec.h"
+#include "sound/frm_sound_config.h"
 #include "sound/sound_keys.h"
 #include "widgets/app_icon.h"
 #include "widgets/count_cell.h"
@@ -304,6 +305,16 @@ void frmMain::onMnuHelpHelpTriggered() {
 }
 
 void frmMain::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }
+
+// ---------------------------------------------------------------------------
+// Sound settings
+
+// Modal, centred over this window; the timer keeps ticking while it is open,
+// so keys are counted and play their saved sounds.
+void frmMain::onMnuSoundFileTriggered() {
+    sound::frmSoundConfig dialog({ctx_.settingsPath, ctx_.settings, ctx_.boxes, ctx_.soundPlayer}, this);
+    dialog.exec();
+}
 
 // ---------------------------------------------------------------------------
 // Window modes

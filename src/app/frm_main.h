@@ -25,6 +25,7 @@
 #include "counting/poller.h"
 #include "counting/timer_pace.h"
 #include "platform/key_source.h"
+#include "platform/sound_player.h"
 #include "settings/settings.h"
 #include "widgets/message_boxes.h"
 
@@ -56,14 +57,7 @@ class NotifyArea;
 using widgets::BoxIcon;
 using widgets::CountCell;
 using widgets::MessageBoxes;
-
-// Plays the sound files of keys; returns at once.
-class SoundPlayer {
-public:
-    virtual ~SoundPlayer() = default;
-    virtual void play(const std::string& path) = 0;
-    virtual void stopAll() = 0;
-};
+using platform::SoundPlayer;
 
 // Who asked the program to end. Only a person can answer a message box; when
 // the session ends or the system asks the program to stop, none is shown.
@@ -158,6 +152,7 @@ private:
     void onMnuVisionPictureTriggered();
     void onMnuHelpHelpTriggered();
     void onMnuHelpVersionTriggered();
+    void onMnuSoundFileTriggered();
     void onKeysWakeActivated();
 
     void applyPace(TimerPace::Change change);

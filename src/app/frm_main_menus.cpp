@@ -69,7 +69,8 @@ void frmMain::buildMenus() {
     mnuSoundEnable_ = addItem(mnuSound_, "mnuSoundEnable", texts::kSoundEnable);
     mnuSoundEnable_->setCheckable(true);
     mnuSoundEnable_->setChecked(true);   // a click inverts it: the action toggles itself
-    addItem(mnuSound_, "mnuSoundFile", texts::kSoundFile);
+    connect(addItem(mnuSound_, "mnuSoundFile", texts::kSoundFile), &QAction::triggered, this,
+            &frmMain::onMnuSoundFileTriggered);
 
     mnuHelp_ = addMenu(menuBar(), "mnuHelp", texts::kHelp);
     connect(addItem(mnuHelp_, "mnuHelpHelp", texts::kHelpHelp), &QAction::triggered, this,

@@ -22,6 +22,8 @@
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "counting/key_layout.h"
+#include "platform/qt/qt_sound_player.h"
+#include "sound/sound_paths.h"
 #include "widgets/app_icon.h"
 #include "widgets/message_boxes.h"
 
@@ -111,7 +113,10 @@ int main(int argc, char* argv[]) {
     context.colourChooser = &colourChooser;
     context.pictureChooser = &pictureChooser;
     context.urlOpener = &urlOpener;
-    // No sound player is built yet: key sounds are not played.
+    // Key sounds: the table's files are loaded now, so that a press only starts playback.
+    platform::qt::QtSoundPlayer soundPlayer;
+    soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
+    context.soundPlayer = &soundPlayer;
 
     app::frmMain window(std::move(context));
     // The display can go away under the program (a logout without a session

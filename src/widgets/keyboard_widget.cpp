@@ -10,7 +10,8 @@
 
 namespace pressory::widgets {
 
-KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetTwipsY) : QWidget(parent) {
+KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetTwipsY)
+    : QWidget(parent), scale_(tw) {
     installCountCellAccessibility();
     setObjectName(QStringLiteral("keyboard"));
     auto moved = [offsetTwipsY](TwipRect r) {
@@ -53,6 +54,11 @@ CountCell* KeyboardWidget::cell(int vk) const {
 
 QLabel* KeyboardWidget::caption(int vk) const {
     return vk >= 0 && vk <= 255 ? captions_[static_cast<std::size_t>(vk)] : nullptr;
+}
+
+void KeyboardWidget::setLines(const TwipLine& horizontal, const TwipLine& vertical) {
+    lines_ = {scale_.line(horizontal), scale_.line(vertical)};
+    update();
 }
 
 void KeyboardWidget::setKeyShown(int vk, bool shown) {

@@ -33,6 +33,11 @@ public:
     // Shows or hides a code's cell together with its caption.
     void setKeyShown(int vk, bool shown);
 
+    // Places the two separator lines (twips of the window's client area, not
+    // moved by the offset): a window whose lines do not simply follow the
+    // keyboard sets them here.
+    void setLines(const TwipLine& horizontal, const TwipLine& vertical);
+
 signals:
     // A mouse button went down on a cell.
     void cellPressed(int vk, Qt::MouseButton button);
@@ -44,6 +49,7 @@ protected:
 private:
     std::array<CountCell*, 256> cells_{};
     std::array<QLabel*, 256> captions_{};
+    TwipScale scale_;
     std::array<QLine, 2> lines_{};
 };
 

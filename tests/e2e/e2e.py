@@ -258,6 +258,97 @@ def check_record(record, must):
     return counts, total
 
 
+class Skip(Exception):
+    """A test that cannot run on this machine; the reason is printed."""
+
+
+class NullSink:
+    """A private PulseAudio server whose only output is a null sink, so that
+    what a program plays can be recorded from the sink's monitor."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.runtime = os.path.join(folder, "run")
+        os.makedirs(self.runtime, exist_ok=True)
+        self.socket = os.path.join(self.runtime, "native")
+        with open(os.path.join(folder, "pa.pa"), "w") as f:
+            f.write("load-module module-null-sink sink_name=nullsink\n"
+                    "load-module module-native-protocol-unix auth-anonymous=1 socket=%s\n"
+                    "set-default-sink nullsink\n" % self.socket)
+        self.env = {"XDG_RUNTIME_DIR": self.runtime, "PULSE_SERVER": "unix:" + self.socket,
+                    "HOME": folder}
+
+    def start(self):
+        """Starts the server; raises Skip when PulseAudio cannot run here."""
+        for tool in ("pulseaudio", "parec", "pacat", "pactl", "sox"):
+            if shutil.which(tool) is None:
+                raise Skip("%s is not installed (Debian packages pulseaudio, pulseaudio-utils, sox)" % tool)
+        env = dict(os.environ, **self.env)
+        r = subprocess.run(["pulseaudio", "-n", "-F", os.path.join(self.folder, "pa.pa"), "--exit-idle-time=-1",
+                            "--daemonize=yes", "--use-pid-file=yes"],
+                           env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=20)
+        try:
+            wait_for("the PulseAudio server", lambda: subprocess.run(
+                ["pactl", "info"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
+                timeout=10)
+        except AssertionError:
+            raise Skip("PulseAudio cannot run on this machine: %s" % (r.stderr.strip() or "no server came up"))
+        return self
+
+    def wake(self):
+        """A reader of the monitor gets nothing until the sink has had an
+        input since the reader connected: a tenth of a second of silence."""
+        subprocess.run(["pacat", "--raw", "--format=s16le", "--channels=1", "--rate=44100"], input=bytes(8820),
+                       env=self.environment(os.environ), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=10)
+
+    def environment(self, base):
+        return dict(base, **self.env)
+
+    def record(self, path):
+        """parec on the sink's monitor into a raw file: mono 16-bit 44.1 kHz."""
+        with open(path, "wb") as out:
+            rec = subprocess.Popen(["parec", "-d", "nullsink.monitor", "--raw", "--format=s16le", "--channels=1",
+                                    "--rate=44100", "--latency-msec=5"],
+                                   env=self.environment(os.environ), stdout=out, stderr=subprocess.DEVNULL)
+        time.sleep(0.2)
+        self.wake()
+        return rec
+
+    def stop(self):
+        subprocess.run(["pulseaudio", "--kill"], env=self.environment(os.environ),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
+
+
+def write_wav(path, ms=200, freq=1000.0, amplitude=20000):
+    """A mono 44.1 kHz 16-bit tone that starts at full loudness (a sharp onset)."""
+    import math
+    n = 44100 * ms // 1000
+    frames = bytearray()
+    for i in range(n):
+        v = int(amplitude if math.sin(2 * math.pi * freq * i / 44100) >= 0 else -amplitude)
+        frames += v.to_bytes(2, "little", signed=True)
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(44100)
+        w.writeframes(bytes(frames))
+
+
+def max_amplitude(raw_path):
+    """sox's maximum amplitude (0 to 1) of a raw mono 16-bit 44.1 kHz recording."""
+    if os.path.getsize(raw_path) == 0:
+        return 0.0
+    r = subprocess.run(["sox", "-t", "raw", "-r", "44100", "-e", "signed", "-b", "16", "-c", "1", raw_path,
+                        "-n", "stat"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=30)
+    m = re.search(r"Maximum amplitude:\s+(-?[\d.]+)", r.stderr)
+    assert m, "sox stat: %s" % r.stderr
+    return float(m.group(1))
+
+
+# --------------------------------------------------------------------------- tests
+
+
 # --------------------------------------------------------------------------- tests
 
 def test_compact_start_count_full_mode_and_quit(ctx):
@@ -829,6 +920,77 @@ def test_history_viewer_shows_the_newest_records(ctx):
     check_record(rows[3], {88: 3})
 
 
+def test_key_sound_plays_on_a_null_sink(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    sink = NullSink(tempfile.mkdtemp(dir=ctx.tmp)).start()
+    saved_env = d.env
+    try:
+        d.env = sink.environment(saved_env)
+        wav = os.path.join(folder, "tone.wav")
+        write_wav(wav)
+        levels = {}
+        for enabled in (-1, 0):
+            with open(os.path.join(folder, "Pressory.ini"), "wb") as f:
+                f.write(b"[SOUND]\r\nSoundEnable=%d\r\nKey65=%s\r\n" % (enabled, wav.encode()))
+            p = Program(d, folder, ctx.binary).start()
+            raw = os.path.join(folder, "sink-%d.raw" % enabled)
+            rec = sink.record(raw)
+            try:
+                time.sleep(0.5)
+                for _ in range(3):
+                    d.x("xdotool", "key", "--delay", "30", "a")
+                    time.sleep(0.4)
+                rec.terminate()
+                rec.wait(5)
+                p.proc.send_signal(signal.SIGTERM)
+                assert p.wait_exit() == 0
+            finally:
+                if rec.poll() is None:
+                    rec.kill()
+                p.kill()
+            levels[enabled] = max_amplitude(raw)
+            assert os.path.getsize(raw) > 44100, "the monitor was recorded (%d bytes)" % os.path.getsize(raw)
+        ctx.figures["null sink peak with sound on / off"] = "%.3f / %.3f" % (levels[-1], levels[0])
+        assert levels[-1] > 0.3, "a press with sound on is heard: peak %.3f" % levels[-1]
+        assert levels[0] < 0.001, "sound off plays nothing: peak %.3f" % levels[0]
+        _, rows = read_history(p.history_path)
+        check_record(rows[1], {65: 3})
+        check_record(rows[2], {65: 3})
+    finally:
+        d.env = saved_env
+        sink.stop()
+
+
+def test_sound_settings_window(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    with open(os.path.join(folder, "Pressory.ini"), "wb") as f:
+        f.write(b"[SOUND]\r\nKey65=/home/user/sounds/click.wav\r\nKey13=/home/user/sounds/enter.wav\r\n")
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        p.click_resize_button()
+        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+        p.focus()
+        d.x("xdotool", "key", "alt+s")
+        time.sleep(0.3)
+        d.x("xdotool", "key", "f")
+        dialog = find_box(p, p.proc.pid)
+        assert "音声設定" in d.x("xprop", "-id", dialog, "WM_NAME"), "the window's caption"
+        time.sleep(0.5)
+        os.makedirs(ctx.artefacts, exist_ok=True)
+        d.x("import", "-window", dialog, os.path.join(ctx.artefacts, "sound-settings.png"))
+        # Escape does not close it; the cancel button does (9960, 5160 twips: 664, 344 px).
+        d.x("xdotool", "key", "--window", dialog, "Escape")
+        time.sleep(0.3)
+        assert dialog in p.windows_of(p.proc.pid), "Esc leaves the window open"
+        d.x("xdotool", "mousemove", "--window", dialog, "700", "355", "click", "1")
+        wait_for("the window closed", lambda: dialog not in p.windows_of(p.proc.pid))
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    assert b"Key65=/home/user/sounds/click.wav\r\n" in open(p.settings_path, "rb").read()
+
+
 class Context:
     def __init__(self, binary, artefacts):
         self.binary = binary
@@ -864,7 +1026,7 @@ def main():
     tests = [(n, f) for n, f in sorted(globals().items(), key=lambda kv: kv[1].__code__.co_firstlineno
                                         if callable(kv[1]) and hasattr(kv[1], "__code__") else 0)
              if n.startswith("test_") and args.k in n]
-    passed = failed = 0
+    passed = failed = skipped = 0
     try:
         for name, fn in tests:
             t = time.monotonic()
@@ -872,6 +1034,9 @@ def main():
                 fn(ctx)
                 passed += 1
                 print("PASS %s (%.1f s)" % (name, time.monotonic() - t), flush=True)
+            except Skip as why:
+                skipped += 1
+                print("SKIP %s: %s" % (name, why), flush=True)
             except Exception:  # noqa: BLE001 - every failure is reported and counted
                 failed += 1
                 print("FAIL %s" % name, flush=True)
@@ -887,8 +1052,8 @@ def main():
         shutil.rmtree(ctx.tmp, ignore_errors=True)
     for k, v in ctx.figures.items():
         print("figure: %s = %s" % (k, v))
-    print("%d passed, %d failed" % (passed, failed))
-    if passed + failed == 0:
+    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    if passed + failed + skipped == 0:
         print("no test matched: nothing was run")
         return 1
     return 0 if failed == 0 else 1

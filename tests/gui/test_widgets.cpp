@@ -48,6 +48,20 @@ void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
     QCOMPARE(shown, 84);
     QCOMPARE(moved.height(), plain.height() + 16);
 
+    // Lines set apart from the keyboard are drawn where they are set.
+    QImage before(moved.size(), QImage::Format_RGB32);
+    before.fill(Qt::white);
+    moved.render(&before);
+    const QColor line = before.pixelColor(300, 126);   // 1890 twips: the line moved with the cells
+    const QColor between = before.pixelColor(300, 124);
+    QVERIFY(line != between);
+    moved.setLines({120, 1860, 11280, 1860}, {9240, 1200, 9240, 5040});
+    QImage after(moved.size(), QImage::Format_RGB32);
+    after.fill(Qt::white);
+    moved.render(&after);
+    QCOMPARE(after.pixelColor(300, 124), line);   // 1860 twips
+    QCOMPARE(after.pixelColor(300, 126), between);
+
     // A path as the text: only that cell asks for a repaint.
     moved.cell(65)->setText(QStringLiteral("/home/me/a.wav"));
     for (const KeyCell& key : layout::cells())

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/frm_main.h"
 #include "app/notify_area.h"
@@ -19,6 +20,7 @@
 #include "help/readme.h"
 #include "platform/key_source.h"
 #include "support/scripted_key_state.h"
+#include "platform/sound_player.h"
 #include "widgets/message_boxes.h"
 
 namespace pressory::test {
@@ -60,12 +62,14 @@ public:
     void setActivatedHandler(Activated h) override { handler = std::move(h); }
 };
 
-class RecordingSound final : public app::SoundPlayer {
+class RecordingSound final : public platform::SoundPlayer {
 public:
     QStringList played;
     int stops = 0;
+    std::vector<std::vector<std::string>> preloads;
     std::function<void()> onStop;
     void play(const std::string& path) override { played.append(QString::fromStdString(path)); }
+    void preload(const std::vector<std::string>& paths) override { preloads.push_back(paths); }
     void stopAll() override {
         ++stops;
         if (onStop) onStop();

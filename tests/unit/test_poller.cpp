@@ -196,3 +196,19 @@ TEST_F(PollerTest, CountsHoldAtTheThirtyTwoBitLimit) {
     EXPECT_FALSE(changes[0].text) << "a count held at the limit does not change its text";
     EXPECT_TRUE(changes[1].text);
 }
+
+TEST_F(PollerTest, AKeyWithoutASoundEntryIsAskedButNeverPlayed) {
+    struct NoEntryFor66 : RecordingSound {
+        bool hasSoundEntry(int vk) override {
+            asked.push_back(vk);
+            return vk != 66;
+        }
+    } noEntry;
+    noEntry.on = true;
+    keys.down(65);
+    keys.down(66);
+    keys.down(67);
+    poller.tick(keys, &noEntry);
+    EXPECT_EQ(noEntry.asked, (std::vector<int>{65, 66, 67}));
+    EXPECT_EQ(noEntry.played, (std::vector<int>{65, 67}));
+}

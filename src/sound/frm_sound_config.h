@@ -1,0 +1,76 @@
+// frmSoundConfig: the sound settings window. The keyboard of the main window,
+// moved down, whose 84 sound cells hold paths instead of counts: a file
+// dropped on a cell sets its path, a left click shows it, a right click
+// clears it; OK saves every path to the table and the settings file, cancel
+// forgets the edits. Modal; left only through its two buttons.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <string>
+
+#include "settings/settings.h"
+#include "widgets/message_boxes.h"
+
+class QLabel;
+class QPushButton;
+
+namespace pressory::platform {
+class SoundPlayer;
+}
+
+namespace pressory::widgets {
+class CountCell;
+class KeyboardWidget;
+}  // namespace pressory::widgets
+
+namespace pressory::sound {
+
+struct SoundConfigContext {
+    std::string settingsPath;                     // Pressory.ini
+    settings::SettingsRecord* settings = nullptr; // required: its sound path table
+    widgets::MessageBoxes* boxes = nullptr;       // required
+    platform::SoundPlayer* player = nullptr;      // null: nothing to preload
+};
+
+class frmSoundConfig final : public QDialog {
+    Q_OBJECT
+public:
+    // Creation fills the edit and the saved cells from the table.
+    explicit frmSoundConfig(SoundConfigContext context, QWidget* parent = nullptr);
+    ~frmSoundConfig() override;
+
+    void onCmdUpdateClicked();
+    void onCmdCancelClicked();
+    void onTxtKeyMouseDown(int vk, Qt::MouseButton button);
+
+    // Controls, by the names the window gives them. txtKeySave is the saved
+    // path of a key, which the window never shows.
+    widgets::KeyboardWidget* keyboard() const { return keyboard_; }
+    widgets::CountCell* txtKey(int vk) const;
+    QString txtKeySave(int vk) const;
+    QPushButton* cmdUpdate() const { return cmdUpdate_; }
+    QPushButton* cmdCancel() const { return cmdCancel_; }
+    QLabel* lblHelp(int index) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    int soundCellAt(const QPoint& keyboardPos) const;
+    void onTxtKeyDragDrop(int vk, const QString& path);
+    void leave(int result);
+
+    SoundConfigContext ctx_;
+    widgets::KeyboardWidget* keyboard_ = nullptr;
+    std::array<QString, 256> txtKeySave_{};
+    std::array<QLabel*, 6> lblHelp_{};
+    QPushButton* cmdUpdate_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
+    bool leaving_ = false;
+};
+
+}  // namespace pressory::sound
