@@ -17,6 +17,7 @@ import sys
 import tempfile
 import time
 import traceback
+import wave
 
 SCREEN_W, SCREEN_H = 1024, 768
 

@@ -274,7 +274,7 @@ TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
     EXPECT_EQ(doc.readText("s999", "k1999"), "");   // in a repeated section
     std::string edited = withValue(doc.bytes(), "COLOR", "ColorTextBoxBlink", "255");
     EXPECT_EQ(ProfileDocument(std::move(edited)).readInt("COLOR", "ColorTextBoxBlink", 0), 255);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));   // quadratic work would take hours
 }
 
 }  // namespace
