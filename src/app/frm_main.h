@@ -143,7 +143,7 @@ private:
     void onMnuVisionPictureEnableTriggered();
     void onKeysWakeActivated();
 
-    void applyPace(TimerPace::Change change);
+    void applyPace(const TimerPace::Step& step);
     void resetCounts();
     void showCounts();
     void checkRow(int index);
