@@ -440,7 +440,10 @@ void TestFrmMain::ticksFollowTheKeySourceEvents() {
     send();
     QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
     QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(65)->colourValue(), colour::kUp, 300);
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 300);
+    // The count changed less than a minute after the recovery file was
+    // written: the one timed tick left is the one that writes it again.
+    QVERIFY(r.w->timer1()->isActive());
+    QVERIFY2(r.w->timer1()->remainingTime() > 50'000, qPrintable(QString::number(r.w->timer1()->remainingTime())));
 
     // A stream of events every millisecond: at most one tick per 10 ms.
     const qsizetype before = pumps.size();
