@@ -1,8 +1,20 @@
 #!/usr/bin/env python3
-"""Figures of the running program under Xvfb: CPU while idle and while keys are
-pressed, resident memory, and the time from start to the first mapped window.
+"""Figures of the running program under Xvfb, beside the floor program.
 
-Usage: bench/measure_program.py BUILD_DIR [SECONDS]
+The floor (bench/xi2_floor) only reads XInput2 raw press events and counts
+them: the least any program that counts presses can cost. Both run on the same
+Xvfb under the same injected load, measured over the same seconds, so that the
+ratio holds even on a busy machine. With --peer, a peer program (workrave)
+runs beside them too when it is installed.
+
+Figures: start to the first mapped window; CPU while idle and at 20 presses/s
+(from the threads' schedstat); the latency from an injected press to the
+changed pixels of the window (bench/paint_latency); and the accuracy at the
+fastest rate xdotool can inject: 50 000 presses over 36 keys and 3 000 taps of
+one key, counted against sent, with the record's total against the sum of its
+cells.
+
+Usage: bench/measure_program.py BUILD_DIR [SECONDS] [--peer] [--no-accuracy]
 Reports figures; never fails on a time.
 """
 import os
@@ -40,12 +52,55 @@ def rss_mb(pid):
     return 0.0
 
 
+class Floor:
+    def __init__(self, desktop, binary):
+        self.proc = subprocess.Popen([binary], env=desktop.env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, text=True)
+        assert self.proc.stdout.readline().strip() == "ready", "the floor program did not start"
+
+    def stop(self):
+        self.proc.send_signal(signal.SIGTERM)
+        out = self.proc.communicate(timeout=10)[0]
+        return int(out.split()[-1])
+
+
+def measure(pids, seconds, load=None):
+    """CPU % of a core of each pid over the same interval, while `load` runs."""
+    c0 = {name: cpu_seconds(pid) for name, pid in pids.items()}
+    t0 = time.monotonic()
+    sent = 0
+    if load:
+        while time.monotonic() - t0 < seconds:
+            sent += load()
+    else:
+        time.sleep(seconds)
+    wall = time.monotonic() - t0
+    c1 = {name: cpu_seconds(pid) for name, pid in pids.items()}
+    return {name: 100.0 * (c1[name] - c0[name]) / wall for name in pids}, sent, wall
+
+
+def report_cpu(what, cpu, sent=0, wall=0):
+    rate = " (%d presses, %.1f/s)" % (sent, sent / wall) if sent else ""
+    parts = ", ".join("%s %.3f %%" % (name, v) for name, v in cpu.items())
+    ratio = cpu["Pressory"] / cpu["floor"] if cpu["floor"] > 0 else float("inf")
+    print("%s%s: CPU of a core: %s; Pressory/floor %.2f" % (what, rate, parts, ratio), flush=True)
+
+
+def last_record(program):
+    _, rows = e2e.read_history(program.history_path)
+    return e2e.counts_of(rows[-1]), int(rows[-1][10])
+
+
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    build = args[0] if args else "build"
+    seconds = float(args[1]) if len(args) > 1 else 60.0
     binary = os.path.abspath(os.path.join(build, "src", "app", "Pressory"))
+    floor_binary = os.path.abspath(os.path.join(build, "bench", "xi2_floor"))
+    latency_binary = os.path.abspath(os.path.join(build, "bench", "paint_latency"))
     desktop = e2e.Desktop()
     tmp = tempfile.mkdtemp(prefix="pressory-measure-")
+    peer = None
     try:
         maps = []
         for _ in range(5):
@@ -54,37 +109,73 @@ def main():
             p.proc.send_signal(signal.SIGTERM)
             p.wait_exit()
         print("start to first mapped window: median %.0f ms (of %s)" %
-              (sorted(maps)[2] * 1000, ", ".join("%.0f" % (m * 1000) for m in maps)))
+              (sorted(maps)[2] * 1000, ", ".join("%.0f" % (m * 1000) for m in maps)), flush=True)
 
-        p = e2e.Program(desktop, tmp, binary).start()
         # The keys go to another program's window, as when a person works elsewhere.
         other = subprocess.Popen(["xmessage", "-geometry", "+400+200", "another program"], env=desktop.env,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wid = e2e.wait_for("the other window", lambda: desktop.x(
             "xdotool", "search", "--onlyvisible", "--class", "xmessage", check=False).split())[0]
         desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
+
+        p = e2e.Program(desktop, tmp, binary).start()
+        floor = Floor(desktop, floor_binary)
+        pids = {"Pressory": p.proc.pid, "floor": floor.proc.pid}
+        if "--peer" in sys.argv and shutil.which("workrave"):
+            peer = subprocess.Popen(["workrave"], env=desktop.env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            pids["workrave"] = peer.pid
+        desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
         time.sleep(2)
-        c0, t0 = cpu_seconds(p.proc.pid), time.monotonic()
-        time.sleep(seconds)
-        c1, t1 = cpu_seconds(p.proc.pid), time.monotonic()
-        print("idle %.0f s: CPU %.3f %% of a core, RSS %.1f MB" %
-              (t1 - t0, 100.0 * (c1 - c0) / (t1 - t0), rss_mb(p.proc.pid)))
+
+        cpu, _, _ = measure(pids, seconds)
+        report_cpu("idle %.0f s" % seconds, cpu)
+        print("RSS: Pressory %.1f MB" % rss_mb(p.proc.pid), flush=True)
 
         keys = ["a", "s", "d", "f", "j", "k", "l", "e", "r", "BackSpace"]
-        c0, t0 = cpu_seconds(p.proc.pid), time.monotonic()
-        n = 0
-        # One xdotool process per second presses 20 keys 50 ms apart (20 presses/s).
-        while time.monotonic() - t0 < seconds:
+
+        def twenty_a_second():
+            # One xdotool process per second presses 20 keys 50 ms apart.
             seq = [random.choice(keys) for _ in range(20)]
             subprocess.run(["xdotool", "key", "--delay", "50"] + seq, env=desktop.env, check=False)
-            n += 20
-        c1, t1 = cpu_seconds(p.proc.pid), time.monotonic()
-        print("%d presses in %.0f s (%.1f/s): CPU %.3f %% of a core, RSS %.1f MB" %
-              (n, t1 - t0, n / (t1 - t0), 100.0 * (c1 - c0) / (t1 - t0), rss_mb(p.proc.pid)))
+            return 20
+        cpu, sent, wall = measure(pids, seconds, twenty_a_second)
+        report_cpu("%.0f s of typing" % wall, cpu, sent, wall)
+
+        if os.path.exists(latency_binary):
+            out = subprocess.run([latency_binary, p.wid, "38", "300"], env=desktop.env, text=True,
+                                 stdout=subprocess.PIPE, check=False).stdout.strip()
+            print(out, flush=True)
+
         p.proc.send_signal(signal.SIGTERM)
         p.wait_exit()
+        seen = floor.stop()
+        _, total = last_record(p)
+        print("the typing above: Pressory counted %d, the floor %d" % (total, seen), flush=True)
+
+        if "--no-accuracy" not in sys.argv:
+            fast = [k for k, _ in e2e.FAST_KEYS]
+            for what, sequence in (("50 000 presses over 36 keys", [random.choice(fast) for _ in range(50000)]),
+                                   ("3 000 taps of one key", ["q"] * 3000)):
+                p = e2e.Program(desktop, tmp, binary).start()
+                floor = Floor(desktop, floor_binary)
+                desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
+                time.sleep(0.5)
+                t0 = time.monotonic()
+                e2e.press_fast(desktop, sequence)
+                wall = time.monotonic() - t0
+                time.sleep(0.5)
+                p.proc.send_signal(signal.SIGTERM)
+                p.wait_exit()
+                seen = floor.stop()
+                counts, total = last_record(p)
+                print("%s at %.0f/s: sent %d, Pressory counted %d, floor saw %d; record total %s the sum of its cells"
+                      % (what, len(sequence) / wall, len(sequence), total, seen,
+                         "equals" if total == sum(counts.values()) else "DIFFERS FROM"), flush=True)
         other.terminate()
     finally:
+        if peer:
+            peer.terminate()
         desktop.stop()
         shutil.rmtree(tmp, ignore_errors=True)
 

@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 
 #include "app/client_area.h"
 #include "appearance/background_picture.h"
@@ -42,6 +43,12 @@ QString number(std::int32_t v) { return QString::number(v); }
 TwipScale screenScale() {
     const QScreen* s = QGuiApplication::primaryScreen();
     return s ? TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : TwipScale(96, 96);
+}
+
+// Milliseconds of a monotonic clock, for the timer's pace.
+std::int64_t monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -173,7 +180,8 @@ void frmMain::load() {
         keysWake_->setEnabled(false);
         connect(keysWake_, &QSocketNotifier::activated, this, &frmMain::onKeysWakeActivated);
     }
-    timer1_->start(pace_.intervalMs());
+    timer1_->setSingleShot(!pace_.periodic());
+    applyPace(pace_.start(monotonicMs()));
 }
 
 void frmMain::applySettings() {
@@ -201,19 +209,18 @@ void frmMain::onTimer1Timeout() {
     }
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
     recorder_->afterTick(poller_.totalChanged());
-    applyPace(pace_.afterTick(poller_.anyKeyDown()));
+    applyPace(pace_.afterTick(monotonicMs(), poller_.flashing(), recorder_->msUntilRecoveryWrite()));
 }
 
-void frmMain::onKeysWakeActivated() { applyPace(pace_.woke()); }
+void frmMain::onKeysWakeActivated() { applyPace(pace_.woke(monotonicMs())); }
 
-void frmMain::applyPace(TimerPace::Change change) {
-    if (change == TimerPace::Change::None || keysWake_ == nullptr) return;
-    keysWake_->setEnabled(pace_.watchingSource());
-    if (closeState_ == CloseState::Done) return;
-    if (change == TimerPace::Change::Fast)
-        timer1_->start(pace_.intervalMs());
-    else
-        timer1_->setInterval(pace_.intervalMs());
+void frmMain::applyPace(const TimerPace::Step& step) {
+    if (keysWake_ != nullptr) keysWake_->setEnabled(step.watchSource);
+    if (step.timer == TimerPace::Timer::Start)
+        timer1_->start(step.timerMs);
+    else if (step.timer == TimerPace::Timer::Stop)
+        timer1_->stop();
+    if (step.tickNow) onTimer1Timeout();
 }
 
 void frmMain::showCounts() {
@@ -435,7 +442,7 @@ void frmMain::requestStop(CloseBy by) {
 void frmMain::runCloseSequence(CloseBy by) {
     closeState_ = CloseState::Running;
     if (by != CloseBy::Person) quiet_ = true;
-    onTimer1Timeout();   // what the key source has received so far is part of the record
+    applyPace(pace_.closing());   // what the key source has received so far is part of the record
     const history::WriteResult recorded = recorder_->saveHistory(lblSummary_->text().toStdString());
     if (!quiet_) reportRecord(recorded);
     if (recorded.ok)

@@ -155,7 +155,7 @@ private:
     void onMnuSoundFileTriggered();
     void onKeysWakeActivated();
 
-    void applyPace(TimerPace::Change change);
+    void applyPace(const TimerPace::Step& step);
     void resetCounts();
     void showCounts();
     void checkRow(int index);

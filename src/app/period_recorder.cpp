@@ -1,5 +1,6 @@
 #include "app/period_recorder.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "counting/key_layout.h"
@@ -63,6 +64,12 @@ void PeriodRecorder::afterTick(bool countsChanged) {
         lastActivity_ = now_();
     }
     if (rule_.due()) rule_.wrote(writeRecovery());
+}
+
+long long PeriodRecorder::msUntilRecoveryWrite() const {
+    const auto left = rule_.dueIn();
+    if (!left) return -1;
+    return std::chrono::ceil<std::chrono::milliseconds>(*left).count();
 }
 
 history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) {

@@ -36,6 +36,10 @@ public:
     // After every tick: keeps the recovery file up to date, at most once a
     // minute and only when a count changed.
     void afterTick(bool countsChanged);
+    // Milliseconds until afterTick() would write the recovery file, when a
+    // count changed since the last write; -1 otherwise. A timer that only
+    // ticks on key events asks for a tick then.
+    long long msUntilRecoveryWrite() const;
 
     // Appends the record of the counts now; `totalCaption` names the total's
     // column of the header.

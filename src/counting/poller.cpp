@@ -4,6 +4,7 @@ namespace pressory {
 namespace {
 constexpr bool inRange(int vk) { return vk >= 0 && vk <= 255; }
 constexpr std::size_t idx(int vk) { return static_cast<std::size_t>(vk); }
+constexpr std::int16_t kDownBit = static_cast<std::int16_t>(0x8000);
 }  // namespace
 
 Poller::Poller() { colours_.fill(colour::kUp); }
@@ -17,11 +18,17 @@ bool Poller::polled(int vk) const noexcept { return inRange(vk) && polled_[idx(v
 std::span<const CellChange> Poller::tick(KeyStateSource& keys, SoundRequests* sound) {
     changeCount_ = 0;
     totalChanged_ = false;
+    flashing_ = false;
     for (int k = 0; k <= 255; ++k) {
         const std::size_t i = idx(k);
         if (polled_[i] == 0) continue;
-        const std::int16_t s = keys.asyncKeyState(k);
+        const KeyReading reading = keys.readKey(k);
+        const std::int16_t s = reading.state;
         current_[i] = s;
+        // A source that counts the presses says how many began since the
+        // last reading; otherwise a change from up to down is one press.
+        std::int32_t presses = reading.presses;
+        if (presses == KeyReading::kPressesUnknown) presses = s != 0 && previous_[i] == 0 ? 1 : 0;
         bool colourChanged = false;
         bool textChanged = false;
         if (s != 0) {
@@ -29,25 +36,29 @@ std::span<const CellChange> Poller::tick(KeyStateSource& keys, SoundRequests* so
                 colours_[i] = blinkColour_;
                 colourChanged = true;
             }
-            if (previous_[i] == 0) {
-                // A new press. Counts hold at the 32-bit limit instead of wrapping.
-                if (counts_[i] < kMaxCount) {
-                    ++counts_[i];
-                    textChanged = true;
-                }
-                if (total_ < kMaxCount) {
-                    ++total_;
-                    totalChanged_ = true;
-                }
-                if (sound != nullptr) {
-                    const bool on = sound->soundSwitch();
-                    const bool entry = sound->hasSoundEntry(k);
-                    if (on && entry) sound->playSound(k);
-                }
-            }
+            // Pressed and already up again: shown in the blink colour until
+            // the next tick.
+            if ((s & kDownBit) == 0) flashing_ = true;
         } else if (colours_[i] != colour::kUp) {
             colours_[i] = colour::kUp;
             colourChanged = true;
+        }
+        if (presses > 0) {
+            // New presses. Counts hold at the 32-bit limit instead of wrapping.
+            if (counts_[i] < kMaxCount) {
+                counts_[i] = counts_[i] > kMaxCount - presses ? kMaxCount : counts_[i] + presses;
+                textChanged = true;
+            }
+            if (total_ < kMaxCount) {
+                total_ = total_ > kMaxCount - presses ? kMaxCount : total_ + presses;
+                totalChanged_ = true;
+            }
+            // One sound request per newly pressed key and tick.
+            if (sound != nullptr) {
+                const bool on = sound->soundSwitch();
+                const bool entry = sound->hasSoundEntry(k);
+                if (on && entry) sound->playSound(k);
+            }
         }
         previous_[i] = current_[i];
         if (colourChanged || textChanged)

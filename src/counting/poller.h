@@ -42,8 +42,16 @@ public:
     // One tick. Returns the cells whose colour or text changed, ascending by
     // code; the span stays valid until the next tick. totalChanged() tells
     // whether the total changed in this tick.
+    //
+    // A press is counted as the source says (see KeyStateSource::readKey):
+    // every press that began since the last tick, or, from a source that only
+    // knows the state, one per change from up to down between ticks.
     std::span<const CellChange> tick(KeyStateSource& keys, SoundRequests* sound);
     bool totalChanged() const noexcept { return totalChanged_; }
+    // Whether the last tick painted a key that was pressed and is up again
+    // already (read as pressed, not down): its cell goes back to the up
+    // colour at the next tick, even when nothing else happens.
+    bool flashing() const noexcept { return flashing_; }
 
     // Every polled count and the total back to 0. State tables and colours stay.
     void resetCounts();
@@ -79,6 +87,7 @@ private:
     std::int32_t total_ = 0;
     std::int32_t blinkColour_ = colour::kDefaultBlink;
     bool totalChanged_ = false;
+    bool flashing_ = false;
     std::array<CellChange, 256> changes_{};
     std::size_t changeCount_ = 0;
 };

@@ -1,40 +1,72 @@
-// The pace of the key timer. With a key source that can wake the program
-// (its handle becomes readable when the key state may have changed), the
-// timer slows down once every key has been up for a while, and the next
-// thing the source receives brings the 10 ms ticks back: nothing can change
-// in between, so an idle desktop costs no wake-ups. A source that can only be
-// polled keeps the 10 ms tick throughout.
+// The pace of the key timer.
+//
+// A source that can only be polled (it has no handle that wakes the program)
+// is read on a tick every 10 ms, all the time.
+//
+// A source that can wake the program (its handle becomes readable when
+// something has arrived) is read only when it has delivered something, at
+// most once per 10 ms: nothing can change between its events, so a tick
+// without one would find nothing, and a held key needs no tick until its
+// release arrives. What arrives within 10 ms of a tick waits for the tick
+// 10 ms after it, and is read there together with whatever else came in the
+// meantime. Besides, a tick runs 10 ms after a tick that showed a press
+// which is over already (a tap read in one tick), so that its cell goes back
+// to the up colour, and when the caller names a later moment it needs a tick
+// at (a pending write), at that moment. The close of the program reads the
+// source once more, whenever it comes.
+//
+// The rule takes the time as an argument (milliseconds of a monotonic clock)
+// and answers what the timer and the watch of the handle have to do.
 #pragma once
+
+#include <cstdint>
 
 namespace pressory {
 
 class TimerPace {
 public:
     static constexpr int kTickMs = 10;
-    static constexpr int kIdleTickMs = 500;   // the slow tick, a safety net while waiting
-    static constexpr int kQuietTicks = 20;    // ticks with every key up before slowing down
+    using Ms = std::int64_t;
 
-    // What the timer has to do after a call.
-    enum class Change {
-        None,
-        Fast,   // restart at kTickMs, the first tick kTickMs from now; stop watching the source
-        Slow,   // tick every kIdleTickMs and watch the source's handle
+    enum class Timer {
+        Keep,    // leave the timer as it is
+        Stop,    // no timed tick
+        Start,   // (re)start it: the next tick in `timerMs`
+    };
+
+    // What the program does after a call: start or stop the timer, watch the
+    // source's handle or not, and whether to run a tick at once.
+    struct Step {
+        Timer timer = Timer::Keep;
+        int timerMs = 0;
+        bool watchSource = false;
+        bool tickNow = false;
     };
 
     explicit TimerPace(bool sourceCanWake) : canWake_(sourceCanWake) {}
 
-    // After every tick, with whether any counted key read down in it.
-    Change afterTick(bool anyKeyDown);
-    // The source's handle became readable.
-    Change woke();
+    // Whether the timer repeats every kTickMs (a polled source) or fires
+    // once for each tick the rule asks for (a source that wakes).
+    bool periodic() const noexcept { return !canWake_; }
 
-    int intervalMs() const { return slow_ ? kIdleTickMs : kTickMs; }
-    bool watchingSource() const { return slow_; }
+    // Counting begins: the first tick kTickMs from now reads what is down
+    // already (keys held since before the start have sent nothing).
+    Step start(Ms now);
+    // The source's handle became readable.
+    Step woke(Ms now);
+    // After every tick. `flashing`: the tick showed a press that is over
+    // already. `laterTickInMs`: the caller needs a tick that many ms from
+    // now even without an event (-1: none).
+    Step afterTick(Ms now, bool flashing, Ms laterTickInMs = -1);
+    // The close: one last reading now, whatever the pace; nothing after it.
+    Step closing();
+
+    bool closed() const noexcept { return closed_; }
 
 private:
     bool canWake_;
-    bool slow_ = false;
-    int quietTicks_ = 0;
+    bool closed_ = false;
+    Ms lastTick_ = 0;
 };
 
 }  // namespace pressory

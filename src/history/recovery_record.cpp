@@ -280,6 +280,13 @@ bool RecoveryWriteRule::due() const {
     return !lastWrite_ || now_() - *lastWrite_ >= kInterval;
 }
 
+std::optional<RecoveryWriteRule::Clock::duration> RecoveryWriteRule::dueIn() const {
+    if (!changed_) return std::nullopt;
+    if (!lastWrite_) return Clock::duration::zero();
+    const Clock::duration left = *lastWrite_ + kInterval - now_();
+    return left > Clock::duration::zero() ? left : Clock::duration::zero();
+}
+
 void RecoveryWriteRule::wrote(bool succeeded) {
     lastWrite_ = now_();
     if (succeeded) changed_ = false;

@@ -95,6 +95,9 @@ public:
     void countsChanged() noexcept { changed_ = true; }
     // Whether a write is due now.
     bool due() const;
+    // How long until a write is due (zero when it is due now); nothing when
+    // no change is pending.
+    std::optional<Clock::duration> dueIn() const;
     // A write was made; a failed one keeps the change pending but waits a
     // minute like a successful one.
     void wrote(bool succeeded);

@@ -2,7 +2,12 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
+#include <QRawFont>
+#include <array>
 #include <qdrawutil.h>
 
 #include "counting/key_layout.h"
@@ -56,6 +61,40 @@ public:
     }
 };
 
+// The glyphs of the ten digits in one font, with their advances, looked up
+// once: a count is drawn as a run of these glyphs, with no text layout at
+// all, at the same positions as a laid-out line of the same digits.
+struct DigitGlyphs {
+    QRawFont raw;
+    std::array<quint32, 10> index{};
+    std::array<qreal, 10> advance{};
+    qreal ascent = 0;
+    qreal height = 0;   // of a line: ascent and descent
+    bool usable = false;
+};
+
+const DigitGlyphs& digitGlyphs(const QFont& font) {
+    static QHash<QString, DigitGlyphs> cache;
+    const QString key = font.key();
+    if (const auto it = cache.constFind(key); it != cache.constEnd()) return *it;
+    DigitGlyphs g;
+    g.raw = QRawFont::fromFont(font);
+    const QList<quint32> index = g.raw.glyphIndexesForString(QStringLiteral("0123456789"));
+    if (g.raw.isValid() && index.size() == 10) {
+        const QList<QPointF> advance = g.raw.advancesForGlyphIndexes(index);
+        g.usable = advance.size() == 10;
+        for (std::size_t d = 0; d < 10 && g.usable; ++d) {
+            g.index[d] = index[static_cast<qsizetype>(d)];
+            g.advance[d] = advance[static_cast<qsizetype>(d)].x();
+            if (g.index[d] == 0) g.usable = false;   // a digit the font lacks: laid out the general way
+        }
+        const QFontMetricsF fm(font);
+        g.ascent = fm.ascent();
+        g.height = fm.ascent() + fm.descent();
+    }
+    return *cache.insert(key, g);
+}
+
 QAccessibleInterface* countCellFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("pressory::widgets::CountCell") && object && object->isWidgetType())
         return new CountCellAccessible(static_cast<CountCell*>(object));
@@ -102,7 +141,39 @@ void CountCell::paintEvent(QPaintEvent*) {
     const QBrush fill(colourOf(colour_, palette()));
     qDrawWinPanel(&p, r, palette(), true, &fill);
     p.setPen(palette().color(QPalette::Text));
-    p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(alignment_ | Qt::AlignVCenter), text_);
+    const QRect textRect = r.adjusted(3, 1, -3, -1);
+    if (!drawDigits(p, textRect)) p.drawText(textRect, static_cast<int>(alignment_ | Qt::AlignVCenter), text_);
+}
+
+// A count is digits only: its glyphs go straight to the painter, where
+// drawText() would have put them (aligned left or right, centred
+// vertically). Anything else, or a count wider than the cell, is drawn the
+// general way.
+bool CountCell::drawDigits(QPainter& p, const QRect& textRect) const {
+    constexpr qsizetype kMaxDigits = 16;
+    const qsizetype n = text_.size();
+    if (n == 0 || n > kMaxDigits) return false;
+    const DigitGlyphs& g = digitGlyphs(p.font());
+    if (!g.usable) return false;
+    std::array<quint32, kMaxDigits> index{};
+    std::array<QPointF, kMaxDigits> position{};
+    qreal x = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text_[i].unicode();
+        if (c < u'0' || c > u'9') return false;
+        const auto d = static_cast<std::size_t>(c - u'0');
+        index[static_cast<std::size_t>(i)] = g.index[d];
+        position[static_cast<std::size_t>(i)] = QPointF(x, 0);
+        x += g.advance[d];
+    }
+    if (x > textRect.width() || g.height > textRect.height()) return false;   // drawText() would clip
+    QGlyphRun run;
+    run.setRawFont(g.raw);
+    run.setRawData(index.data(), position.data(), static_cast<int>(n));
+    const qreal left = (alignment_ & Qt::AlignRight) ? textRect.x() + textRect.width() - x : textRect.x();
+    const qreal baseline = textRect.y() + (textRect.height() - g.height) / 2 + g.ascent;
+    p.drawGlyphRun(QPointF(left, baseline), run);
+    return true;
 }
 
 }  // namespace pressory::widgets

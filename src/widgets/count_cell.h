@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <cstdint>
 
+class QPainter;
+
 namespace pressory::widgets {
 
 class CountCell final : public QWidget {
@@ -32,6 +34,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    bool drawDigits(QPainter& painter, const QRect& textRect) const;
+
     QString text_;
     std::int32_t colour_;
     Qt::Alignment alignment_;

@@ -533,6 +533,40 @@ def test_compact_shortcuts_do_nothing(ctx):
     check_record(rows[1], {70: 1})
 
 
+# The 36 letter and digit keys, by keysym, with their virtual-key codes.
+FAST_KEYS = [(chr(97 + i), 65 + i) for i in range(26)] + [(str(d), 48 + d) for d in range(10)]
+
+
+def press_fast(d, keysyms):
+    """Presses and releases each key as fast as the X test extension takes them."""
+    for i in range(0, len(keysyms), 2000):
+        d.x("xdotool", "key", "--delay", "0", *keysyms[i:i + 2000])
+
+
+def test_soak_every_fast_press_is_counted(ctx):
+    """10 000 presses over 36 keys at the fastest rate: every one is in the record."""
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    want = {}
+    sent = []
+    for i in range(10000):
+        keysym, vk = FAST_KEYS[(i * 7 + i // 36) % len(FAST_KEYS)]
+        sent.append(keysym)
+        want[vk] = want.get(vk, 0) + 1
+    try:
+        t = time.monotonic()
+        press_fast(d, sent)
+        ctx.figures["soak: 10 000 presses sent in (s)"] = round(time.monotonic() - t, 2)
+        time.sleep(0.5)
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    _, rows = read_history(p.history_path)
+    counts, total = check_record(rows[1], want)
+    assert total == 10000, "total %d of 10000 presses" % total
+
+
 ATSPI_READER = r"""
 import sys, pyatspi
 want = sys.argv[1:]

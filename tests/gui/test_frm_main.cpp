@@ -2,6 +2,7 @@
 // close paths, with a scripted key source and a temporary program folder.
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -131,7 +132,7 @@ private slots:
     void rowLimitChoice();
     void keysReachCellsAndTotal();
     void keySoundsFollowTheCheckMark();
-    void idleTimerIsWokenByTheKeySource();
+    void ticksFollowTheKeySourceEvents();
     void saveAndReset();
     void resetWithoutSaving();
     void modeSwitchExchangesGeometry();
@@ -399,39 +400,64 @@ void TestFrmMain::keySoundsFollowTheCheckMark() {
     QCOMPARE(r.count(65), QStringLiteral("2"));
 }
 
-void TestFrmMain::idleTimerIsWokenByTheKeySource() {
+void TestFrmMain::ticksFollowTheKeySourceEvents() {
     int sockets[2];
     QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
     Rig r;
     r.source.wake = sockets[0];
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> pumps;   // when each tick read the source
     r.source.onPump = [&] {   // the source reads what has arrived
-        char buffer[16];
+        pumps.append(clock.elapsed());
+        char buffer[64];
         while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
         }
     };
+    auto send = [&] { QCOMPARE(::send(sockets[1], "x", 1, 0), 1); };
+    r.keys.down(66);   // held since before the start: the first tick finds it
     r.start();
-    QCOMPARE(r.w->timer1()->interval(), 10);
-    r.keys.down(66);   // a held key keeps the timer at 10 ms
-    for (int i = 0; i < 30; ++i) r.w->onTimer1Timeout();
-    QCOMPARE(r.w->timer1()->interval(), 10);
+    QVERIFY(r.w->timer1()->isSingleShot());
+    QTRY_COMPARE_WITH_TIMEOUT(r.count(66), QStringLiteral("1"), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 500);
+
+    // Held, and nothing arrives: no tick at all, the cell keeps its colour.
+    const qsizetype ticksWhileHeld = pumps.size();
+    QTest::qWait(150);
+    QCOMPARE(pumps.size(), ticksWhileHeld);
+    QVERIFY(!r.w->timer1()->isActive());
+    QCOMPARE(r.w->txtKey(66)->colourValue(), 255);
+
+    // The release arrives: its tick paints the up colour.
     r.keys.up(66);
-    for (int i = 0; i < 19; ++i) r.w->onTimer1Timeout();
-    QCOMPARE(r.w->timer1()->interval(), 10);
-    r.w->onTimer1Timeout();   // 200 ms without a key down
-    QCOMPARE(r.w->timer1()->interval(), 500);
-    QVERIFY(r.w->timer1()->isActive());
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(66)->colourValue(), colour::kUp, 300);
+    QCOMPARE(pumps.size(), ticksWhileHeld + 1);
 
-    r.keys.down(67);   // a slow tick that finds a key down goes back to 10 ms
-    r.w->onTimer1Timeout();
-    QCOMPARE(r.w->timer1()->interval(), 10);
-    r.keys.up(67);
-    for (int i = 0; i < 21; ++i) r.w->onTimer1Timeout();
-    QCOMPARE(r.w->timer1()->interval(), 500);
-
-    // Whatever the source receives wakes the timer long before the slow tick.
+    // A tap that is over before its tick blinks, and goes back to the up
+    // colour 10 ms later without any further event.
     r.keys.tap(65);
-    QCOMPARE(::send(sockets[1], "x", 1, 0), 1);
+    send();
     QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
+    QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(65)->colourValue(), colour::kUp, 300);
+    // The count changed less than a minute after the recovery file was
+    // written: the one timed tick left is the one that writes it again.
+    QVERIFY(r.w->timer1()->isActive());
+    QVERIFY2(r.w->timer1()->remainingTime() > 50'000, qPrintable(QString::number(r.w->timer1()->remainingTime())));
+
+    // A stream of events every millisecond: at most one tick per 10 ms.
+    const qsizetype before = pumps.size();
+    QElapsedTimer streamTime;
+    streamTime.start();
+    while (streamTime.elapsed() < 200) {
+        send();
+        QTest::qWait(1);
+    }
+    QTest::qWait(30);
+    const QList<qint64> streamed = pumps.mid(before);
+    QVERIFY2(streamed.size() >= 2, qPrintable(QString::number(streamed.size())));
+    for (qsizetype i = 1; i < streamed.size(); ++i)
+        QVERIFY2(streamed[i] - streamed[i - 1] >= 9, qPrintable(QStringLiteral("ticks %1 ms apart").arg(streamed[i] - streamed[i - 1])));
     r.w.reset();
     ::close(sockets[0]);
     ::close(sockets[1]);

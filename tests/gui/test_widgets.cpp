@@ -2,11 +2,14 @@
 // hidden and paths as texts; and the cells as assistive technology reads them.
 #include <QAccessible>
 #include <QLabel>
+#include <QPainter>
+#include <qdrawutil.h>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "counting/key_layout.h"
 #include "sound/sound_keys.h"
+#include "widgets/colour_value.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 
@@ -19,6 +22,7 @@ private slots:
     void keyboardMovedDownWithSomeCellsHidden();
     void pressesOnCellsAreReported();
     void cellsReadAsNamedReadOnlyTexts();
+    void countsLookExactlyAsLaidOutText();
 };
 
 void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
@@ -105,6 +109,47 @@ void TestWidgets::cellsReadAsNamedReadOnlyTexts() {
     // The keyboard lists its cells among its children.
     QAccessibleInterface* board = QAccessible::queryAccessibleInterface(&keyboard);
     QVERIFY(board && board->indexOfChild(a) >= 0);
+}
+
+
+// Counts are drawn from cached digit glyphs; they must look exactly as the
+// laid-out text they replace, pixel for pixel, whatever the size, font,
+// colour, alignment and number of digits.
+void TestWidgets::countsLookExactlyAsLaidOutText() {
+    QWidget window;
+    window.show();
+    for (int pixelSize : {12, 13, 17}) {
+        for (const QSize size : {QSize(42, 17), QSize(80, 21), QSize(30, 15)}) {
+            for (const Qt::Alignment alignment : {Qt::AlignRight, Qt::AlignLeft}) {
+                CountCell cell(&window, alignment);
+                QFont f = cell.font();
+                f.setPixelSize(pixelSize);
+                cell.setFont(f);
+                cell.resize(size);
+                cell.show();
+                for (const QString& text : {QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("10"),
+                                            QStringLiteral("1234"), QStringLiteral("98765"),
+                                            QStringLiteral("2147483647"), QStringLiteral("/a/path")}) {
+                    cell.setText(text);
+                    cell.setColourValue(text.size() % 2 ? 255 : colour::kUp);
+                    const QImage drawn = cell.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+                    QImage expected(drawn.size(), QImage::Format_ARGB32);
+                    {
+                        QPainter p(&expected);
+                        p.setFont(cell.font());
+                        const QRect r(QPoint(0, 0), cell.size());
+                        const QBrush fill(colourOf(cell.colourValue(), cell.palette()));
+                        qDrawWinPanel(&p, r, cell.palette(), true, &fill);
+                        p.setPen(cell.palette().color(QPalette::Text));
+                        p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(alignment | Qt::AlignVCenter), text);
+                    }
+                    QVERIFY2(drawn == expected, qPrintable(QStringLiteral("text %1, %2 px, %3x%4, alignment %5")
+                                                               .arg(text).arg(pixelSize).arg(size.width())
+                                                               .arg(size.height()).arg(int(alignment))));
+                }
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestWidgets)

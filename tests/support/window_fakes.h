@@ -85,6 +85,7 @@ public:
     std::function<void()> onPump;
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
+    KeyReading readKey(int vk) override { return keys_.readKey(vk); }
     void pump() override {
         if (onPump) onPump();
     }

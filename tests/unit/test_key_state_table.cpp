@@ -18,6 +18,7 @@ constexpr std::int16_t kDownAndPressed = static_cast<std::int16_t>(0x8001);
 class Table : public KeyStateTable, public pressory::KeyStateSource {
 public:
     std::int16_t asyncKeyState(int vk) override { return read(vk); }
+    pressory::KeyReading readKey(int vk) override { return take(vk); }
 };
 
 }  // namespace
@@ -195,4 +196,56 @@ TEST(KeyStateTable, PollerCountsEachPressOnceThroughTheTable) {
     EXPECT_EQ(p.count(16), 1);
     EXPECT_EQ(p.count(161), 0) << "the right-hand cell is not counted";
     EXPECT_EQ(p.total(), 3);
+}
+
+TEST(KeyStateTable, AReadingTellsHowManyPressesBeganSinceTheLastOne) {
+    KeyStateTable t;
+    for (int i = 0; i < 4; ++i) {
+        t.press(1, kA);
+        t.press(1, kA);   // repeated press event (auto-repeat): not a new press
+        t.release(1, kA);
+    }
+    auto r = t.take(65);
+    EXPECT_EQ(r.state, 1);
+    EXPECT_EQ(r.presses, 4);
+    EXPECT_EQ(t.take(65).presses, 0) << "the reading clears the number";
+
+    // Shift: a press of the pair going from all up to down, not of each side.
+    t.press(1, kLeftShift);
+    t.press(1, kRightShift);
+    t.release(1, kRightShift);
+    t.press(1, kRightShift);
+    r = t.take(16);
+    EXPECT_EQ(r.state, kDownAndPressed);
+    EXPECT_EQ(r.presses, 1);
+    EXPECT_EQ(t.take(161).presses, 2) << "the right-hand code itself went down twice";
+    t.release(1, kLeftShift);
+    t.release(1, kRightShift);
+    t.press(2, kRightShift);
+    t.release(2, kRightShift);
+    EXPECT_EQ(t.take(16).presses, 1);
+
+    // A key held since the start is one press; its holder's later press event is none.
+    t.seed(kB);
+    t.press(3, kB);
+    EXPECT_EQ(t.take(66).presses, 1);
+    EXPECT_EQ(t.take(300).presses, 0);
+}
+
+TEST(KeyStateTable, PollerCountsEveryTapBetweenTwoTicks) {
+    Table t;
+    Poller p;
+    p.fillPolledFlags();
+    for (int i = 0; i < 7; ++i) {
+        t.press(1, kA);
+        t.release(1, kA);
+    }
+    t.press(1, kB);   // held, then tapped again inside the held-looking stream
+    p.tick(t, nullptr);
+    t.release(1, kB);
+    t.press(1, kB);
+    p.tick(t, nullptr);
+    EXPECT_EQ(p.count(65), 7);
+    EXPECT_EQ(p.count(66), 2);
+    EXPECT_EQ(p.total(), 9);
 }

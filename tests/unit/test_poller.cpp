@@ -22,7 +22,10 @@ struct RecordingSound : SoundRequests {
     void playSound(int vk) override { played.push_back(vk); }
 };
 
-class PollerTest : public ::testing::Test {
+// Every case runs twice: with a source that only knows the state (as the
+// system's own asynchronous key-state query) and with one that also counts
+// the presses since the last reading (the event-fed sources).
+class PollerTest : public ::testing::TestWithParam<ScriptedKeyState::Presses> {
 protected:
     void SetUp() override { poller.fillPolledFlags(); }
     std::vector<CellChange> tick() {
@@ -35,18 +38,24 @@ protected:
         return sum;
     }
     Poller poller;
-    ScriptedKeyState keys;
+    ScriptedKeyState keys{GetParam()};
     RecordingSound sound;
 };
 
 }  // namespace
 
-TEST_F(PollerTest, ReadsOnlyThePolledKeys) {
+INSTANTIATE_TEST_SUITE_P(Sources, PollerTest,
+                         ::testing::Values(ScriptedKeyState::Presses::Unknown, ScriptedKeyState::Presses::Counted),
+                         [](const auto& info) {
+                             return info.param == ScriptedKeyState::Presses::Counted ? "CountingSource" : "PolledSource";
+                         });
+
+TEST_P(PollerTest, ReadsOnlyThePolledKeys) {
     tick();
     for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(keys.reads(vk), layout::isCounted(vk) ? 1 : 0) << vk;
 }
 
-TEST_F(PollerTest, HeldKeyCountsOnceAndBlinksUntilReleased) {
+TEST_P(PollerTest, HeldKeyCountsOnceAndBlinksUntilReleased) {
     poller.setBlinkColour(0x0000FF00);
     keys.down(65);
     auto first = tick();
@@ -71,7 +80,7 @@ TEST_F(PollerTest, HeldKeyCountsOnceAndBlinksUntilReleased) {
     EXPECT_EQ(poller.count(65), 1);
 }
 
-TEST_F(PollerTest, AChangedBlinkColourRepaintsAHeldKeyOnTheNextTick) {
+TEST_P(PollerTest, AChangedBlinkColourRepaintsAHeldKeyOnTheNextTick) {
     keys.down(13);
     tick();
     poller.setBlinkColour(0x00123456);
@@ -82,7 +91,7 @@ TEST_F(PollerTest, AChangedBlinkColourRepaintsAHeldKeyOnTheNextTick) {
     EXPECT_EQ(poller.cellColour(13), 0x00123456);
 }
 
-TEST_F(PollerTest, KeyDownAtTheFirstTickAndShortTapsCountOnce) {
+TEST_P(PollerTest, KeyDownAtTheFirstTickAndShortTapsCountOnce) {
     keys.down(1);  // the mouse button that started the program
     tick();
     EXPECT_EQ(poller.count(1), 1);
@@ -97,16 +106,16 @@ TEST_F(PollerTest, KeyDownAtTheFirstTickAndShortTapsCountOnce) {
     EXPECT_EQ(poller.cellColour(66), colour::kUp);
 }
 
-TEST_F(PollerTest, TwoPressesWithoutAZeroReadingBetweenCountOnce) {
+TEST_P(PollerTest, TwoPressesWithoutAZeroReadingBetweenCountOnceUnlessTheSourceCountsThem) {
     keys.down(70);
     tick();
     keys.up(70);
     keys.down(70);  // released and pressed again between two ticks
     tick();
-    EXPECT_EQ(poller.count(70), 1);
+    EXPECT_EQ(poller.count(70), keys.countsPresses() ? 2 : 1);
 }
 
-TEST_F(PollerTest, RightHandAndUncountedCellsNeverCount) {
+TEST_P(PollerTest, RightHandAndUncountedCellsNeverCount) {
     for (int vk : {4, 20, 25, 92, 161, 163, 165, 160, 3, 255}) keys.down(vk);
     tick();
     EXPECT_EQ(poller.total(), 0);
@@ -118,7 +127,7 @@ TEST_F(PollerTest, RightHandAndUncountedCellsNeverCount) {
     EXPECT_EQ(poller.count(161), 0);
 }
 
-TEST_F(PollerTest, SoundRequestsAscendAndFollowTheSwitch) {
+TEST_P(PollerTest, SoundRequestsAscendAndFollowTheSwitch) {
     sound.on = false;
     keys.down(90);
     keys.down(65);
@@ -138,7 +147,7 @@ TEST_F(PollerTest, SoundRequestsAscendAndFollowTheSwitch) {
     EXPECT_EQ(sound.played.size(), 2u) << "holding a key plays nothing more";
 }
 
-TEST_F(PollerTest, ResetWhileHeldShowsZeroAndWaitsForARelease) {
+TEST_P(PollerTest, ResetWhileHeldShowsZeroAndWaitsForARelease) {
     keys.down(83);
     tick();
     keys.down(84);
@@ -157,7 +166,7 @@ TEST_F(PollerTest, ResetWhileHeldShowsZeroAndWaitsForARelease) {
     EXPECT_EQ(poller.total(), 1);
 }
 
-TEST_F(PollerTest, TotalEqualsTheSumOfCellsAfterAnyMix) {
+TEST_P(PollerTest, TotalEqualsTheSumOfCellsAfterAnyMix) {
     unsigned seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
     for (int round = 0; round < 3000; ++round) {
@@ -175,7 +184,7 @@ TEST_F(PollerTest, TotalEqualsTheSumOfCellsAfterAnyMix) {
     }
 }
 
-TEST_F(PollerTest, CountsHoldAtTheThirtyTwoBitLimit) {
+TEST_P(PollerTest, CountsHoldAtTheThirtyTwoBitLimit) {
     std::array<std::int32_t, 256> counts{};
     counts[65] = Poller::kMaxCount - 1;
     counts[66] = 5;
@@ -197,7 +206,7 @@ TEST_F(PollerTest, CountsHoldAtTheThirtyTwoBitLimit) {
     EXPECT_TRUE(changes[1].text);
 }
 
-TEST_F(PollerTest, AKeyWithoutASoundEntryIsAskedButNeverPlayed) {
+TEST_P(PollerTest, AKeyWithoutASoundEntryIsAskedButNeverPlayed) {
     struct NoEntryFor66 : RecordingSound {
         bool hasSoundEntry(int vk) override {
             asked.push_back(vk);
@@ -211,4 +220,68 @@ TEST_F(PollerTest, AKeyWithoutASoundEntryIsAskedButNeverPlayed) {
     poller.tick(keys, &noEntry);
     EXPECT_EQ(noEntry.asked, (std::vector<int>{65, 66, 67}));
     EXPECT_EQ(noEntry.played, (std::vector<int>{65, 67}));
+}
+
+// What a source that counts its presses changes: taps faster than the tick.
+class CountingPollerTest : public ::testing::Test {
+protected:
+    void SetUp() override { poller.fillPolledFlags(); }
+    std::vector<CellChange> tick() {
+        auto s = poller.tick(keys, &sound);
+        return {s.begin(), s.end()};
+    }
+    Poller poller;
+    ScriptedKeyState keys{ScriptedKeyState::Presses::Counted};
+    RecordingSound sound;
+};
+
+TEST_F(CountingPollerTest, SeveralTapsInOneTickCountEachWithOneSoundRequest) {
+    sound.on = true;
+    for (int i = 0; i < 3; ++i) keys.tap(65);
+    keys.tap(66);
+    keys.tap(66);
+    auto changes = tick();
+    EXPECT_EQ(poller.count(65), 3);
+    EXPECT_EQ(poller.count(66), 2);
+    EXPECT_EQ(poller.total(), 5);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_TRUE(changes[0].text && changes[0].colour);
+    EXPECT_EQ(sound.played, (std::vector<int>{65, 66})) << "one request per newly pressed key and tick";
+    EXPECT_TRUE(poller.flashing()) << "pressed and up again: the blink colour until the next tick";
+    changes = tick();
+    EXPECT_FALSE(poller.flashing());
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(poller.cellColour(65), colour::kUp);
+    EXPECT_EQ(poller.total(), 5);
+}
+
+TEST_F(CountingPollerTest, TapsInsideAHeldLookingStreamAllCount) {
+    keys.down(13);
+    tick();
+    EXPECT_FALSE(poller.flashing()) << "a held key needs no later tick";
+    // Released and pressed again three times between each pair of ticks: the
+    // key reads down at every tick, yet each press began anew.
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 3; ++i) {
+            keys.up(13);
+            keys.down(13);
+        }
+        auto changes = tick();
+        ASSERT_EQ(changes.size(), 1u);
+        EXPECT_TRUE(changes[0].text);
+        EXPECT_FALSE(changes[0].colour) << "it never looked up";
+    }
+    EXPECT_EQ(poller.count(13), 13);
+    EXPECT_EQ(poller.total(), 13);
+    EXPECT_TRUE(tick().empty()) << "held: nothing more";
+}
+
+TEST_F(CountingPollerTest, ManyPressesHoldAtTheThirtyTwoBitLimit) {
+    std::array<std::int32_t, 256> counts{};
+    counts[65] = Poller::kMaxCount - 2;
+    poller.setCountsForTesting(counts, Poller::kMaxCount - 2);
+    for (int i = 0; i < 5; ++i) keys.tap(65);
+    tick();
+    EXPECT_EQ(poller.count(65), Poller::kMaxCount);
+    EXPECT_EQ(poller.total(), Poller::kMaxCount);
 }

@@ -230,11 +230,15 @@ TEST(RecoveryWriteRule, AtMostOnceAMinuteAndOnlyAfterAChange) {
     EXPECT_FALSE(rule.due());
     EXPECT_FALSE(rule.pending());
 
+    EXPECT_FALSE(rule.dueIn()) << "nothing pending: no tick needed for it";
     rule.countsChanged();
     t += 59s;
     EXPECT_FALSE(rule.due());
+    EXPECT_EQ(rule.dueIn(), std::optional<RecoveryWriteRule::Clock::duration>(1s));
     t += 1s;
     EXPECT_TRUE(rule.due());
+    t += 5s;
+    EXPECT_EQ(rule.dueIn(), std::optional<RecoveryWriteRule::Clock::duration>(0s)) << "overdue is due now";
     rule.wrote(true);
     t += 10min;
     EXPECT_FALSE(rule.due());          // a minute passed, but nothing changed

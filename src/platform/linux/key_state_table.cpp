@@ -4,6 +4,7 @@ namespace pressory::platform {
 namespace {
 bool validCode(int code) { return code >= 0 && code < keymap::kCodeCount; }
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
+constexpr std::int32_t kMaxPresses = 2147483647;
 }  // namespace
 
 KeyStateTable::Device* KeyStateTable::find(DeviceId id) noexcept {
@@ -25,7 +26,10 @@ KeyStateTable::Device& KeyStateTable::findOrAdd(DeviceId id) {
 }
 
 void KeyStateTable::vkDown(int vk) noexcept {
-    if (downCount_[at(vk)]++ == 0) latch_[at(vk)] = true;
+    if (downCount_[at(vk)]++ == 0) {
+        latch_[at(vk)] = true;
+        if (presses_[at(vk)] < kMaxPresses) ++presses_[at(vk)];
+    }
     if (const int g = keymap::genericVk(vk)) vkDown(g);
 }
 
@@ -101,14 +105,16 @@ void KeyStateTable::trimUnknown(const CodeSet& down) {
         if (gone.test(at(c))) release(kUnknownOwner, c);
 }
 
-std::int16_t KeyStateTable::read(int vk) noexcept {
-    if (vk < 0 || vk > 255) return 0;
+KeyReading KeyStateTable::take(int vk) noexcept {
+    if (vk < 0 || vk > 255) return {0, 0};
     std::uint16_t s = downCount_[at(vk)] > 0 ? 0x8000u : 0u;
     if (latch_[at(vk)]) {
         s |= 1u;
         latch_[at(vk)] = false;
     }
-    return static_cast<std::int16_t>(s);
+    const std::int32_t presses = presses_[at(vk)];
+    presses_[at(vk)] = 0;
+    return {static_cast<std::int16_t>(s), presses};
 }
 
 bool KeyStateTable::isDown(int vk) const noexcept {

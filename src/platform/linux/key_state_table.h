@@ -8,7 +8,9 @@
 // reading returns non-zero while the code is down or latched, then clears
 // the latch. So a press that begins and ends between two readings is seen
 // exactly once, and a key pressed on a second device while it is already down
-// on the first is not a new press.
+// on the first is not a new press. Each change from up to down is also
+// counted, so that a reading tells how many presses began since the one
+// before, however many fell between two readings.
 #pragma once
 
 #include <array>
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "counting/key_state.h"
 #include "platform/linux/keymap.h"
 
 namespace pressory::platform {
@@ -53,9 +56,12 @@ public:
     void trimUnknown(const CodeSet& down);
 
     // The value for the poller: bit 15 while the code is down, bit 0 when it
-    // went down since the previous reading of this code. Clears that latch.
-    // Codes outside 0..255 read 0.
-    std::int16_t read(int vk) noexcept;
+    // went down since the previous reading of this code, and the number of
+    // times it went down since then. Clears the latch and the number. Codes
+    // outside 0..255 read 0.
+    KeyReading take(int vk) noexcept;
+    // The state part of take() (clears the number too).
+    std::int16_t read(int vk) noexcept { return take(vk).state; }
 
     bool isDown(int vk) const noexcept;
     bool isDownOn(DeviceId device, int code) const noexcept;
@@ -74,6 +80,7 @@ private:
     std::vector<Device> devices_;
     std::array<std::uint16_t, 256> downCount_{};   // physical keys (and sides) holding each code
     std::array<bool, 256> latch_{};
+    std::array<std::int32_t, 256> presses_{};   // since the last reading, held at its limit
 };
 
 }  // namespace pressory::platform

@@ -34,6 +34,7 @@ public:
     // Handles the events that have arrived, without waiting for more.
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
+    KeyReading readKey(int vk) override { return table_.take(vk); }
 
     // One round trip: afterwards every event the server had made before it
     // is queued for pump(). For tests and measurements.
