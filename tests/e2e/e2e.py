@@ -567,6 +567,37 @@ def test_soak_every_fast_press_is_counted(ctx):
     assert total == 10000, "total %d of 10000 presses" % total
 
 
+class AccessibilityBus:
+    """A private session bus with the accessibility bus on it, so that the
+    program's windows can be read as a screen reader reads them. Used with
+    `with`; gives the environment to start the program and the readers in."""
+
+    def __init__(self, ctx, base_env):
+        self.env = dict(base_env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                        XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=ctx.tmp))   # the bus puts its socket there
+        os.chmod(self.env["XDG_RUNTIME_DIR"], 0o700)
+        self.procs = []
+
+    def __enter__(self):
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=self.env,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.procs.append(bus)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+        self.procs.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                           env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        time.sleep(0.5)
+        return self.env
+
+    def __exit__(self, *exc):
+        for proc in reversed(self.procs):
+            proc.terminate()
+            try:
+                proc.wait(5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+        return False
+
+
 ATSPI_READER = r"""
 import sys, pyatspi
 want = sys.argv[1:]
@@ -596,41 +627,24 @@ for name in want:
 def test_cells_read_by_a_screen_reader(ctx):
     """The count cells and the total as a screen reader reads them over AT-SPI."""
     d, folder = ctx.desktop, ctx.folder()
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    address = bus.stdout.readline().strip()
-    saved_env = d.env
-    runtime = tempfile.mkdtemp(dir=ctx.tmp)   # the accessibility bus puts its socket there
-    os.chmod(runtime, 0o700)
-    d.env = dict(saved_env, DBUS_SESSION_BUS_ADDRESS=address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                 XDG_RUNTIME_DIR=runtime)
-    launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=d.env,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    p = None
-    try:
-        time.sleep(0.5)
-        p = Program(d, folder, ctx.binary).start()
-        for key in ["a", "a", "a", "b"]:
-            d.x("xdotool", "key", "--delay", "30", key)
-            time.sleep(0.05)
-        time.sleep(0.5)
+    with AccessibilityBus(ctx, d.env) as env:
+        p = Program(d, folder, ctx.binary).start(env)
+        try:
+            for key in ["a", "a", "a", "b"]:
+                d.x("xdotool", "key", "--delay", "30", key)
+                time.sleep(0.05)
+            time.sleep(0.5)
 
-        def read():
-            out = run("/usr/bin/python3", "-c", ATSPI_READER, "A", "B", "Z", "合計", env=d.env, timeout=30)
-            values = dict(line.split("\t", 1) for line in out.splitlines() if "\t" in line)
-            return values if values.get("合計") == "4" else None
-        values = wait_for("the cells over AT-SPI", read, timeout=20, step=0.5)
-        assert values == {"A": "3", "B": "1", "Z": "0", "合計": "4"}, values
-        p.proc.send_signal(signal.SIGTERM)
-        assert p.wait_exit() == 0
-    finally:
-        if p:
+            def read():
+                out = run("/usr/bin/python3", "-c", ATSPI_READER, "A", "B", "Z", "合計", env=env, timeout=30)
+                values = dict(line.split("\t", 1) for line in out.splitlines() if "\t" in line)
+                return values if values.get("合計") == "4" else None
+            values = wait_for("the cells over AT-SPI", read, timeout=20, step=0.5)
+            assert values == {"A": "3", "B": "1", "Z": "0", "合計": "4"}, values
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+        finally:
             p.kill()
-        d.env = saved_env
-        launcher.terminate()
-        bus.terminate()
-        launcher.wait(5)
-        bus.wait(5)
 
 
 # --------------------------------------------------------------------------- appearance and help
@@ -821,15 +835,7 @@ print("\n".join(out))
 def test_version_window(ctx):
     d, folder = ctx.desktop, ctx.folder()
     # A private session bus with the accessibility bus, to read the window's texts.
-    env = dict(d.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=ctx.tmp))
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=env,
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    launcher = None
-    try:
-        env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-        launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)
+    with AccessibilityBus(ctx, d.env) as env:
         p = Program(d, folder, ctx.binary).start(env)
         try:
             to_full_mode(p)
@@ -860,14 +866,6 @@ def test_version_window(ctx):
             assert p.wait_exit() == 0
         finally:
             p.kill()
-    finally:
-        for proc in (launcher, bus):
-            if proc is not None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
 
 
 # --------------------------------------------------------------------------- history viewer
@@ -908,16 +906,7 @@ def test_history_viewer_shows_the_newest_records(ctx):
     _, rows = read_history(p.history_path)
     assert len(rows) == 3
 
-    env = dict(d.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=ctx.tmp))
-    os.chmod(env["XDG_RUNTIME_DIR"], 0o700)
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=env,
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    launcher = None
-    try:
-        env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-        launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)
+    with AccessibilityBus(ctx, d.env) as env:
         p = Program(d, folder, ctx.binary).start(env)
         try:
             to_full_mode(p)
@@ -942,14 +931,6 @@ def test_history_viewer_shows_the_newest_records(ctx):
             assert p.wait_exit() == 0
         finally:
             p.kill()
-    finally:
-        for proc in (launcher, bus):
-            if proc is not None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
     _, rows = read_history(p.history_path)
     assert len(rows) == 4
     check_record(rows[3], {88: 3})

@@ -28,6 +28,7 @@
 #include "platform/text_codec.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
+#include "support/frm_main_rig.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
@@ -39,39 +40,8 @@ using pressory::widgets::BoxIcon;
 
 namespace {
 
-// A main window in a temporary program folder.
-struct Rig {
-    QTemporaryDir dir;
-    settings::SettingsRecord record;
-    platform::ScriptedKeyState keys;
-    RecordingBoxes boxes;
-    FakeNotifyArea tray;
-    RecordingSound sound;
-    int quits = 0;
-    ScriptedKeySource source{keys};
-    std::unique_ptr<frmMain> w;
-
-    // The window as start-up leaves it: created, loaded, settings applied, shown.
-    void start() {
-        create();
-        w->load();
-        w->applySettings();
-        w->show();
-    }
-    void create() {
-        FrmMainContext c;
-        c.programFolder = dir.path().toStdString();
-        c.settingsPath = settingsPath();
-        c.keySource = &source;
-        c.boxes = &boxes;
-        c.notifyArea = &tray;
-        c.settings = &record;
-        c.soundPlayer = &sound;
-        c.now = [] { return QDateTime(QDate(2024, 3, 5), QTime(9, 8, 7)); };
-        c.quit = [this] { ++quits; };
-        w = std::make_unique<frmMain>(std::move(c));
-    }
-    std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
+// A main window in a temporary program folder, with what these tests read of it.
+struct Rig : MainWindowRig {
     QString historyPath() const { return QString::fromStdString(history::historyPath(dir.path().toStdString())); }
     QByteArray historyBytes() const {
         QFile f(historyPath());
@@ -91,7 +61,6 @@ struct Rig {
         w->onTimer1Timeout();
     }
     QString count(int vk) const { return w->txtKey(vk)->text(); }
-    QAction* item(const char* name) const { return w->menuItem(QString::fromLatin1(name)); }
     QList<int> checkedRows() const {
         QList<int> rows;
         for (int i = 1; i <= 6; ++i)

@@ -24,10 +24,18 @@ struct MainWindowRig {
     ScriptedColourChooser colours;
     ScriptedPictureChooser pictures;
     RecordingUrlOpener urls;
+    RecordingSound sound;
+    int quits = 0;
     std::unique_ptr<app::frmMain> w;
 
-    // Created, loaded, settings applied, shown.
+    // The window as start-up leaves it: created, loaded, settings applied, shown.
     void start() {
+        create();
+        w->load();
+        w->applySettings();
+        w->show();
+    }
+    void create() {
         app::FrmMainContext c;
         c.programFolder = dir.path().toStdString();
         c.settingsPath = settingsPath();
@@ -36,14 +44,12 @@ struct MainWindowRig {
         c.notifyArea = &tray;
         c.settings = &record;
         c.now = [] { return QDateTime(QDate(2024, 3, 5), QTime(9, 8, 7)); };
-        c.quit = [] {};
+        c.quit = [this] { ++quits; };
+        c.soundPlayer = &sound;
         c.colourChooser = &colours;
         c.pictureChooser = &pictures;
         c.urlOpener = &urls;
         w = std::make_unique<app::frmMain>(std::move(c));
-        w->load();
-        w->applySettings();
-        w->show();
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
     QString file(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
