@@ -76,8 +76,9 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent)
       sounds_(std::make_unique<KeySounds>(*this)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
     if (!ctx_.quit) ctx_.quit = [] { QCoreApplication::quit(); };
-    recorder_ = std::make_unique<PeriodRecorder>(ctx_.programFolder, ctx_.settingsPath, poller_, *ctx_.settings, [this] {
-        const QDateTime t = ctx_.now();
+    recorder_ = std::make_unique<PeriodRecorder>(ctx_.programFolder, ctx_.settingsPath, poller_, *ctx_.settings,
+                                                 [this](std::chrono::seconds ago) {
+        const QDateTime t = ctx_.now().addSecs(-ago.count());
         return history::LocalDateTime{t.date().year(), t.date().month(),  t.date().day(),
                                       t.time().hour(), t.time().minute(), t.time().second()};
     });
@@ -212,7 +213,12 @@ void frmMain::onTimer1Timeout() {
     applyPace(pace_.afterTick(monotonicMs(), poller_.flashing(), recorder_->msUntilRecoveryWrite()));
 }
 
-void frmMain::onKeysWakeActivated() { applyPace(pace_.woke(monotonicMs())); }
+// The source is read as soon as it wakes the program, so that its handle
+// stops being readable and the watch can stay on; the tick counts it.
+void frmMain::onKeysWakeActivated() {
+    ctx_.keySource->pump();
+    applyPace(pace_.woke(monotonicMs()));
+}
 
 void frmMain::applyPace(const TimerPace::Step& step) {
     if (keysWake_ != nullptr) keysWake_->setEnabled(step.watchSource);

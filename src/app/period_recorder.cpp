@@ -11,7 +11,7 @@ namespace pressory::app {
 
 PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
                                const settings::SettingsRecord& settings,
-                               std::function<history::LocalDateTime()> now)
+                               LocalClock now)
     : programFolder_(std::move(programFolder)),
       settingsPath_(std::move(settingsPath)),
       historyPath_(history::historyPath(programFolder_)),
@@ -29,7 +29,7 @@ std::string PeriodRecorder::recoverLeftPeriod() {
         return recoveryPath_ + " を読めませんでした。\n" + left.reason;
     case history::RecoveryState::Damaged: {
         std::error_code error;
-        history::moveDamagedRecoveryFile(recoveryPath_, now_(), error);
+        history::moveDamagedRecoveryFile(recoveryPath_, now_({}), error);
         return {};   // kept aside under a name that says so; nothing to record
     }
     case history::RecoveryState::Found:
@@ -54,14 +54,18 @@ history::RecoveryRecord PeriodRecorder::recoveryRecord() const {
 }
 
 bool PeriodRecorder::writeRecovery() {
-    if (lastActivity_.year == 0) lastActivity_ = now_();
+    if (activitySince_) {
+        lastActivity_ = now_(std::chrono::floor<std::chrono::seconds>(std::chrono::steady_clock::now() - *activitySince_));
+        activitySince_.reset();
+    }
+    if (lastActivity_.year == 0) lastActivity_ = now_({});
     return history::writeRecoveryFile(recoveryPath_, recoveryRecord(), &platform::flushToDisk).ok;
 }
 
 void PeriodRecorder::afterTick(bool countsChanged) {
     if (countsChanged) {
         rule_.countsChanged();
-        lastActivity_ = now_();
+        activitySince_ = std::chrono::steady_clock::now();
     }
     if (rule_.due()) rule_.wrote(writeRecovery());
 }
@@ -75,7 +79,7 @@ long long PeriodRecorder::msUntilRecoveryWrite() const {
 history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) {
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, totalCaption);
-    const std::string record = history::recordLine(now_(), codes, poller_.counts(), poller_.total());
+    const std::string record = history::recordLine(now_({}), codes, poller_.counts(), poller_.total());
     return history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
 }
 
@@ -83,6 +87,7 @@ void PeriodRecorder::periodEnded() {
     history::removeRecoveryFile(recoveryPath_);
     rule_.cleared();
     lastActivity_ = {};
+    activitySince_.reset();
 }
 
 void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {

@@ -6,7 +6,9 @@
 // that it can still finish the period when the windows are already gone.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,10 +21,13 @@ namespace pressory::app {
 
 class PeriodRecorder {
 public:
+    // The local date and time `ago` before now.
+    using LocalClock = std::function<history::LocalDateTime(std::chrono::seconds ago)>;
+
     // `poller` holds the counts, `settings` the values written back at the
     // end; both outlive the recorder. `now` gives the local date and time.
     PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
-                   const settings::SettingsRecord& settings, std::function<history::LocalDateTime()> now);
+                   const settings::SettingsRecord& settings, LocalClock now);
 
     const std::string& historyPath() const { return historyPath_; }
     const std::string& recoveryPath() const { return recoveryPath_; }
@@ -73,9 +78,12 @@ private:
     std::string recoveryPath_;
     const Poller& poller_;
     const settings::SettingsRecord& settings_;
-    std::function<history::LocalDateTime()> now_;
+    LocalClock now_;
     history::RecoveryWriteRule rule_;
     history::LocalDateTime lastActivity_{};
+    // A tick changed a count since lastActivity_ was taken: when (the local
+    // time is looked up only when a write needs it).
+    std::optional<std::chrono::steady_clock::time_point> activitySince_;
     bool closed_ = false;
 };
 

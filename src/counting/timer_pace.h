@@ -7,16 +7,19 @@
 // something has arrived) is read only when it has delivered something, at
 // most once per 10 ms: nothing can change between its events, so a tick
 // without one would find nothing, and a held key needs no tick until its
-// release arrives. What arrives within 10 ms of a tick waits for the tick
-// 10 ms after it, and is read there together with whatever else came in the
-// meantime. Besides, a tick runs 10 ms after a tick that showed a press
+// release arrives. The caller reads the source each time its handle wakes
+// the program, so that the handle stops being readable and stays watched;
+// what arrives within 10 ms of a tick is counted at the tick 10 ms after it,
+// together with whatever else came in the meantime. Besides, a tick runs 10 ms after a tick that showed a press
 // which is over already (a tap read in one tick), so that its cell goes back
 // to the up colour, and when the caller names a later moment it needs a tick
 // at (a pending write), at that moment. The close of the program reads the
 // source once more, whenever it comes.
 //
 // The rule takes the time as an argument (milliseconds of a monotonic clock)
-// and answers what the timer and the watch of the handle have to do.
+// and answers what the timer and the watch of the handle have to do. A timer
+// that is already due when it has to be is kept (Timer::Keep), not started
+// again.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +55,7 @@ public:
     // Counting begins: the first tick kTickMs from now reads what is down
     // already (keys held since before the start have sent nothing).
     Step start(Ms now);
-    // The source's handle became readable.
+    // The source's handle became readable (and the caller has read it).
     Step woke(Ms now);
     // After every tick. `flashing`: the tick showed a press that is over
     // already. `laterTickInMs`: the caller needs a tick that many ms from
@@ -67,6 +70,9 @@ private:
     bool canWake_;
     bool closed_ = false;
     Ms lastTick_ = 0;
+    Ms due_ = -1;   // when the timer is due, as last asked for; -1: stopped
+
+    Step startAt(Ms now, Ms due);
 };
 
 }  // namespace pressory

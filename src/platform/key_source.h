@@ -9,9 +9,9 @@
 namespace pressory::platform {
 
 // A key-state source of the platform. Sources fed by events (X11, evdev)
-// read what has arrived when pump() is called; the program calls pump() at
-// the start of every tick, before the poller reads the keys, so that nothing
-// blocks and no extra thread is needed.
+// read what has arrived when pump() is called; the program calls pump() when
+// the source's handle wakes it and at the start of every tick, before the
+// poller reads the keys, so that nothing blocks and no extra thread is needed.
 class PlatformKeySource : public KeyStateSource {
 public:
     // A handle (a file descriptor on POSIX) that is readable while something

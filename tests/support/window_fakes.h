@@ -83,9 +83,13 @@ public:
     explicit ScriptedKeySource(platform::ScriptedKeyState& keys) : keys_(keys) {}
     int wake = -1;
     std::function<void()> onPump;
+    std::function<void(int vk)> onRead;   // a key is read (a tick reads every counted key)
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
-    KeyReading readKey(int vk) override { return keys_.readKey(vk); }
+    KeyReading readKey(int vk) override {
+        if (onRead) onRead(vk);
+        return keys_.readKey(vk);
+    }
     void pump() override {
         if (onPump) onPump();
     }

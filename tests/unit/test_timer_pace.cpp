@@ -44,8 +44,8 @@ TEST(TimerPace, NoTickWithoutAnEventAndNoneWhileAKeyIsMerelyHeld) {
     // An hour later the release arrives: a tick at once.
     const auto release = pace.woke(3'600'010);
     EXPECT_TRUE(release.tickNow);
-    EXPECT_FALSE(release.watchSource) << "not watched until the tick has read it";
-    EXPECT_EQ(release.timer, Timer::Stop);
+    EXPECT_TRUE(release.watchSource) << "the caller has read the handle: it stays watched";
+    EXPECT_EQ(release.timer, Timer::Keep);
     EXPECT_EQ(pace.afterTick(3'600'010, false).timer, Timer::Stop);
 }
 
@@ -57,7 +57,10 @@ TEST(TimerPace, AtMostOneTickPerTenMilliseconds) {
     const auto early = pace.woke(103);
     EXPECT_FALSE(early.tickNow);
     EXPECT_TRUE(startsIn(early, 7));
-    EXPECT_FALSE(early.watchSource) << "the handle stays readable: it must not be watched meanwhile";
+    EXPECT_TRUE(early.watchSource);
+    // Further events before that tick leave its timer as it is.
+    EXPECT_EQ(pace.woke(105).timer, Timer::Keep);
+    EXPECT_FALSE(pace.woke(109).tickNow);
     // Simulated stream of events arriving every millisecond for a second:
     // the ticks they cause are never closer than 10 ms.
     TimerPace::Ms lastTick = 100, timerDue = -1;
@@ -98,12 +101,19 @@ TEST(TimerPace, APressThatIsOverAlreadyAndAPendingWriteBringATimedTick) {
     const auto flash = pace.afterTick(50, true);
     EXPECT_TRUE(startsIn(flash, 10)) << "the tapped cell goes back to the up colour 10 ms later";
     EXPECT_TRUE(flash.watchSource);
-    // An event meanwhile is read on time as well.
-    EXPECT_TRUE(startsIn(pace.woke(55), 5));
+    // An event meanwhile is read by that tick, on time.
+    EXPECT_EQ(pace.woke(55).timer, Timer::Keep);
+    EXPECT_FALSE(pace.woke(55).tickNow);
     EXPECT_EQ(pace.afterTick(60, false).timer, Timer::Stop);
 
     // A write due in 42 s, or overdue: a tick then, not before 10 ms.
     EXPECT_TRUE(startsIn(pace.afterTick(70, false, 42'000), 42'000));
+    // The same moment, asked for again by the ticks of later events: the
+    // running timer stands, through ticks that events cause at once.
+    EXPECT_EQ(pace.afterTick(1070, false, 41'000).timer, Timer::Keep);
+    EXPECT_EQ(pace.woke(2000).timer, Timer::Keep);
+    EXPECT_EQ(pace.afterTick(2000, false, 40'071).timer, Timer::Keep) << "a millisecond of rounding";
+    EXPECT_TRUE(startsIn(pace.afterTick(3000, false, 30'000), 30'000)) << "a new moment";
     EXPECT_TRUE(startsIn(pace.afterTick(80, false, 0), 10));
     EXPECT_TRUE(startsIn(pace.afterTick(90, true, 42'000), 10)) << "the sooner of the two";
 }
