@@ -35,6 +35,7 @@ bool isInstalledBinFolder(const std::string& programFolder) {
 }  // namespace
 
 std::string pathIn(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
     if (!folder.empty() && std::string_view(kSeparators).find(folder.back()) != std::string_view::npos)
         return folder + name;
     return folder + kSeparator + name;

@@ -36,7 +36,8 @@ FileFolderChoice chooseFileFolder(const std::string& programFolder, const std::s
 // The rule applied to this program and this user's environment.
 FileFolderChoice fileFolder(const std::vector<std::string>& carried);
 
-// The path of `name` in `folder`, with one separator between them.
+// The path of `name` in `folder`, with one separator between them; `name`
+// alone when the folder is empty.
 std::string pathIn(const std::string& folder, const std::string& name);
 
 // True when `folder` names an existing folder.

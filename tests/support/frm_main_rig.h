@@ -25,11 +25,13 @@ struct MainWindowRig {
     ScriptedPictureChooser pictures;
     RecordingUrlOpener urls;
     std::unique_ptr<app::frmMain> w;
+    std::string installFolder;   // empty: the program folder
 
     // Created, loaded, settings applied, shown.
     void start() {
         app::FrmMainContext c;
         c.programFolder = dir.path().toStdString();
+        c.installFolder = installFolder;
         c.settingsPath = settingsPath();
         c.keySource = &source;
         c.boxes = &boxes;
