@@ -196,7 +196,9 @@ TEST_F(X11Source, AWaylandSessionWithoutInputDevicesFallsBackToX11WithANotice) {
     EXPECT_EQ(choice.notice, pressory::platform::kX11OnlyText);
     EXPECT_TRUE(choice.problem.empty());
 
-    auto x11 = [](const char* name) -> const char* { return std::string_view(name) == "XDG_SESSION_TYPE" ? "x11" : nullptr; };
+    auto x11 = [](const char* name) -> const char* {
+        return std::string_view(name) == "XDG_SESSION_TYPE" ? "x11" : nullptr;
+    };
     choice = pressory::platform::chooseLinuxKeySource("xcb", noDevices, x11);
     ASSERT_NE(choice.source, nullptr);
     EXPECT_TRUE(choice.notice.empty());
