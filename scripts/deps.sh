@@ -17,7 +17,7 @@ PRESSORY_RUN_PACKAGES=(
 )
 PRESSORY_TEST_PACKAGES=(
   clang libclang-rt-14-dev clang-format
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 googletest wine64
   xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
   fonts-noto-cjk procps python3
   dbus-daemon at-spi2-core python3-pyatspi
