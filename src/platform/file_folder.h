@@ -16,8 +16,8 @@ namespace pressory::platform {
 std::string userDataFolder(const EnvironmentLookup& env);
 
 struct FileFolderChoice {
-    std::string folder;     // no trailing separator, except at a root
-    bool perUser = false;   // the per-user data folder, not the program's
+    std::string folder;    // no trailing separator, except at a root
+    bool perUser = false;  // the per-user data folder, not the program's
 };
 
 // The rule. The program folder keeps the files while files can be created

@@ -39,8 +39,8 @@ private:
 };
 
 void TestTrayBackend::initTestCase() {
-    bus_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                               QStringLiteral("--print-address=1")});
+    bus_.start(QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     QVERIFY2(bus_.waitForStarted(5000), "dbus-daemon (Debian package dbus-daemon) is needed");
     QTRY_VERIFY(bus_.canReadLine());
     const QByteArray address = bus_.readLine().trimmed();
@@ -63,12 +63,13 @@ void TestTrayBackend::aRegisteredHostMeansAStatusNotifierTray() {
     QVERIFY(!statusNotifierHostRegistered());
 
     // The watcher on its own connection and thread, as another process would answer.
-    QDBusConnection other = QDBusConnection::connectToBus(qgetenv("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("watcher"));
+    QDBusConnection other =
+        QDBusConnection::connectToBus(qgetenv("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("watcher"));
     QVERIFY(other.isConnected());
     Watcher watcher;
     watcher.moveToThread(&thread_);
-    QVERIFY(other.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
-                                 QDBusConnection::ExportAllProperties));
+    QVERIFY(
+        other.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher, QDBusConnection::ExportAllProperties));
     QVERIFY(other.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
 
     // A watcher without a host (no panel shows the items): still XEmbed.
@@ -82,7 +83,7 @@ void TestTrayBackend::aRegisteredHostMeansAStatusNotifierTray() {
     QVERIFY(!statusNotifierHostRegistered());
     other.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
     QDBusConnection::disconnectFromBus(QStringLiteral("watcher"));
-    thread_.quit();   // the watcher's thread ends before the watcher
+    thread_.quit();  // the watcher's thread ends before the watcher
     thread_.wait();
 }
 

@@ -73,8 +73,8 @@ TEST_F(FileFolder, AWritableProgramFolderKeepsItsFiles) {
     const FileFolderChoice c = chooseFileFolder(program.string(), user.string(), kCarried);
     EXPECT_EQ(c.folder, program.string());
     EXPECT_FALSE(c.perUser);
-    EXPECT_FALSE(fs::exists(user));   // nothing is made that is not used
-    EXPECT_EQ(std::distance(fs::directory_iterator(program), fs::directory_iterator{}), 1);   // the probe is gone
+    EXPECT_FALSE(fs::exists(user));  // nothing is made that is not used
+    EXPECT_EQ(std::distance(fs::directory_iterator(program), fs::directory_iterator{}), 1);  // the probe is gone
 }
 
 TEST_F(FileFolder, AReadOnlyProgramFolderSendsTheFilesToTheUserFolder) {
@@ -82,7 +82,7 @@ TEST_F(FileFolder, AReadOnlyProgramFolderSendsTheFilesToTheUserFolder) {
     writeBytes(program / "Pressory.ini", "[FILE]\r\n");
     makeReadOnly(program);
     EXPECT_EQ(chooseUnprivileged(), user.string() + "|user");
-    ASSERT_TRUE(fs::is_directory(user));   // made with its parents
+    ASSERT_TRUE(fs::is_directory(user));  // made with its parents
     EXPECT_EQ(fs::status(user).permissions() & fs::perms::all, fs::perms::owner_all);
     // What lay beside the program is carried over once, and stays there.
     EXPECT_EQ(readBytes(user / "PressoryHistory.csv"), "history\r\n");
@@ -111,7 +111,7 @@ TEST_F(FileFolder, AnInstalledProgramNeverWritesBesideItself) {
 TEST_F(FileFolder, WithoutAUsableUserFolderTheProgramFolderStays) {
     makeReadOnly(program);
     writeBytes(top.path() / "home" / "file", "");
-    user = top.path() / "home" / "file" / "Pressory";   // under a file: cannot be made
+    user = top.path() / "home" / "file" / "Pressory";  // under a file: cannot be made
     EXPECT_EQ(chooseUnprivileged(), program.string() + "|program");
     user = fs::path();
     EXPECT_EQ(chooseUnprivileged(), program.string() + "|program");

@@ -21,7 +21,7 @@ TEST(Win32KeySource, AnswersForEveryCodeAndNothingIsDown) {
     ASSERT_NE(choice.source, nullptr);
     EXPECT_TRUE(choice.problem.empty());
     EXPECT_TRUE(choice.notice.empty());
-    EXPECT_EQ(choice.source->wakeHandle(), -1);   // polled, never woken
+    EXPECT_EQ(choice.source->wakeHandle(), -1);  // polled, never woken
     choice.source->pump();
     // No one presses a key here: the high bit (down) is clear for every code.
     for (int vk = 1; vk < 256; ++vk) EXPECT_EQ(choice.source->asyncKeyState(vk) & 0x8000, 0) << vk;

@@ -10,13 +10,13 @@
 namespace pressory::platform {
 
 // How to let the program read the input devices, and what that grants.
-#define PRESSORY_INPUT_GROUP_ADVICE                                                         \
-    "それには、次のコマンドでユーザーを "                                                   \
-    "input グループに加えてから、ログインし直してください。\n"                              \
-    "\n"                                                                                    \
-    "    sudo usermod -aG input $USER\n"                                                    \
-    "\n"                                                                                    \
-    "input グループのユーザーは、すべての入力デバイスを読めるようになります "               \
+#define PRESSORY_INPUT_GROUP_ADVICE                                                                           \
+    "それには、次のコマンドでユーザーを "                                                    \
+    "input グループに加えてから、ログインし直してください。\n"                        \
+    "\n"                                                                                                      \
+    "    sudo usermod -aG input $USER\n"                                                                      \
+    "\n"                                                                                                      \
+    "input グループのユーザーは、すべての入力デバイスを読めるようになります " \
     "(そのユーザーのどのプログラムも、キー入力を記録できるようになります)。"
 
 const std::string_view kNoKeyStateText =
