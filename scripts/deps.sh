@@ -8,16 +8,21 @@ PRESSORY_BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libx11-dev libxi-dev libxtst-dev libx11-xcb-dev
 )
+# The Debian package: dpkg-shlibdeps (dpkg-dev) and the ELF check of CPack (file).
+PRESSORY_PACKAGE_PACKAGES=(
+  dpkg-dev file
+)
 PRESSORY_RUN_PACKAGES=(
   xvfb fonts-noto-cjk xauth
 )
 PRESSORY_TEST_PACKAGES=(
   clang libclang-rt-14-dev clang-format
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 googletest wine64
   xvfb xdotool x11-utils x11-xserver-utils imagemagick trayer openbox wmctrl
   fonts-noto-cjk procps python3
   dbus-daemon at-spi2-core python3-pyatspi
   pulseaudio pulseaudio-utils sox
+  desktop-file-utils
 )
 
 ensure_packages() {

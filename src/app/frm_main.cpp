@@ -314,7 +314,8 @@ void frmMain::onMnuVisionPictureEnableTriggered() { picture_->onSwitchTriggered(
 void frmMain::onMnuVisionPictureTriggered() { picture_->choose(ctx_.pictureChooser, this); }
 
 void frmMain::onMnuHelpHelpTriggered() {
-    if (!help::showReadme(ctx_.urlOpener, ctx_.programFolder)) showBox(BoxIcon::Critical, help::texts::kBrowserFailed);
+    const std::string& folder = ctx_.installFolder.empty() ? ctx_.programFolder : ctx_.installFolder;
+    if (!help::showReadme(ctx_.urlOpener, folder)) showBox(BoxIcon::Critical, help::texts::kBrowserFailed);
 }
 
 void frmMain::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }
@@ -412,8 +413,11 @@ void frmMain::changeEvent(QEvent* event) {
 }
 
 void frmMain::onNotifyIconActivated(QSystemTrayIcon::ActivationReason reason) {
-    // Only a double-click of the left button brings the window back.
-    if (reason != QSystemTrayIcon::DoubleClick) return;
+    // Only a double-click of the left button brings the window back; a host
+    // that never reports one (StatusNotifierItem) restores on its left click.
+    const auto restoreOn =
+        ctx_.notifyArea->restoresOnSingleClick() ? QSystemTrayIcon::Trigger : QSystemTrayIcon::DoubleClick;
+    if (reason != restoreOn) return;
     ctx_.notifyArea->remove();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();

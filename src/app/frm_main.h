@@ -65,6 +65,7 @@ enum class CloseBy { Person, SessionEnd, Signal, ApplicationQuit };
 
 struct FrmMainContext {
     std::string programFolder;                    // the history file's folder
+    std::string installFolder;                    // the program's own folder (readme); empty: programFolder
     std::string settingsPath;                     // Pressory.ini
     platform::PlatformKeySource* keySource = nullptr;   // null: nothing is counted
     MessageBoxes* boxes = nullptr;                // required

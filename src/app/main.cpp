@@ -16,8 +16,10 @@
 #include "appearance/colour_chooser.h"
 #include "appearance/picture_chooser.h"
 #include "help/readme.h"
+#include "history/history_record.h"
 #include "platform/app_folder.h"
 #include "platform/file_access.h"
+#include "platform/file_folder.h"
 #include "platform/key_source.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
@@ -81,10 +83,13 @@ int main(int argc, char* argv[]) {
     app.setWindowIcon(widgets::appIcon());
     widgets::QtMessageBoxes boxes;
 
+    // The files live beside the program while it can write there, else in
+    // the per-user data folder (what lay beside the program is carried over).
+    const platform::FileFolderChoice files = platform::fileFolder({history::kFileName, settings::kFileName});
+
     // A second copy is refused; the running one is left alone. A lock that
     // cannot be made at all does not stop the start: it is reported below.
-    const std::string appFolder = platform::applicationFolder();
-    app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(appFolder)));
+    app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(files.folder)));
     const app::SingleInstance::Result lock = instance.acquire();
     if (lock.outcome == app::SingleInstance::Outcome::HeldByAnother) {
         boxes.show(widgets::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
@@ -93,7 +98,7 @@ int main(int argc, char* argv[]) {
     // From here a termination request runs the close sequence from the event loop.
     app::StopSignalWatcher stopSignals;
 
-    const std::string settingsPath = appFolder + settings::kFileName;
+    const std::string settingsPath = platform::pathIn(files.folder, settings::kFileName);
     profile::removeStaleTemporary(settingsPath);   // left by a settings write that was cut off
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
@@ -101,7 +106,8 @@ int main(int argc, char* argv[]) {
     app::QtNotifyArea notifyArea(widgets::appIcon(), app::notifyTip());
 
     app::FrmMainContext context;
-    context.programFolder = platform::programFolder();
+    context.programFolder = files.folder;
+    context.installFolder = platform::programFolder();
     context.settingsPath = settingsPath;
     context.keySource = keySource.source.get();
     context.boxes = &boxes;
@@ -149,6 +155,11 @@ int main(int argc, char* argv[]) {
     if (!keySource.source) {
         QTimer::singleShot(0, &window, [&boxes, problem = QString::fromStdString(keySource.problem)] {
             boxes.show(widgets::BoxIcon::Critical, problem);
+        });
+    }
+    if (!keySource.notice.empty()) {
+        QTimer::singleShot(0, &window, [&boxes, notice = QString::fromStdString(keySource.notice)] {
+            boxes.show(widgets::BoxIcon::Information, notice);
         });
     }
     if (!startProblems.isEmpty()) {

@@ -19,6 +19,10 @@ public:
     virtual bool present() const = 0;
     // Mouse events on the icon go here.
     virtual void setActivatedHandler(Activated handler) = 0;
+    // Whether the icon's host reports a left click (Trigger) and never a
+    // double-click, as StatusNotifierItem hosts (KDE Plasma, the AppIndicator
+    // extension of GNOME) do: the window then comes back on that click.
+    virtual bool restoresOnSingleClick() const = 0;
 };
 
 class QtNotifyArea final : public NotifyArea {
@@ -29,11 +33,18 @@ public:
     void remove() override;
     bool present() const override;
     void setActivatedHandler(Activated handler) override;
+    bool restoresOnSingleClick() const override;
 
 private:
+    bool singleClick_ = false;   // decided before the icon, as Qt decides its backend
     QSystemTrayIcon icon_;
     Activated handler_;
 };
+
+// Whether a StatusNotifierItem host is registered on the session bus: the
+// test by which Qt gives a tray icon its D-Bus backend instead of XEmbed.
+// False without D-Bus (and on Windows).
+bool statusNotifierHostRegistered();
 
 // The tip of the icon: the program file's name without its extension.
 QString notifyTip();

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 
 #include "help/help_texts.h"
 
@@ -12,6 +13,15 @@ bool DesktopUrlOpener::open(const QUrl& url) { return QDesktopServices::openUrl(
 QString readmePath(const QString& programFolder) {
     const QChar sep = QDir::separator();
     return programFolder + sep + texts::kHelpFolder + sep + texts::kReadmeFile;
+}
+
+QString findReadme(const QString& programFolder) {
+    const QString beside = readmePath(programFolder);
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString installed = QDir::cleanPath(programFolder + QStringLiteral("/../share/pressory/") +
+                                              texts::kHelpFolder + QLatin1Char('/') + texts::kReadmeFile);
+    if (QFileInfo(installed).isFile()) return QDir::toNativeSeparators(installed);
+    return beside;
 }
 
 QUrl readmeUrl(const QString& path) {
@@ -32,7 +42,7 @@ QUrl readmeUrl(const QString& path) {
 
 bool showReadme(UrlOpener* opener, const std::string& programFolder) {
     if (opener == nullptr) return false;
-    return opener->open(readmeUrl(readmePath(QString::fromLocal8Bit(programFolder))));
+    return opener->open(readmeUrl(findReadme(QString::fromLocal8Bit(programFolder))));
 }
 
 }  // namespace pressory::help

@@ -27,11 +27,17 @@ public:
 // root already ends in a separator, which then stands twice.
 QString readmePath(const QString& programFolder);
 
+// The readme of the program in `programFolder`: the one beside it (see
+// readmePath) when that file exists, else the installed page in
+// share/pressory/Help/ beside the program's bin/ folder when that exists,
+// else the path beside it (the browser then says it is missing).
+QString findReadme(const QString& programFolder);
+
 // The file URL of a readme path. A doubled separator is collapsed first: in
 // a file URL it would name a network host.
 QUrl readmeUrl(const QString& path);
 
-// Hands the readme of the program in `programFolder` to the opener; false
+// Hands the readme of the program in `programFolder` (found by findReadme) to the opener; false
 // when it could not (no opener, or the opener failed).
 bool showReadme(UrlOpener* opener, const std::string& programFolder);
 

@@ -27,11 +27,13 @@ public:
 struct KeySourceChoice {
     std::unique_ptr<PlatformKeySource> source;   // null when no source can read the key state
     std::string problem;                         // when null: why, for the user (Japanese, UTF-8)
+    std::string notice;                          // with a source: what it cannot see, told once at start
 };
 
 // Windows: Win32. Linux: X11 when `qtPlatformName` is "xcb" and the server has
 // XInput2 >= 2.0; otherwise evdev when at least one keyboard can be read;
-// otherwise none, with the reason and what the user can do.
+// otherwise none, with the reason and what the user can do. In a Wayland
+// session evdev comes first, and X11 comes with a notice.
 KeySourceChoice chooseKeySource(const std::string& qtPlatformName);
 
 }  // namespace pressory::platform

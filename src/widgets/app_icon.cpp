@@ -7,10 +7,9 @@ namespace pressory::widgets {
 namespace {
 
 // Drawn on a 32-unit grid and scaled, so both sizes share one picture.
-QPixmap keyCap(int size) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
+// (packaging/linux/pressory.svg is this drawing as a scalable file.)
+void drawKeyCap(QPaintDevice& device, int size) {
+    QPainter p(&device);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.scale(size / 32.0, size / 32.0);
 
@@ -34,6 +33,12 @@ QPixmap keyCap(int size) {
     p.drawRect(14, 5, 6, 3);
     p.drawRect(14, 11, 6, 3);
     p.drawRect(19, 7, 3, 5);
+}
+
+QPixmap keyCap(int size) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    drawKeyCap(pm, size);
     return pm;
 }
 
@@ -44,6 +49,13 @@ QIcon appIcon() {
     icon.addPixmap(keyCap(16));
     icon.addPixmap(keyCap(32));
     return icon;
+}
+
+QImage appIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    drawKeyCap(image, size);
+    return image;
 }
 
 }  // namespace pressory::widgets

@@ -3,9 +3,13 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 
 namespace pressory::widgets {
 
 QIcon appIcon();
+
+// The same picture at any size, for the icon files of an installed program.
+QImage appIconImage(int size);
 
 }  // namespace pressory::widgets

@@ -464,6 +464,34 @@ def test_sigterm_records_without_a_box(ctx):
     assert settings.endswith(b"PictureEnable=0\r\n")
 
 
+def test_wayland_session_without_input_devices_counts_through_x11_and_says_so(ctx):
+    import glob
+    if any(os.access(e, os.R_OK) for e in glob.glob("/dev/input/event*")):
+        raise Skip("the input devices can be read here: a Wayland session would use them")
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary)
+    env = dict(d.env, WAYLAND_DISPLAY="wayland-0", XDG_SESSION_TYPE="wayland")
+    p.start(env=env)
+    try:
+        # Told once, at start: a box (a dialog; its caption is "Pressory" too) beside the window.
+        def dialogs():
+            return [w for w in p.windows_of(p.proc.pid)
+                    if "DIALOG" in d.x("xprop", "-id", w, "_NET_WM_WINDOW_TYPE", check=False)]
+        box = wait_for("the notice", lambda: (dialogs() or [None])[0])
+        answer_box(p, box)
+        wait_for("the notice closed", lambda: box not in p.windows_of(p.proc.pid))
+        p.wid = wait_for("the main window", p.find_main_window)
+        d.x("xdotool", "key", "--delay", "20", "w", "w")
+        time.sleep(0.3)
+        assert p.windows_of(p.proc.pid) == [p.wid], "no second notice"
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    _, rows = read_history(p.history_path)
+    check_record(rows[1], {87: 2})   # counted through X11
+
+
 def test_minimise_to_notification_area_and_back(ctx):
     d, folder = ctx.desktop, ctx.folder()
     p = Program(d, folder, ctx.binary).start()

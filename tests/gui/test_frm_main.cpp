@@ -114,6 +114,7 @@ private slots:
     void stopWithoutAPersonShowsNoBox();
     void stopDuringAnOpenBoxEndsIt();
     void notificationArea();
+    void statusNotifierHostRestoresOnLeftClick();
     void noNotificationAreaLeavesTheWindowMinimised();
 };
 
@@ -721,6 +722,35 @@ void TestFrmMain::notificationArea() {
 
     r.w->close();
     QCOMPARE(r.tray.removes, 2);
+}
+
+void TestFrmMain::statusNotifierHostRestoresOnLeftClick() {
+    // Such a host sends Trigger for a left click and never a double-click.
+    Rig r;
+    r.tray.singleClickHost = true;
+    r.start();
+    frmMain& w = *r.w;
+    w.showMinimized();
+    QTRY_VERIFY(!w.isVisible());
+    QVERIFY(r.tray.iconShown);
+    for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
+        r.tray.handler(reason);
+        QVERIFY(!w.isVisible());
+        QVERIFY(r.tray.iconShown);
+    }
+    r.tray.handler(QSystemTrayIcon::Trigger);
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!r.tray.iconShown);
+    QVERIFY(w.compactMode());   // back in the mode it was minimised in
+
+    // Minimised again, it comes back again.
+    w.showMinimized();
+    QTRY_VERIFY(!w.isVisible());
+    QVERIFY(r.tray.iconShown);
+    r.tray.handler(QSystemTrayIcon::Trigger);
+    QVERIFY(w.isVisible());
+    QVERIFY(!r.tray.iconShown);
 }
 
 void TestFrmMain::noNotificationAreaLeavesTheWindowMinimised() {

@@ -1,9 +1,13 @@
 // The Help menu: the readme handed to the URL handler (and the message when
 // that fails), and the version window's texts, geometry and buttons.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -22,6 +26,7 @@ class TestHelp : public QObject {
 private slots:
     void readmePathAndUrl();
     void readmeCommand();
+    void readmeBesideTheProgramThenInstalled();
     void readmeFailure();
     void titleLine();
     void aboutWindow();
@@ -51,6 +56,31 @@ void TestHelp::readmeCommand() {
     const QUrl expected = QUrl::fromLocalFile(r.dir.path() + QStringLiteral("/Help/Readme.html"));
     QCOMPARE(r.urls.opened, (QList<QUrl>{expected, expected}));
     QVERIFY(r.boxes.shown.isEmpty());
+}
+
+// An installed program (bin/) finds its page in share/pressory/Help/; a page
+// beside the program comes first; with neither, the path beside it is given.
+void TestHelp::readmeBesideTheProgramThenInstalled() {
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QCOMPARE(help::findReadme(bin), bin + QStringLiteral("/Help/Readme.html"));
+
+    const QString installed = prefix.filePath(QStringLiteral("share/pressory/Help/Readme.html"));
+    QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
+    QVERIFY(QFile(installed).open(QIODevice::WriteOnly));
+    QCOMPARE(help::findReadme(bin), installed);
+
+    // The main window looks from the program's own folder, not from the files' folder.
+    MainWindowRig r;
+    r.installFolder = bin.toStdString();
+    r.start();
+    r.item("mnuHelpHelp")->trigger();
+    QCOMPARE(r.urls.opened, (QList<QUrl>{QUrl::fromLocalFile(installed)}));
+
+    QVERIFY(QDir().mkpath(bin + QStringLiteral("/Help")));
+    QVERIFY(QFile(bin + QStringLiteral("/Help/Readme.html")).open(QIODevice::WriteOnly));
+    QCOMPARE(help::findReadme(bin), bin + QStringLiteral("/Help/Readme.html"));
 }
 
 void TestHelp::readmeFailure() {

@@ -27,6 +27,7 @@ struct MainWindowRig {
     RecordingSound sound;
     int quits = 0;
     std::unique_ptr<app::frmMain> w;
+    std::string installFolder;   // empty: the program folder
 
     // The window as start-up leaves it: created, loaded, settings applied, shown.
     void start() {
@@ -38,6 +39,7 @@ struct MainWindowRig {
     void create() {
         app::FrmMainContext c;
         c.programFolder = dir.path().toStdString();
+        c.installFolder = installFolder;
         c.settingsPath = settingsPath();
         c.keySource = &source;
         c.boxes = &boxes;

@@ -45,6 +45,7 @@ public:
 class FakeNotifyArea final : public app::NotifyArea {
 public:
     bool isAvailable = true;
+    bool singleClickHost = false;   // a StatusNotifierItem host
     bool iconShown = false;
     int adds = 0;
     int removes = 0;
@@ -60,6 +61,7 @@ public:
     }
     bool present() const override { return iconShown; }
     void setActivatedHandler(Activated h) override { handler = std::move(h); }
+    bool restoresOnSingleClick() const override { return singleClickHost; }
 };
 
 class RecordingSound final : public platform::SoundPlayer {

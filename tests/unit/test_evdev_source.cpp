@@ -475,9 +475,56 @@ TEST(EvdevHotplug, ADeviceAppearingWakesTheSourceAndItsRecordsDoToo) {
 
 TEST(KeySourceChoice, NoReadableKeyboardMeansNoSourceAndAReasonForTheUser) {
     TempDir dir;
-    const auto choice = chooseLinuxKeySource("wayland", dir.path());
+    const auto choice = chooseLinuxKeySource("wayland", dir.path(), [](const char*) -> const char* { return nullptr; });
     EXPECT_EQ(choice.source, nullptr);
     EXPECT_EQ(choice.problem, kNoKeyStateText);
     EXPECT_NE(choice.problem.find("input グループ"), std::string::npos);
     EXPECT_NE(choice.problem.find("ログインし直して"), std::string::npos);
+}
+
+namespace {
+
+EnvironmentLookup env(std::vector<std::pair<const char*, const char*>> vars) {
+    return [vars = std::move(vars)](const char* name) -> const char* {
+        for (const auto& [k, v] : vars)
+            if (std::string_view(k) == name) return v;
+        return nullptr;
+    };
+}
+
+}  // namespace
+
+TEST(KeySourceChoice, AWaylandSessionIsToldByItsEnvironment) {
+    EXPECT_TRUE(isWaylandSession(env({{"XDG_SESSION_TYPE", "wayland"}})));
+    EXPECT_TRUE(isWaylandSession(env({{"WAYLAND_DISPLAY", "wayland-0"}})));
+    EXPECT_TRUE(isWaylandSession(env({{"XDG_SESSION_TYPE", "x11"}, {"WAYLAND_DISPLAY", "wayland-0"}})));
+    EXPECT_FALSE(isWaylandSession(env({{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}})));
+    EXPECT_FALSE(isWaylandSession(env({{"XDG_SESSION_TYPE", "tty"}, {"WAYLAND_DISPLAY", ""}})));
+    EXPECT_FALSE(isWaylandSession(env({})));
+}
+
+TEST(KeySourceChoice, AWaylandSessionTriesTheInputDevicesFirst) {
+    using K = LinuxKeySourceKind;
+    // Qt on XWayland reports "xcb" although the session is Wayland.
+    EXPECT_EQ(linuxKeySourceOrder("xcb", true), (std::vector<K>{K::Evdev, K::X11}));
+    EXPECT_EQ(linuxKeySourceOrder("wayland", true), (std::vector<K>{K::Evdev}));
+    EXPECT_EQ(linuxKeySourceOrder("xcb", false), (std::vector<K>{K::X11, K::Evdev}));
+    EXPECT_EQ(linuxKeySourceOrder("offscreen", false), (std::vector<K>{K::Evdev}));
+}
+
+TEST(KeySourceChoice, TheX11OnlyNoticeSaysWhatIsMissedAndHowToMendIt) {
+    const std::string notice(kX11OnlyText);
+    EXPECT_NE(notice.find("X11 のアプリケーション"), std::string::npos);
+    EXPECT_NE(notice.find("Wayland のアプリケーションでの押下は数えられません"), std::string::npos);
+    // The same advice, word for word, as when nothing can be read.
+    const std::string_view advice = "それには、次のコマンドでユーザーを input グループに";
+    const auto tail = kNoKeyStateText.substr(kNoKeyStateText.find(advice));
+    EXPECT_TRUE(std::string_view(notice).ends_with(tail));
+    // Without a readable keyboard and without X11, a Wayland session gets the
+    // no-source reason and no notice.
+    TempDir dir;
+    const auto choice = chooseLinuxKeySource("wayland", dir.path(), env({{"XDG_SESSION_TYPE", "wayland"}}));
+    EXPECT_EQ(choice.source, nullptr);
+    EXPECT_EQ(choice.problem, kNoKeyStateText);
+    EXPECT_TRUE(choice.notice.empty());
 }

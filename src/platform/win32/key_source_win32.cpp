@@ -4,7 +4,7 @@
 namespace pressory::platform {
 
 KeySourceChoice chooseKeySource(const std::string&) {
-    return {std::make_unique<win32::Win32KeySource>(), {}};
+    return {std::make_unique<win32::Win32KeySource>(), {}, {}};
 }
 
 }  // namespace pressory::platform

@@ -8,6 +8,7 @@
 
 #include "counting/poller.h"
 #include "platform/key_source.h"
+#include "platform/linux/key_source_linux.h"
 #include "platform/x11/x11_key_source.h"
 #include "support/xtest_injector.h"
 
@@ -180,6 +181,27 @@ TEST_F(X11Source, TheChoiceOnXcbIsThisSource) {
     EXPECT_NE(dynamic_cast<X11KeySource*>(choice.source.get()), nullptr);
     EXPECT_GE(choice.source->wakeHandle(), 0);
     EXPECT_TRUE(choice.problem.empty());
+}
+
+// A Wayland session without readable input devices is counted through
+// XWayland, and the person is told what that misses; an X11 session is not.
+TEST_F(X11Source, AWaylandSessionWithoutInputDevicesFallsBackToX11WithANotice) {
+    const std::string noDevices = "/nonexistent-input-folder";
+    auto wayland = [](const char* name) -> const char* {
+        return std::string_view(name) == "WAYLAND_DISPLAY" ? "wayland-0" : nullptr;
+    };
+    auto choice = pressory::platform::chooseLinuxKeySource("xcb", noDevices, wayland);
+    ASSERT_NE(choice.source, nullptr);
+    EXPECT_NE(dynamic_cast<X11KeySource*>(choice.source.get()), nullptr);
+    EXPECT_EQ(choice.notice, pressory::platform::kX11OnlyText);
+    EXPECT_TRUE(choice.problem.empty());
+
+    auto x11 = [](const char* name) -> const char* {
+        return std::string_view(name) == "XDG_SESSION_TYPE" ? "x11" : nullptr;
+    };
+    choice = pressory::platform::chooseLinuxKeySource("xcb", noDevices, x11);
+    ASSERT_NE(choice.source, nullptr);
+    EXPECT_TRUE(choice.notice.empty());
 }
 
 TEST_F(X11Source, APressMakesTheWakeHandleReadableUntilPumped) {

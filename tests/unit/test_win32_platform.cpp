@@ -1,0 +1,72 @@
+// The Windows platform pieces on Windows code paths (run under Wine by
+// scripts/test): the key state query, the application folder, and where the
+// files live.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "platform/app_folder.h"
+#include "platform/file_folder.h"
+#include "platform/key_source.h"
+#include "support/temp_folder.h"
+
+using namespace pressory::platform;
+namespace fs = std::filesystem;
+
+TEST(Win32KeySource, AnswersForEveryCodeAndNothingIsDown) {
+    KeySourceChoice choice = chooseKeySource("windows");
+    ASSERT_NE(choice.source, nullptr);
+    EXPECT_TRUE(choice.problem.empty());
+    EXPECT_TRUE(choice.notice.empty());
+    EXPECT_EQ(choice.source->wakeHandle(), -1);  // polled, never woken
+    choice.source->pump();
+    // No one presses a key here: the high bit (down) is clear for every code.
+    for (int vk = 1; vk < 256; ++vk) EXPECT_EQ(choice.source->asyncKeyState(vk) & 0x8000, 0) << vk;
+}
+
+TEST(Win32AppFolder, TheProgramFolderEndsInOneBackslash) {
+    const std::string folder = programFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(fileExists(applicationFolder() + "unit_tests.exe"));
+    EXPECT_EQ(applicationFolderOf("C:\\"), "C:\\");
+    EXPECT_EQ(applicationFolderOf("C:\\Tools\\Pressory"), "C:\\Tools\\Pressory\\");
+    EXPECT_EQ(applicationFolderOf(""), "");
+}
+
+TEST(Win32FileFolder, AppDataAndTheRule) {
+    std::map<std::string, std::string> vars{{"APPDATA", "C:\\Users\\a\\AppData\\Roaming"}};
+    auto env = [&vars](const char* name) -> const char* {
+        const auto it = vars.find(name);
+        return it == vars.end() ? nullptr : it->second.c_str();
+    };
+    EXPECT_EQ(userDataFolder(env), "C:\\Users\\a\\AppData\\Roaming\\Pressory");
+    vars.clear();
+    EXPECT_EQ(userDataFolder(env), "");
+    EXPECT_EQ(pathIn("C:\\", "Pressory.ini"), "C:\\Pressory.ini");
+    EXPECT_EQ(pathIn("C:\\Tools", "Pressory.ini"), "C:\\Tools\\Pressory.ini");
+
+    pressory::test::TempFolder top("pressory-win-");
+    const std::string program = top.path().string();
+    const std::string user = (top.path() / "Roaming" / "Pressory").string();
+    // A folder the program can write keeps its files; nothing else is made.
+    FileFolderChoice c = chooseFileFolder(program, user, {"Pressory.ini"});
+    EXPECT_EQ(c.folder, program);
+    EXPECT_FALSE(c.perUser);
+    EXPECT_FALSE(fs::exists(user));
+    // One that does not exist cannot take files: the per-user folder is made.
+    const std::string missing = (top.path() / "gone").string();
+    c = chooseFileFolder(missing, user, {"Pressory.ini"});
+    EXPECT_EQ(c.folder, user);
+    EXPECT_TRUE(c.perUser);
+    EXPECT_TRUE(fs::is_directory(user));
+    // Carrying a file over keeps a copy that is already there.
+    std::ofstream(top.path() / "a.txt") << "beside";
+    std::ofstream(fs::path(user) / "a.txt") << "own";
+    EXPECT_TRUE(copyIfMissing((top.path() / "a.txt").string(), (fs::path(user) / "a.txt").string()));
+    EXPECT_TRUE(copyIfMissing((top.path() / "a.txt").string(), (fs::path(user) / "b.txt").string()));
+    EXPECT_EQ(pressory::test::readBytes(fs::path(user) / "a.txt"), "own");
+    EXPECT_EQ(pressory::test::readBytes(fs::path(user) / "b.txt"), "beside");
+}
