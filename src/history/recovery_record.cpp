@@ -273,17 +273,18 @@ std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, cons
     return target;
 }
 
-RecoveryWriteRule::RecoveryWriteRule(std::function<Clock::time_point()> now) : now_(std::move(now)) {}
+RecoveryWriteRule::RecoveryWriteRule(std::function<Clock::time_point()> now, std::chrono::milliseconds interval)
+    : now_(std::move(now)), interval_(interval) {}
 
 bool RecoveryWriteRule::due() const {
     if (!changed_) return false;
-    return !lastWrite_ || now_() - *lastWrite_ >= kInterval;
+    return !lastWrite_ || now_() - *lastWrite_ >= interval_;
 }
 
 std::optional<RecoveryWriteRule::Clock::duration> RecoveryWriteRule::dueIn() const {
     if (!changed_) return std::nullopt;
     if (!lastWrite_) return Clock::duration::zero();
-    const Clock::duration left = *lastWrite_ + kInterval - now_();
+    const Clock::duration left = *lastWrite_ + interval_ - now_();
     return left > Clock::duration::zero() ? left : Clock::duration::zero();
 }
 

@@ -83,13 +83,15 @@ std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, cons
                                                    std::error_code& error);
 
 // When to replace the recovery file: at most once a minute, and only when a
-// count changed since the last write. The clock is passed in.
+// count changed since the last write. The clock is passed in; so is the
+// interval, which only a test of the program shortens.
 class RecoveryWriteRule {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::seconds kInterval{60};
+    static constexpr std::chrono::milliseconds kInterval{60000};
 
-    explicit RecoveryWriteRule(std::function<Clock::time_point()> now = &Clock::now);
+    explicit RecoveryWriteRule(std::function<Clock::time_point()> now = &Clock::now,
+                               std::chrono::milliseconds interval = kInterval);
 
     // A tick changed a count.
     void countsChanged() noexcept { changed_ = true; }
@@ -107,6 +109,7 @@ public:
 
 private:
     std::function<Clock::time_point()> now_;
+    std::chrono::milliseconds interval_;
     std::optional<Clock::time_point> lastWrite_;
     bool changed_ = false;
 };

@@ -255,3 +255,16 @@ TEST(RecoveryWriteRule, AtMostOnceAMinuteAndOnlyAfterAChange) {
     rule.cleared();                    // reset: the file is gone and the counts are 0
     EXPECT_FALSE(rule.due());
 }
+
+TEST(RecoveryWriteRule, AShorterIntervalWhenGiven) {
+    using namespace std::chrono_literals;
+    RecoveryWriteRule::Clock::time_point t{};
+    RecoveryWriteRule rule([&] { return t; }, 250ms);
+    rule.countsChanged();
+    rule.wrote(true);
+    rule.countsChanged();
+    t += 249ms;
+    EXPECT_FALSE(rule.due());
+    t += 1ms;
+    EXPECT_TRUE(rule.due());
+}
