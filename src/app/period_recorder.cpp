@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include "counting/key_layout.h"
 #include "platform/file_access.h"
@@ -38,6 +39,12 @@ std::string PeriodRecorder::recoverLeftPeriod() {
     case history::RecoveryState::Found:
         break;
     }
+    if (left.record.historySize && historySize() && *historySize() > *left.record.historySize) {
+        // Recorded by the close (or a save-and-reset) of that run, which
+        // ended before it could remove the file: not recorded twice.
+        history::removeRecoveryFile(recoveryPath_);
+        return {};
+    }
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, std::string(layout::kSummaryCaption));
     const std::string record = history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
@@ -48,8 +55,19 @@ std::string PeriodRecorder::recoverLeftPeriod() {
     return {};
 }
 
+std::optional<std::uint64_t> PeriodRecorder::historySize() const {
+    std::error_code error;
+    const auto status = std::filesystem::status(historyPath_, error);
+    if (status.type() == std::filesystem::file_type::not_found) return 0;
+    if (error || !std::filesystem::is_regular_file(status)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(historyPath_, error);
+    if (error) return std::nullopt;
+    return static_cast<std::uint64_t>(size);
+}
+
 history::RecoveryRecord PeriodRecorder::recoveryRecord() const {
     history::RecoveryRecord r;
+    r.historySize = historySize();
     r.counts = poller_.counts();
     r.total = poller_.total();
     r.lastActivity = lastActivity_;

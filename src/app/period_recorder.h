@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -76,6 +77,9 @@ public:
     bool closed() const { return closed_; }
 
 private:
+    // The history file's size; 0 when there is none, nothing when it is not a
+    // regular file or cannot be looked at.
+    std::optional<std::uint64_t> historySize() const;
     history::RecoveryRecord recoveryRecord() const;
     bool writeRecovery();
 

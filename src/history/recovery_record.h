@@ -9,6 +9,7 @@
 //   time YYYY/MM/DD HH:MM:SS
 //   total <n>
 //   counts <c0>,<c1>,...,<c255>
+//   history <bytes>          (optional)
 //   check <length> <crc>
 // <length> is the number of bytes before the check line in decimal and <crc>
 // their CRC-32 in eight lower-case hexadecimal digits, so a file cut short,
@@ -34,6 +35,10 @@ struct RecoveryRecord {
     std::array<std::int32_t, 256> counts{};   // indexed by virtual-key code, as the poller keeps them
     std::int32_t total = 0;
     LocalDateTime lastActivity{};             // local time; becomes the record's time stamp
+    // The size of the history file when this was written. A history that has
+    // grown since holds the period already: a record was appended after this
+    // write, and the program ended before it could remove this file.
+    std::optional<std::uint64_t> historySize;
 };
 
 // The recovery file's path: beside the history file of that program folder.

@@ -5,6 +5,7 @@
 // temporary program folder.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
@@ -133,6 +134,7 @@ private slots:
     void countsReachTheRecoveryFileAtMostOnceAMinute();
     void resetsRemoveTheRecoveryFile();
     void recordedPeriodIsNotKeptTwiceWhileTheBoxIsOpen();
+    void closeCutOffBeforeTheFileWentIsNotRecordedTwice();
     void failedCloseKeepsCountsForTheNextStart_data();
     void failedCloseKeepsCountsForTheNextStart();
     void readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite();
@@ -290,6 +292,55 @@ void TestPeriodRecorder::recordedPeriodIsNotKeptTwiceWhileTheBoxIsOpen() {
     const QStringList lines = next.historyLines();
     QCOMPARE(lines.size(), 2);
     QCOMPARE(fields(lines[1])[columnOf(65)], QStringLiteral("2"));
+}
+
+// A kill, or a power cut, right after the close's record reached the disk
+// and before the recovery file was removed: the history has grown since the
+// file was written, so the next start knows the period is recorded.
+void TestPeriodRecorder::closeCutOffBeforeTheFileWentIsNotRecordedTwice() {
+    QTemporaryDir dir;
+    QByteArray left;
+    {
+        Rig r(dir.path());
+        r.start();
+        r.press(65);
+        r.w->requestStop(CloseBy::Signal);   // a first record: the history is not empty
+    }
+    {
+        Rig r(dir.path());
+        r.start();
+        r.press(66);
+        r.press(66);
+        r.wait(1min);
+        QFile f(r.recoveryPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        left = f.readAll();
+        QVERIFY(left.contains("\nhistory "));
+        r.w->requestStop(CloseBy::Signal);
+    }
+    QCOMPARE(Rig(dir.path()).historyLines().size(), 3);
+    {
+        QFile f(Rig(dir.path()).recoveryPath());   // as the cut-off close left it
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(left);
+    }
+    Rig next(dir.path());
+    QCOMPARE(next.start(), QString());
+    QCOMPARE(next.historyLines().size(), 3);
+    QVERIFY(!QFile::exists(next.recoveryPath()));
+
+    // The same file with the history as it was then is a period to record.
+    next.w->requestStop(CloseBy::Signal);   // a record of zeros: the history grows
+    QVERIFY(history::writeRecoveryFile(next.recoveryPath().toStdString(), [&] {
+                history::RecoveryRecord rec = *history::parseRecovery(left.toStdString());
+                rec.historySize = static_cast<std::uint64_t>(QFileInfo(next.historyPath()).size());
+                return rec;
+            }()).ok);
+    Rig last(dir.path());
+    last.start();
+    const QStringList lines = last.historyLines();
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(fields(lines[4])[columnOf(66)], QStringLiteral("2"));
 }
 
 void TestPeriodRecorder::failedCloseKeepsCountsForTheNextStart_data() {
