@@ -81,6 +81,7 @@ struct Rig {
     // Time passes; the timer ticks once without a key.
     void wait(PeriodRecorder::Clock::duration d) {
         t += d;
+        localNow = localNow.addMSecs(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
         w->onTimer1Timeout();
     }
     std::string settingsPath() const { return QDir(folder).filePath(QStringLiteral("Pressory.ini")).toStdString(); }
@@ -213,7 +214,7 @@ void TestPeriodRecorder::countsReachTheRecoveryFileAtMostOnceAMinute() {
     QCOMPARE(f.state, history::RecoveryState::Found);
     QCOMPARE(f.record.total, 1);
     QCOMPARE(f.record.counts[65], 1);
-    QCOMPARE(f.record.lastActivity.minute, 8);
+    QCOMPARE(f.record.lastActivity.minute, 13);   // 09:13:07, five minutes after the start
     QCOMPARE(f.record.lastActivity.second, 7);
 
     r.t += 30s;
@@ -413,7 +414,8 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
         settings::SettingsRecord record;
         PeriodRecorder::Clock::time_point t{};
         PeriodRecorder recorder(folder, folder + "/Pressory.ini", poller, record,
-                                [] { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; }, [&] { return t; });
+                                [](std::chrono::seconds) { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; },
+                                [&] { return t; });
         auto press = [&](int vk) {
             keys.down(vk);
             poller.tick(keys, nullptr);
