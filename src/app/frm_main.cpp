@@ -76,12 +76,15 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent)
       sounds_(std::make_unique<KeySounds>(*this)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
     if (!ctx_.quit) ctx_.quit = [] { QCoreApplication::quit(); };
-    recorder_ = std::make_unique<PeriodRecorder>(ctx_.programFolder, ctx_.settingsPath, poller_, *ctx_.settings,
-                                                 [this](std::chrono::seconds ago) {
-        const QDateTime t = ctx_.now().addSecs(-ago.count());
-        return history::LocalDateTime{t.date().year(), t.date().month(),  t.date().day(),
-                                      t.time().hour(), t.time().minute(), t.time().second()};
-    });
+    if (!ctx_.recoveryClock) ctx_.recoveryClock = &PeriodRecorder::Clock::now;
+    recorder_ = std::make_unique<PeriodRecorder>(
+        ctx_.programFolder, ctx_.settingsPath, poller_, *ctx_.settings,
+        [this](std::chrono::seconds ago) {
+            const QDateTime t = ctx_.now().addSecs(-ago.count());
+            return history::LocalDateTime{t.date().year(), t.date().month(),  t.date().day(),
+                                          t.time().hour(), t.time().minute(), t.time().second()};
+        },
+        ctx_.recoveryClock, ctx_.recoveryInterval);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(texts::kTitle);
     setWindowIcon(widgets::appIcon());
@@ -454,11 +457,10 @@ void frmMain::runCloseSequence(CloseBy by) {
     if (by != CloseBy::Person) quiet_ = true;
     applyPace(pace_.closing());   // what the key source has received so far is part of the record
     const history::WriteResult recorded = recorder_->saveHistory(lblSummary_->text().toStdString());
+    // Kept before the box is shown: a kill while it is open loses nothing.
+    if (!recorded.ok) recorder_->keepForNextStart(recorded);   // recorded at the next start
     if (!quiet_) reportRecord(recorded);
-    if (recorded.ok)
-        recorder_->periodEnded();
-    else
-        recorder_->keepForNextStart(recorded);   // recorded at the next start
+    if (recorded.ok) recorder_->periodEnded();
     recorder_->markClosed();
     if (ctx_.soundPlayer != nullptr) ctx_.soundPlayer->stopAll();
     syncSettingsRecord();

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -73,6 +74,10 @@ struct FrmMainContext {
     settings::SettingsRecord* settings = nullptr; // required; owned by start-up
     SoundPlayer* soundPlayer = nullptr;           // null: no key sounds
     std::function<QDateTime()> now;               // default: the local date and time
+    // When the recovery file is next due: the clock (default: the steady
+    // clock) and the least time between two writes.
+    std::function<PeriodRecorder::Clock::time_point()> recoveryClock;
+    std::chrono::milliseconds recoveryInterval = history::RecoveryWriteRule::kInterval;
     std::function<void()> quit;                   // default: QCoreApplication::quit
     appearance::ColourChooser* colourChooser = nullptr;   // null: the colour commands change nothing
     appearance::PictureChooser* pictureChooser = nullptr; // null: the picture command does nothing

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <QStringList>
@@ -123,6 +124,11 @@ int main(int argc, char* argv[]) {
     platform::qt::QtSoundPlayer soundPlayer;
     soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
     context.soundPlayer = &soundPlayer;
+    // A test knob, not a setting: PRESSORY_RECOVERY_INTERVAL_MS shortens the
+    // least time between two writes of the recovery file (a minute), so that
+    // a test can kill the program around those writes without waiting.
+    if (const int ms = qEnvironmentVariableIntValue("PRESSORY_RECOVERY_INTERVAL_MS"); ms > 0)
+        context.recoveryInterval = std::chrono::milliseconds(ms);
 
     app::frmMain window(std::move(context));
     // The display can go away under the program (a logout without a session

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include "counting/key_layout.h"
 #include "platform/file_access.h"
@@ -11,14 +12,17 @@ namespace pressory::app {
 
 PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
                                const settings::SettingsRecord& settings,
-                               LocalClock now)
+                               LocalClock now, std::function<Clock::time_point()> clock,
+                               std::chrono::milliseconds recoveryInterval)
     : programFolder_(std::move(programFolder)),
       settingsPath_(std::move(settingsPath)),
       historyPath_(history::historyPath(programFolder_)),
       recoveryPath_(history::recoveryPath(programFolder_)),
       poller_(poller),
       settings_(settings),
-      now_(std::move(now)) {}
+      now_(std::move(now)),
+      clock_(std::move(clock)),
+      rule_(clock_, recoveryInterval) {}
 
 std::string PeriodRecorder::recoverLeftPeriod() {
     const history::RecoveryFile left = history::readRecoveryFile(recoveryPath_);
@@ -35,6 +39,12 @@ std::string PeriodRecorder::recoverLeftPeriod() {
     case history::RecoveryState::Found:
         break;
     }
+    if (left.record.historySize && historySize() && *historySize() > *left.record.historySize) {
+        // Recorded by the close (or a save-and-reset) of that run, which
+        // ended before it could remove the file: not recorded twice.
+        history::removeRecoveryFile(recoveryPath_);
+        return {};
+    }
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, std::string(layout::kSummaryCaption));
     const std::string record = history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
@@ -45,8 +55,19 @@ std::string PeriodRecorder::recoverLeftPeriod() {
     return {};
 }
 
+std::optional<std::uint64_t> PeriodRecorder::historySize() const {
+    std::error_code error;
+    const auto status = std::filesystem::status(historyPath_, error);
+    if (status.type() == std::filesystem::file_type::not_found) return 0;
+    if (error || !std::filesystem::is_regular_file(status)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(historyPath_, error);
+    if (error) return std::nullopt;
+    return static_cast<std::uint64_t>(size);
+}
+
 history::RecoveryRecord PeriodRecorder::recoveryRecord() const {
     history::RecoveryRecord r;
+    r.historySize = historySize();
     r.counts = poller_.counts();
     r.total = poller_.total();
     r.lastActivity = lastActivity_;
@@ -55,7 +76,7 @@ history::RecoveryRecord PeriodRecorder::recoveryRecord() const {
 
 bool PeriodRecorder::writeRecovery() {
     if (activitySince_) {
-        lastActivity_ = now_(std::chrono::floor<std::chrono::seconds>(std::chrono::steady_clock::now() - *activitySince_));
+        lastActivity_ = now_(std::chrono::floor<std::chrono::seconds>(clock_() - *activitySince_));
         activitySince_.reset();
     }
     if (lastActivity_.year == 0) lastActivity_ = now_({});
@@ -63,14 +84,19 @@ bool PeriodRecorder::writeRecovery() {
 }
 
 void PeriodRecorder::afterTick(bool countsChanged) {
+    // A recorded period waits for its reset or the end of the program (a
+    // confirmation box may be open meanwhile): its counts are in the history
+    // and must not come back from a recovery file.
+    if (recorded_) return;
     if (countsChanged) {
         rule_.countsChanged();
-        activitySince_ = std::chrono::steady_clock::now();
+        activitySince_ = clock_();
     }
     if (rule_.due()) rule_.wrote(writeRecovery());
 }
 
 long long PeriodRecorder::msUntilRecoveryWrite() const {
+    if (recorded_) return -1;   // nothing is written until the period ends
     const auto left = rule_.dueIn();
     if (!left) return -1;
     return std::chrono::ceil<std::chrono::milliseconds>(*left).count();
@@ -80,7 +106,13 @@ history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) 
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, totalCaption);
     const std::string record = history::recordLine(now_({}), codes, poller_.counts(), poller_.total());
-    return history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+    history::WriteResult result =
+        history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+    if (result.ok) {
+        recorded_ = true;
+        history::removeRecoveryFile(recoveryPath_);
+    }
+    return result;
 }
 
 void PeriodRecorder::periodEnded() {
@@ -88,6 +120,7 @@ void PeriodRecorder::periodEnded() {
     rule_.cleared();
     lastActivity_ = {};
     activitySince_.reset();
+    recorded_ = false;
 }
 
 void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
@@ -95,6 +128,9 @@ void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
     std::fprintf(stderr, "Pressory: %s に記録できませんでした。%s\n", failed.path.c_str(), failed.reason.c_str());
     if (kept && poller_.total() != 0)
         std::fprintf(stderr, "Pressory: 回数は %s に残し、次の起動で記録します。\n", recoveryPath_.c_str());
+    else if (!kept && history::readRecoveryFile(recoveryPath_).state == history::RecoveryState::Found)
+        std::fprintf(stderr, "Pressory: %s にも書けませんでした。次の起動では、その前回書いた分の回数だけを記録します。\n",
+                     recoveryPath_.c_str());
     else if (!kept)
         std::fprintf(stderr, "Pressory: %s にも書けませんでした。この期間の回数は失われます。\n", recoveryPath_.c_str());
 }
@@ -108,11 +144,13 @@ bool PeriodRecorder::saveSettings() {
 void PeriodRecorder::finishWithoutWindows(std::string_view totalCaption) {
     if (closed_) return;
     closed_ = true;
-    const history::WriteResult result = saveHistory(totalCaption);
-    if (result.ok)
-        periodEnded();
-    else
-        keepForNextStart(result);
+    if (!recorded_) {   // the close may have recorded the period and be waiting on its box
+        const history::WriteResult result = saveHistory(totalCaption);
+        if (result.ok)
+            periodEnded();
+        else
+            keepForNextStart(result);
+    }
     saveSettings();
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,11 +24,15 @@ class PeriodRecorder {
 public:
     // The local date and time `ago` before now.
     using LocalClock = std::function<history::LocalDateTime(std::chrono::seconds ago)>;
+    using Clock = history::RecoveryWriteRule::Clock;
 
     // `poller` holds the counts, `settings` the values written back at the
-    // end; both outlive the recorder. `now` gives the local date and time.
+    // end; both outlive the recorder. `now` gives the local date and time;
+    // `clock` and `recoveryInterval` time the recovery writes.
     PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
-                   const settings::SettingsRecord& settings, LocalClock now);
+                   const settings::SettingsRecord& settings, LocalClock now,
+                   std::function<Clock::time_point()> clock = &Clock::now,
+                   std::chrono::milliseconds recoveryInterval = history::RecoveryWriteRule::kInterval);
 
     const std::string& historyPath() const { return historyPath_; }
     const std::string& recoveryPath() const { return recoveryPath_; }
@@ -47,11 +52,13 @@ public:
     long long msUntilRecoveryWrite() const;
 
     // Appends the record of the counts now; `totalCaption` names the total's
-    // column of the header.
+    // column of the header. Once recorded, the period's recovery file goes
+    // and no new one is written until periodEnded(): a kill, or the display
+    // going away, while the confirmation box is open records nothing twice.
     history::WriteResult saveHistory(std::string_view totalCaption);
 
     // The period's counts went back to zero (recorded or dropped on
-    // purpose): the recovery file goes.
+    // purpose), or the close has recorded them: the recovery file goes.
     void periodEnded();
 
     // The period could not be recorded and nobody is there to be told: the
@@ -63,12 +70,16 @@ public:
     bool saveSettings();
 
     // The close sequence without windows (the display went away): record the
-    // period quietly and write the settings, unless the close has run.
+    // period quietly, unless it is recorded already, and write the settings;
+    // nothing when the close has run.
     void finishWithoutWindows(std::string_view totalCaption);
     void markClosed() { closed_ = true; }
     bool closed() const { return closed_; }
 
 private:
+    // The history file's size; 0 when there is none, nothing when it is not a
+    // regular file or cannot be looked at.
+    std::optional<std::uint64_t> historySize() const;
     history::RecoveryRecord recoveryRecord() const;
     bool writeRecovery();
 
@@ -79,11 +90,13 @@ private:
     const Poller& poller_;
     const settings::SettingsRecord& settings_;
     LocalClock now_;
+    std::function<Clock::time_point()> clock_;
     history::RecoveryWriteRule rule_;
     history::LocalDateTime lastActivity_{};
     // A tick changed a count since lastActivity_ was taken: when (the local
     // time is looked up only when a write needs it).
-    std::optional<std::chrono::steady_clock::time_point> activitySince_;
+    std::optional<Clock::time_point> activitySince_;
+    bool recorded_ = false;   // saveHistory succeeded and the period has not ended since
     bool closed_ = false;
 };
 

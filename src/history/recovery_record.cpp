@@ -93,6 +93,11 @@ std::string serializeRecovery(const RecoveryRecord& r) {
         appendInt(out, r.counts[vk]);
     }
     out.push_back('\n');
+    if (r.historySize) {
+        out.append("history ");
+        appendInt(out, *r.historySize);
+        out.push_back('\n');
+    }
     char check[48];
     std::snprintf(check, sizeof check, "check %zu %08lx\n", out.size(), static_cast<unsigned long>(crc32(out)));
     out.append(check);
@@ -128,7 +133,13 @@ std::optional<RecoveryRecord> parseRecovery(std::string_view bytes) {
     const auto totalText = field(body, at, "total ");
     const auto total = totalText ? number<std::int32_t>(*totalText) : std::nullopt;
     const auto counts = field(body, at, "counts ");
-    if (!when || !total || !counts || at != body.size()) return std::nullopt;
+    if (!when || !total || !counts) return std::nullopt;
+    if (at != body.size()) {
+        const auto history = field(body, at, "history ");
+        const auto size = history ? number<std::uint64_t>(*history) : std::nullopt;
+        if (!size || at != body.size()) return std::nullopt;
+        rec.historySize = *size;
+    }
     rec.lastActivity = *when;
     rec.total = *total;
     std::string_view rest = *counts;
@@ -273,17 +284,18 @@ std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, cons
     return target;
 }
 
-RecoveryWriteRule::RecoveryWriteRule(std::function<Clock::time_point()> now) : now_(std::move(now)) {}
+RecoveryWriteRule::RecoveryWriteRule(std::function<Clock::time_point()> now, std::chrono::milliseconds interval)
+    : now_(std::move(now)), interval_(interval) {}
 
 bool RecoveryWriteRule::due() const {
     if (!changed_) return false;
-    return !lastWrite_ || now_() - *lastWrite_ >= kInterval;
+    return !lastWrite_ || now_() - *lastWrite_ >= interval_;
 }
 
 std::optional<RecoveryWriteRule::Clock::duration> RecoveryWriteRule::dueIn() const {
     if (!changed_) return std::nullopt;
     if (!lastWrite_) return Clock::duration::zero();
-    const Clock::duration left = *lastWrite_ + kInterval - now_();
+    const Clock::duration left = *lastWrite_ + interval_ - now_();
     return left > Clock::duration::zero() ? left : Clock::duration::zero();
 }
 

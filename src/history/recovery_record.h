@@ -9,6 +9,7 @@
 //   time YYYY/MM/DD HH:MM:SS
 //   total <n>
 //   counts <c0>,<c1>,...,<c255>
+//   history <bytes>          (optional)
 //   check <length> <crc>
 // <length> is the number of bytes before the check line in decimal and <crc>
 // their CRC-32 in eight lower-case hexadecimal digits, so a file cut short,
@@ -34,6 +35,10 @@ struct RecoveryRecord {
     std::array<std::int32_t, 256> counts{};   // indexed by virtual-key code, as the poller keeps them
     std::int32_t total = 0;
     LocalDateTime lastActivity{};             // local time; becomes the record's time stamp
+    // The size of the history file when this was written. A history that has
+    // grown since holds the period already: a record was appended after this
+    // write, and the program ended before it could remove this file.
+    std::optional<std::uint64_t> historySize;
 };
 
 // The recovery file's path: beside the history file of that program folder.
@@ -83,13 +88,15 @@ std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, cons
                                                    std::error_code& error);
 
 // When to replace the recovery file: at most once a minute, and only when a
-// count changed since the last write. The clock is passed in.
+// count changed since the last write. The clock is passed in; so is the
+// interval, which only a test of the program shortens.
 class RecoveryWriteRule {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::seconds kInterval{60};
+    static constexpr std::chrono::milliseconds kInterval{60000};
 
-    explicit RecoveryWriteRule(std::function<Clock::time_point()> now = &Clock::now);
+    explicit RecoveryWriteRule(std::function<Clock::time_point()> now = &Clock::now,
+                               std::chrono::milliseconds interval = kInterval);
 
     // A tick changed a count.
     void countsChanged() noexcept { changed_ = true; }
@@ -107,6 +114,7 @@ public:
 
 private:
     std::function<Clock::time_point()> now_;
+    std::chrono::milliseconds interval_;
     std::optional<Clock::time_point> lastWrite_;
     bool changed_ = false;
 };

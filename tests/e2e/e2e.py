@@ -102,6 +102,17 @@ class Desktop:
     def x(self, *args, check=True):
         return run(*args, check=check, env=self.env)
 
+    def kill_server(self):
+        """The display goes away at once, as when its server crashes."""
+        self.procs[0].kill()
+        self.procs[0].wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
     def stop(self):
         for p in reversed(self.procs):
             p.terminate()
@@ -111,20 +122,34 @@ class Desktop:
                 p.kill()
 
 
+NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
+
+
+def as_user(unprivileged):
+    """The command prefix that runs a process without root's power over
+    file permissions (nothing when the tests do not run as root)."""
+    return NOBODY if unprivileged and os.geteuid() == 0 else []
+
+
 class Program:
-    def __init__(self, desktop, folder, binary):
+    def __init__(self, desktop, folder, binary, env=None, unprivileged=False):
         self.desktop = desktop
         self.folder = folder
         self.path = os.path.join(folder, "Pressory")
         if not os.path.exists(self.path):
             shutil.copy2(binary, self.path)
+        self.extra_env = env or {}
+        self.unprivileged = unprivileged
         self.proc = None
         self.wid = None
 
-    def start(self, env=None):
+    def start(self, env=None, wait_window=True):
         self.t0 = time.monotonic()
-        self.proc = subprocess.Popen([self.path], cwd="/", env=env or self.desktop.env,
+        env = dict(env or self.desktop.env, **self.extra_env)
+        self.proc = subprocess.Popen(as_user(self.unprivileged) + [self.path], cwd="/", env=env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if not wait_window:
+            return self
         self.wid = wait_for("the main window", self.find_main_window, timeout=15)
         self.first_map = time.monotonic() - self.t0
         # Let the timer start and the window manager settle.
@@ -202,9 +227,21 @@ class Program:
             self.proc.kill()
             self.proc.wait()
 
+    def stop(self):
+        """Stops the program as the system does (SIGTERM) and returns its standard error."""
+        self.proc.send_signal(signal.SIGTERM)
+        rc = self.wait_exit()
+        err = self.proc.stderr.read().decode("utf-8", "replace")
+        assert rc == 0, "exit status %d: %s" % (rc, err)
+        return err
+
     @property
     def history_path(self):
         return os.path.join(self.folder, "PressoryHistory.csv")
+
+    @property
+    def recovery_path(self):
+        return os.path.join(self.folder, "PressoryRecovery.dat")
 
     @property
     def settings_path(self):
@@ -1033,6 +1070,312 @@ def test_sound_settings_window(ctx):
     finally:
         p.kill()
     assert b"Key65=/home/user/sounds/click.wav\r\n" in open(p.settings_path, "rb").read()
+
+
+# --------------------------------------------------------------------------- the period is never lost
+
+ATSPI_BOX_TEXTS = r"""
+import pyatspi
+desktop = pyatspi.Registry.getDesktop(0)
+texts = []
+def walk(node, depth=0):
+    if node is None or depth > 8:
+        return
+    if node.getRoleName() == "label" and node.name:
+        texts.append(node.name)
+    for i in range(node.childCount):
+        walk(node.getChildAtIndex(i), depth + 1)
+for i in range(desktop.childCount):
+    app = desktop.getChildAtIndex(i)
+    if app is None or app.name != "Pressory":
+        continue
+    for j in range(app.childCount):
+        w = app.getChildAtIndex(j)
+        if w is not None and w.getRoleName() in ("alert", "dialog"):
+            walk(w)
+print("\x1e".join(texts))
+"""
+
+
+class ScreenReader:
+    """A private session bus with the accessibility bus, for reading the texts
+    of the program's message boxes as a screen reader does. Programs started
+    with `env` report to it; `unprivileged` runs it as the program's user."""
+
+    def __init__(self, ctx, desktop, unprivileged=False):
+        self.prefix = as_user(unprivileged)
+        runtime = tempfile.mkdtemp(dir=ctx.tmp)   # the accessibility bus puts its socket there
+        os.chmod(runtime, 0o700)
+        if self.prefix:
+            os.chown(runtime, 65534, 65534)
+        base = dict(desktop.env, XDG_RUNTIME_DIR=runtime, HOME=runtime)
+        self.bus = subprocess.Popen(self.prefix + ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                    env=base, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        address = self.bus.stdout.readline().strip()
+        self.env = dict(base, DBUS_SESSION_BUS_ADDRESS=address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        self.launcher = subprocess.Popen(self.prefix + ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                         env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)
+
+    def program_env(self):
+        return {k: self.env[k] for k in ("DBUS_SESSION_BUS_ADDRESS", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON",
+                                         "XDG_RUNTIME_DIR")}
+
+    def box_texts(self):
+        """The texts of the open message boxes, once there is one."""
+        def read():
+            out = run(*(self.prefix + ["/usr/bin/python3", "-c", ATSPI_BOX_TEXTS]), env=self.env, timeout=30)
+            texts = [t for t in out.rstrip("\n").split("\x1e") if t]
+            return texts or None
+        return wait_for("the box's text over AT-SPI", read, timeout=20, step=0.5)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        for p in (self.launcher, self.bus):
+            p.terminate()
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+
+
+def press_keys(d, keys, delay_ms=40):
+    """Presses each key once, through the X test extension."""
+    d.x("xdotool", "key", "--delay", str(delay_ms), *keys)
+    time.sleep(0.3)
+
+
+def read_recovery(path):
+    """The total and the counts by virtual-key code of a recovery file."""
+    fields = dict(line.split(" ", 1) for line in open(path, "rb").read().decode("ascii").splitlines())
+    return int(fields["total"]), [int(v) for v in fields["counts"].split(",")]
+
+
+def dialogs_of(p, pid):
+    """The visible message boxes of a process: its windows of the dialog type
+    (the main window may have a new native window by now, under the same name)."""
+    return [w for w in p.windows_of(pid)
+            if "_NET_WM_WINDOW_TYPE_DIALOG" in p.desktop.x("xprop", "-id", w, "_NET_WM_WINDOW_TYPE", check=False)]
+
+
+def find_dialog(p, pid=None, timeout=10):
+    return wait_for("a message box", lambda: (dialogs_of(p, pid or p.proc.pid) or [None])[0], timeout=timeout)
+
+
+def answer_until_gone(p, box, tries=3):
+    """Answers a box, again if a loaded desktop let the first Return go astray."""
+    for _ in range(tries):
+        answer_box(p, box)
+        try:
+            wait_for("the box closed", lambda: box not in dialogs_of(p, p.proc.pid), timeout=3)
+            return
+        except AssertionError:
+            pass
+    raise AssertionError("the box %s stays open" % box)
+
+
+def no_box(p, seconds=1.0):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        others = dialogs_of(p, p.proc.pid)
+        assert not others, "an unexpected box: %r" % others
+        time.sleep(0.1)
+
+
+def test_display_loss_records_the_period_and_writes_the_settings(ctx):
+    folder = ctx.folder()
+    with Desktop() as d:   # a desktop of its own: its server is killed
+        p = Program(d, folder, ctx.binary).start()
+        try:
+            press_keys(d, ["a"] * 10 + ["b"] * 10)
+            d.kill_server()
+            t = time.monotonic()
+            p.wait_exit(timeout=10)   # the window system chooses the exit status
+            ctx.figures["program ended after the display went away (s)"] = round(time.monotonic() - t, 3)
+        finally:
+            p.kill()
+    data, rows = read_history(p.history_path)
+    assert data.startswith(expected_header_bytes())
+    assert len(rows) == 2, "one record: %r" % rows
+    _, total = check_record(rows[1], {65: 10, 66: 10})
+    assert total == 20, total
+    assert open(p.settings_path, "rb").read() == FIRST_SETTINGS
+    assert not os.path.exists(p.recovery_path), "recorded: nothing left to recover"
+
+
+def test_killed_program_is_recorded_at_the_next_start(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        press_keys(d, ["g"] * 20)
+        last_press = time.time()
+        time.sleep(61)   # the first press was written at once, the rest a minute later
+        total, counts = read_recovery(p.recovery_path)
+        assert total == 20 and counts[71] == 20, (total, counts[71])
+        p.proc.kill()
+        p.proc.wait()
+    finally:
+        p.kill()
+    assert not os.path.exists(p.history_path)
+
+    again = Program(d, folder, ctx.binary).start()
+    try:
+        # Recorded at the start, before the new period counts anything.
+        _, rows = read_history(again.history_path)
+        assert len(rows) == 2, rows
+        check_record(rows[1], {71: 20})
+        assert int(rows[1][10]) == 20
+        stamp = time.mktime(time.strptime(rows[1][0], "%Y/%m/%d %H:%M:%S"))
+        assert abs(stamp - last_press) < 3, "stamped with the last activity: %s" % rows[1][0]
+        assert not os.path.exists(again.recovery_path)
+        no_box(again)   # nobody is asked
+        press_keys(d, ["h"])
+        again.stop()
+    finally:
+        again.kill()
+    _, rows = read_history(again.history_path)
+    assert len(rows) == 3
+    check_record(rows[2], {71: 0, 72: 1})
+
+
+def test_history_without_its_last_line_end(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    old = "2024/01/02 03:04:05" + "," * 9 + ",0" + ",0" * 84
+    with open(os.path.join(folder, "PressoryHistory.csv"), "wb") as f:
+        f.write(expected_header_bytes() + old.encode("cp932"))   # cut off before its CR LF
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        press_keys(d, ["i", "i"])
+        p.stop()
+    finally:
+        p.kill()
+    data, rows = read_history(p.history_path)
+    assert len(rows) == 3, "header and two whole records: %r" % data[-400:]
+    assert ",".join(rows[1]) == old
+    check_record(rows[1], {})
+    check_record(rows[2], {73: 2})
+
+
+def test_second_copy_with_another_tmpdir_is_refused(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    tmp_a, tmp_b = tempfile.mkdtemp(dir=ctx.tmp), tempfile.mkdtemp(dir=ctx.tmp)
+    p = Program(d, folder, ctx.binary, env={"TMPDIR": tmp_a}).start()
+    with ScreenReader(ctx, d) as reader:
+        second = Program(d, folder, ctx.binary, env=dict(reader.program_env(), TMPDIR=tmp_b))
+        try:
+            press_keys(d, ["j"])
+            second.start(wait_window=False)
+            box = find_dialog(p, second.proc.pid)
+            assert reader.box_texts() == ["既に起動しています。"]
+            second.wid = "none"
+            answer_box(p, box)
+            assert second.wait_exit(10) == 0
+            assert not second.windows_of(second.proc.pid)
+            assert p.proc.poll() is None, "the first copy runs on"
+            assert os.path.exists(os.path.join(folder, "Pressory.lock")), "the lock is beside the files"
+            left = [n for n in os.listdir(tmp_a) + os.listdir(tmp_b) if "ressory" in n or "lock" in n]
+            assert not left, "no lock in either TMPDIR: %r" % left
+            press_keys(d, ["j"])
+            p.stop()
+        finally:
+            second.kill()
+            p.kill()
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 2, "one record: the refused copy wrote nothing"
+    check_record(rows[1], {74: 2})
+
+
+def test_unusable_tmpdir_does_not_stop_the_start(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    for n, tmpdir in enumerate(["/nonexistent/pressory-tmp", os.path.join(ctx.tmp, "a-file")]):
+        open(os.path.join(ctx.tmp, "a-file"), "w").close()
+        p = Program(d, folder, ctx.binary, env={"TMPDIR": tmpdir}).start()
+        try:
+            no_box(p)   # no "already running", no warning
+            press_keys(d, ["k"] * (n + 1))
+            p.stop()
+        finally:
+            p.kill()
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 3
+    check_record(rows[1], {75: 1})
+    check_record(rows[2], {75: 2})
+
+
+def test_fifo_as_history_file(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    history = os.path.join(folder, "PressoryHistory.csv")
+    os.mkfifo(history)
+    with ScreenReader(ctx, d) as reader:
+        p = Program(d, folder, ctx.binary, env=reader.program_env()).start()
+        try:
+            # Said at the start already.
+            box = find_dialog(p)
+            texts = reader.box_texts()
+            assert any(history + " に書き込めません。" in t for t in texts), texts
+            answer_until_gone(p, box)
+            p.wid = wait_for("the main window", p.find_main_window)   # it may have a new native window
+
+            press_keys(d, ["l"] * 3)
+            p.click_resize_button()
+            wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+            p.focus()
+            t = time.monotonic()
+            d.x("xdotool", "key", "ctrl+q")
+            box = find_dialog(p)
+            ctx.figures["close with a FIFO as history: box after (s)"] = round(time.monotonic() - t, 3)
+            texts = reader.box_texts()
+            assert any(t.startswith(history + " に記録できませんでした。\n") and
+                       t.endswith("通常のファイルではありません。") for t in texts), texts
+            p.shot(ctx.artefacts, "fifo-history.png")
+            answer_box(p, box)
+            assert p.wait_exit() == 0, "the close finishes"
+        finally:
+            p.kill()
+    total, counts = read_recovery(p.recovery_path)
+    assert counts[76] == 3, "the counts are kept for the next start: %d" % counts[76]
+    assert open(p.settings_path, "rb").read() == FIRST_SETTINGS
+
+    os.remove(history)
+    again = Program(d, folder, ctx.binary).start()
+    try:
+        again.stop()
+    finally:
+        again.kill()
+    _, rows = read_history(history)
+    assert len(rows) == 3
+    check_record(rows[1], {76: 3})
+
+
+def test_read_only_program_folder_is_told_at_the_start(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    os.chmod(ctx.tmp, 0o755)   # the program's user reaches its folder
+    p = Program(d, folder, ctx.binary, unprivileged=True)
+    os.chmod(folder, 0o555)
+    try:
+        with ScreenReader(ctx, d, unprivileged=True) as reader:
+            p.extra_env = reader.program_env()
+            p.start()
+            box = find_dialog(p)
+            time.sleep(0.3)
+            texts = reader.box_texts()
+            p.shot(ctx.artefacts, "read-only-folder.png")
+            text = next((t for t in texts if "PressoryHistory.csv" in t), None)
+            assert text, texts
+            assert os.path.join(folder, "PressoryHistory.csv") + " に書き込めません。\n" in text, text
+            assert os.path.join(folder, "Pressory.ini") + " に書き込めません。\n" in text, text
+            assert "アクセスが拒否されました。" in text, text
+            answer_until_gone(p, box)
+            no_box(p)   # one box, not one per file
+            press_keys(d, ["m"])
+            err = p.stop()
+            assert "PressoryHistory.csv に記録できませんでした。" in err, err
+    finally:
+        p.kill()
+        os.chmod(folder, 0o755)
+    assert not os.path.exists(p.history_path)
 
 
 class Context:

@@ -114,6 +114,9 @@ TEST(RecoveryRecord, CutShortChangedOrGarbageIsDamaged) {
         "Pressory recovery record\nversion 1\ntime 2003/07/15 24:05:03\ntotal 1\n" + countsLine("0"),
         head + countsLine("0") + "total 1\n",                  // lines out of order
         head + "total 1\n" + countsLine("0") + "extra\n",
+        head + "total 1\n" + countsLine("0") + "history -1\n",
+        head + "total 1\n" + countsLine("0") + "history \n",
+        head + "total 1\n" + countsLine("0") + "history 1\nhistory 1\n",
     };
     for (const auto& body : bodies) EXPECT_FALSE(parseRecovery(withCheck(body))) << body.substr(0, 120);
 }
@@ -254,4 +257,34 @@ TEST(RecoveryWriteRule, AtMostOnceAMinuteAndOnlyAfterAChange) {
 
     rule.cleared();                    // reset: the file is gone and the counts are 0
     EXPECT_FALSE(rule.due());
+}
+
+TEST(RecoveryRecord, HistorySizeRoundTripAndIsOptional) {
+    RecoveryRecord r;
+    r.counts[65] = 1;
+    r.total = 1;
+    r.lastActivity = {2026, 12, 7, 16, 9, 33};
+    const auto without = parseRecovery(serializeRecovery(r));
+    ASSERT_TRUE(without);
+    EXPECT_FALSE(without->historySize);
+    r.historySize = 18446744073709551615ull;
+    const std::string bytes = serializeRecovery(r);
+    EXPECT_NE(bytes.find("\nhistory 18446744073709551615\ncheck "), std::string::npos);
+    const auto with = parseRecovery(bytes);
+    ASSERT_TRUE(with);
+    EXPECT_EQ(with->historySize, r.historySize);
+    for (std::size_t n = 0; n < bytes.size(); ++n) EXPECT_FALSE(parseRecovery(bytes.substr(0, n))) << "cut at " << n;
+}
+
+TEST(RecoveryWriteRule, AShorterIntervalWhenGiven) {
+    using namespace std::chrono_literals;
+    RecoveryWriteRule::Clock::time_point t{};
+    RecoveryWriteRule rule([&] { return t; }, 250ms);
+    rule.countsChanged();
+    rule.wrote(true);
+    rule.countsChanged();
+    t += 249ms;
+    EXPECT_FALSE(rule.due());
+    t += 1ms;
+    EXPECT_TRUE(rule.due());
 }
