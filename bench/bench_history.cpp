@@ -45,8 +45,8 @@ struct Files {
     Files() {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        const std::string head = *platform::utf8ToCp932(
-            history::headerLine(layout::countedCodes(), layout::kSummaryCaption) + "\r\n");
+        const std::string head =
+            *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption) + "\r\n");
         const std::string line = dayRecord() + "\r\n";
         std::ofstream(small, std::ios::binary) << head << line;
         std::ofstream out(large, std::ios::binary);

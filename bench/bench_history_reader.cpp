@@ -91,8 +91,6 @@ void BM_ReadNewestRows(benchmark::State& state) {
     }
     state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
 }
-BENCHMARK(BM_ReadNewestRows)
-    ->ArgsProduct({{1000, 200000, 2000000}, {10, 1000}})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadNewestRows)->ArgsProduct({{1000, 200000, 2000000}, {10, 1000}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -16,12 +16,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "widgets/message_boxes.h"
 #include "counting/key_layout.h"
 #include "history/frm_key_history.h"
 #include "history/history_record.h"
 #include "history/history_viewer.h"
 #include "platform/text_codec.h"
+#include "widgets/message_boxes.h"
 
 using namespace pressory;
 namespace fs = std::filesystem;
@@ -131,7 +131,8 @@ int main(int argc, char* argv[]) {
         rssAfter = rssKiB();
         if (round > 0) ms.push_back(firstPaint.at / 1e6);
         std::printf("%s %d: call -> grid painted %.1f ms; RSS before %ld KiB, open %+ld KiB, after close %+ld KiB\n",
-                    round == 0 ? "first opening, 1 record:" : "round", round, firstPaint.at / 1e6, rssBefore, rssOpen - rssBefore, rssAfter - rssBefore);
+                    round == 0 ? "first opening, 1 record:" : "round", round, firstPaint.at / 1e6, rssBefore,
+                    rssOpen - rssBefore, rssAfter - rssBefore);
     }
     std::sort(ms.begin(), ms.end());
     if (ms.empty()) return 0;

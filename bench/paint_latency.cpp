@@ -80,7 +80,10 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(gap(rng)));
     }
     std::sort(ms.begin(), ms.end());
-    auto at = [&](double q) { return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))]; };
+    auto at = [&](double q) {
+        return ms.empty() ? 0.0
+                          : ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))];
+    };
     std::printf("paint latency over %zu presses: median %.2f ms, p95 %.2f ms, max %.2f ms, no change %d\n", ms.size(),
                 at(0.5), at(0.95), ms.empty() ? 0.0 : ms.back(), missed);
     XCloseDisplay(d);

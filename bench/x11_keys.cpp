@@ -42,8 +42,8 @@ namespace {
 
 struct Target {
     bool button;
-    int number;   // X keycode or button
-    int vk;       // the counted code it lands on
+    int number;  // X keycode or button
+    int vk;      // the counted code it lands on
 };
 
 // One physical key (or button) for each counted code that has its own key:
@@ -54,7 +54,8 @@ std::vector<Target> targets() {
     std::array<bool, 256> taken{};
     for (int kc = 8; kc <= 255; ++kc) {
         const int vk = keymap::vkFromInputCode(keymap::inputCodeFromXKeycode(kc));
-        if (vk == 0 || keymap::genericVk(vk) != 0 || !pressory::layout::isCounted(vk) || taken[static_cast<std::size_t>(vk)])
+        if (vk == 0 || keymap::genericVk(vk) != 0 || !pressory::layout::isCounted(vk) ||
+            taken[static_cast<std::size_t>(vk)])
             continue;
         taken[static_cast<std::size_t>(vk)] = true;
         out.push_back({false, kc, vk});
@@ -78,10 +79,10 @@ double now() {
 }
 
 struct TickStats {
-    double longestTick = 0;   // µs spent in one pump and tick
-    double longestGap = 0;    // ms from one tick to the next
-    double pumpTime = 0;      // s spent in pump() in all
-    double tickTime = 0;      // s spent in the poller's tick in all
+    double longestTick = 0;  // µs spent in one pump and tick
+    double longestGap = 0;   // ms from one tick to the next
+    double pumpTime = 0;     // s spent in pump() in all
+    double tickTime = 0;     // s spent in the poller's tick in all
     long ticks = 0;
 };
 
@@ -159,11 +160,12 @@ int watch(double seconds, bool withSource) {
     const double start = now(), cpu0 = cpuSeconds();
     const TickStats st = tickLoop(*src, poller, [&] { return now() - start >= seconds; });
     const double wall = now() - start, cpu = cpuSeconds() - cpu0;
-    std::printf("%s: %.1f s, CPU %.3f s = %.3f %% of a core, %d presses counted, %ld ticks, "
-                "per tick %.2f us in pump and %.2f us in the poller (longest %.0f us), longest gap between ticks %.1f ms\n",
-                withSource ? "watch" : "baseline", wall, cpu, 100.0 * cpu / wall, poller.total(), st.ticks,
-                st.pumpTime / static_cast<double>(st.ticks) * 1e6, st.tickTime / static_cast<double>(st.ticks) * 1e6,
-                st.longestTick, st.longestGap);
+    std::printf(
+        "%s: %.1f s, CPU %.3f s = %.3f %% of a core, %d presses counted, %ld ticks, "
+        "per tick %.2f us in pump and %.2f us in the poller (longest %.0f us), longest gap between ticks %.1f ms\n",
+        withSource ? "watch" : "baseline", wall, cpu, 100.0 * cpu / wall, poller.total(), st.ticks,
+        st.pumpTime / static_cast<double>(st.ticks) * 1e6, st.tickTime / static_cast<double>(st.ticks) * 1e6,
+        st.longestTick, st.longestGap);
     return 0;
 }
 
@@ -270,7 +272,8 @@ int soak(long presses) {
     });
 
     const double start = now();
-    const TickStats st = tickLoop(*src, poller, [&] { return done && now() - finishedAt > 0.2; }, &up);
+    const TickStats st = tickLoop(
+        *src, poller, [&] { return done && now() - finishedAt > 0.2; }, &up);
     injector.join();
 
     long lost = 0, doubled = 0, total = 0;
@@ -282,10 +285,11 @@ int soak(long presses) {
         if (got > want) doubled += got - want;
         if (got != want) std::printf("  vk %3d: pressed %ld, counted %ld\n", vk, want, got);
     }
-    std::printf("soak: %ld presses of %zu keys in %.1f s, counted %d, lost %ld, doubled %ld, raw events %llu, "
-                "longest tick %.0f us, longest gap between ticks %.1f ms\n",
-                total, keys.size(), now() - start, poller.total(), lost, doubled,
-                static_cast<unsigned long long>(src->eventsSeen()), st.longestTick, st.longestGap);
+    std::printf(
+        "soak: %ld presses of %zu keys in %.1f s, counted %d, lost %ld, doubled %ld, raw events %llu, "
+        "longest tick %.0f us, longest gap between ticks %.1f ms\n",
+        total, keys.size(), now() - start, poller.total(), lost, doubled,
+        static_cast<unsigned long long>(src->eventsSeen()), st.longestTick, st.longestGap);
     return lost == 0 && doubled == 0 ? 0 : 1;
 }
 

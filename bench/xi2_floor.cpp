@@ -27,7 +27,8 @@ int main() {
         return 2;
     }
     int opcode = 0, event = 0, error = 0, major = 2, minor = 2;
-    if (!XQueryExtension(d, "XInputExtension", &opcode, &event, &error) || XIQueryVersion(d, &major, &minor) != Success) {
+    if (!XQueryExtension(d, "XInputExtension", &opcode, &event, &error) ||
+        XIQueryVersion(d, &major, &minor) != Success) {
         std::fprintf(stderr, "no XInput2\n");
         return 2;
     }
@@ -39,7 +40,7 @@ int main() {
     XSync(d, False);
 
     struct sigaction sa {};
-    sa.sa_handler = onSignal;   // no SA_RESTART: poll() returns at once
+    sa.sa_handler = onSignal;  // no SA_RESTART: poll() returns at once
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     std::printf("ready\n");

@@ -41,8 +41,8 @@ bool breaks(std::string_view s) { return s.find_first_of("\r\n") != std::string_
 bool storable(const std::string& section, const std::string& key, const std::string& value) {
     const std::string k = folded(key);
     return !k.empty() && k.front() != '[' && k.front() != ';' && !k.starts_with("\xEF\xBB\xBF") &&
-           k.find('=') == std::string::npos &&
-           section.find(']') == std::string::npos && !breaks(section) && !breaks(key) && !breaks(value);
+           k.find('=') == std::string::npos && section.find(']') == std::string::npos && !breaks(section) &&
+           !breaks(key) && !breaks(value);
 }
 
 }  // namespace

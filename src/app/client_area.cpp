@@ -3,8 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "widgets/colour_value.h"
 #include "counting/key_layout.h"
+#include "widgets/colour_value.h"
 
 namespace pressory::app {
 

@@ -16,13 +16,13 @@
 #include <chrono>
 
 #include "app/client_area.h"
+#include "app/frm_main_texts.h"
+#include "app/notify_area.h"
 #include "appearance/background_picture.h"
 #include "appearance/colour_chooser.h"
 #include "help/frm_about.h"
 #include "help/help_texts.h"
 #include "help/readme.h"
-#include "app/frm_main_texts.h"
-#include "app/notify_area.h"
 #include "history/history_record.h"
 #include "history/history_viewer.h"
 #include "platform/text_codec.h"
@@ -125,7 +125,7 @@ void frmMain::buildControls() {
     lblSummary_ = new QLabel(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), client_);
     lblSummary_->setObjectName(QStringLiteral("lblSummary"));
     lblSummary_->setGeometry(tw.rect(layout::kSummaryLabel));
-    lblSummary_->setBackgroundRole(QPalette::Base);   // the system window-background colour
+    lblSummary_->setBackgroundRole(QPalette::Base);  // the system window-background colour
     lblSummary_->setAutoFillBackground(true);
 
     txtSummary_ = new CountCell(client_, Qt::AlignRight);
@@ -146,7 +146,8 @@ void frmMain::buildControls() {
         return field;
     };
     geometryFields_ = {hiddenField("txtFormSizeX", layout::kFormSizeX), hiddenField("txtFormSizeY", layout::kFormSizeY),
-                       hiddenField("txtFormPosiX", layout::kFormPosiX), hiddenField("txtFormPosiY", layout::kFormPosiY)};
+                       hiddenField("txtFormPosiX", layout::kFormPosiX),
+                       hiddenField("txtFormPosiY", layout::kFormPosiY)};
 }
 
 CountCell* frmMain::txtKey(int vk) const { return keyboard_->cell(vk); }
@@ -178,7 +179,7 @@ void frmMain::load() {
 
     // 3. Polled flags; 4. the timer last.
     poller_.fillPolledFlags();
-    if (ctx_.keySource == nullptr) return;   // without a key source there is nothing to poll
+    if (ctx_.keySource == nullptr) return;  // without a key source there is nothing to poll
     if (const int handle = ctx_.keySource->wakeHandle(); handle >= 0 && keysWake_ == nullptr) {
         keysWake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
         keysWake_->setEnabled(false);
@@ -370,7 +371,7 @@ void frmMain::placeOuter(const QRect& outer) {
     placedOuter_ = outer;
     placedMargins_ = frameMargins();
     setFixedSize(clientSizeFor(outer.size(), placedMargins_));
-    move(outer.topLeft());   // the frame's top-left corner
+    move(outer.topLeft());  // the frame's top-left corner
     show();
 }
 
@@ -431,7 +432,7 @@ void frmMain::onNotifyIconActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void frmMain::closeEvent(QCloseEvent* event) {
     if (closeState_ == CloseState::Running) {
-        event->ignore();   // the sequence under way ends the program
+        event->ignore();  // the sequence under way ends the program
         return;
     }
     if (closeState_ == CloseState::NotRun) runCloseSequence(CloseBy::Person);
@@ -455,10 +456,10 @@ void frmMain::requestStop(CloseBy by) {
 void frmMain::runCloseSequence(CloseBy by) {
     closeState_ = CloseState::Running;
     if (by != CloseBy::Person) quiet_ = true;
-    applyPace(pace_.closing());   // what the key source has received so far is part of the record
+    applyPace(pace_.closing());  // what the key source has received so far is part of the record
     const history::WriteResult recorded = recorder_->saveHistory(lblSummary_->text().toStdString());
     // Kept before the box is shown: a kill while it is open loses nothing.
-    if (!recorded.ok) recorder_->keepForNextStart(recorded);   // recorded at the next start
+    if (!recorded.ok) recorder_->keepForNextStart(recorded);  // recorded at the next start
     if (!quiet_) reportRecord(recorded);
     if (recorded.ok) recorder_->periodEnded();
     recorder_->markClosed();

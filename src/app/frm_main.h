@@ -55,33 +55,33 @@ namespace pressory::app {
 
 class ClientArea;
 class NotifyArea;
+using platform::SoundPlayer;
 using widgets::BoxIcon;
 using widgets::CountCell;
 using widgets::MessageBoxes;
-using platform::SoundPlayer;
 
 // Who asked the program to end. Only a person can answer a message box; when
 // the session ends or the system asks the program to stop, none is shown.
 enum class CloseBy { Person, SessionEnd, Signal, ApplicationQuit };
 
 struct FrmMainContext {
-    std::string programFolder;                    // the history file's folder
-    std::string installFolder;                    // the program's own folder (readme); empty: programFolder
-    std::string settingsPath;                     // Pressory.ini
-    platform::PlatformKeySource* keySource = nullptr;   // null: nothing is counted
-    MessageBoxes* boxes = nullptr;                // required
-    NotifyArea* notifyArea = nullptr;             // required
-    settings::SettingsRecord* settings = nullptr; // required; owned by start-up
-    SoundPlayer* soundPlayer = nullptr;           // null: no key sounds
-    std::function<QDateTime()> now;               // default: the local date and time
+    std::string programFolder;                         // the history file's folder
+    std::string installFolder;                         // the program's own folder (readme); empty: programFolder
+    std::string settingsPath;                          // Pressory.ini
+    platform::PlatformKeySource* keySource = nullptr;  // null: nothing is counted
+    MessageBoxes* boxes = nullptr;                     // required
+    NotifyArea* notifyArea = nullptr;                  // required
+    settings::SettingsRecord* settings = nullptr;      // required; owned by start-up
+    SoundPlayer* soundPlayer = nullptr;                // null: no key sounds
+    std::function<QDateTime()> now;                    // default: the local date and time
     // When the recovery file is next due: the clock (default: the steady
     // clock) and the least time between two writes.
     std::function<PeriodRecorder::Clock::time_point()> recoveryClock;
     std::chrono::milliseconds recoveryInterval = history::RecoveryWriteRule::kInterval;
-    std::function<void()> quit;                   // default: QCoreApplication::quit
-    appearance::ColourChooser* colourChooser = nullptr;   // null: the colour commands change nothing
-    appearance::PictureChooser* pictureChooser = nullptr; // null: the picture command does nothing
-    help::UrlOpener* urlOpener = nullptr;                 // null: the readme cannot be shown
+    std::function<void()> quit;                            // default: QCoreApplication::quit
+    appearance::ColourChooser* colourChooser = nullptr;    // null: the colour commands change nothing
+    appearance::PictureChooser* pictureChooser = nullptr;  // null: the picture command does nothing
+    help::UrlOpener* urlOpener = nullptr;                  // null: the readme cannot be shown
 };
 
 class frmMain final : public QMainWindow {
@@ -146,7 +146,7 @@ private:
     enum class CloseState { NotRun, Running, Done };
 
     void buildControls();
-    void buildMenus();   // frm_main_menus.cpp
+    void buildMenus();  // frm_main_menus.cpp
 
     void onMnuFileHistoryTriggered();
     void onMnuFileMaxRowCountTriggered(int index);
@@ -197,7 +197,7 @@ private:
     QMenu* mnuVision_ = nullptr;
     QMenu* mnuSound_ = nullptr;
     QMenu* mnuHelp_ = nullptr;
-    std::array<QAction*, 7> mnuFileMaxRowCount_{};   // indexes 1 to 6
+    std::array<QAction*, 7> mnuFileMaxRowCount_{};  // indexes 1 to 6
     QAction* mnuSoundEnable_ = nullptr;
     QAction* mnuVisionPictureEnable_ = nullptr;
 
@@ -211,7 +211,7 @@ private:
     std::optional<QMargins> unframedLoadMargins_;
 
     CloseState closeState_ = CloseState::NotRun;
-    bool quiet_ = false;   // no message boxes: nobody is there to answer them
+    bool quiet_ = false;  // no message boxes: nobody is there to answer them
 };
 
 }  // namespace pressory::app

@@ -42,10 +42,10 @@ void frmMain::buildMenus() {
         connect(a, &QAction::triggered, this, [this, i] { onMnuFileMaxRowCountTriggered(i); });
         mnuFileMaxRowCount_[static_cast<std::size_t>(i)] = a;
     }
-    connect(addItem(mnuFile_, "mnuFileNoSaveReset", texts::kFileNoSaveReset, Qt::CTRL | Qt::Key_N),
-            &QAction::triggered, this, &frmMain::onMnuFileNoSaveResetTriggered);
-    connect(addItem(mnuFile_, "mnuFileSaveReset", texts::kFileSaveReset, Qt::CTRL | Qt::Key_S),
-            &QAction::triggered, this, &frmMain::onMnuFileSaveResetTriggered);
+    connect(addItem(mnuFile_, "mnuFileNoSaveReset", texts::kFileNoSaveReset, Qt::CTRL | Qt::Key_N), &QAction::triggered,
+            this, &frmMain::onMnuFileNoSaveResetTriggered);
+    connect(addItem(mnuFile_, "mnuFileSaveReset", texts::kFileSaveReset, Qt::CTRL | Qt::Key_S), &QAction::triggered,
+            this, &frmMain::onMnuFileSaveResetTriggered);
     addSeparator(mnuFile_, "mnulineF");
     connect(addItem(mnuFile_, "mnuFileQuit", texts::kFileQuit, Qt::CTRL | Qt::Key_Q), &QAction::triggered, this,
             &QWidget::close);
@@ -68,7 +68,7 @@ void frmMain::buildMenus() {
     mnuSound_ = addMenu(menuBar(), "mnuSound", texts::kSound);
     mnuSoundEnable_ = addItem(mnuSound_, "mnuSoundEnable", texts::kSoundEnable);
     mnuSoundEnable_->setCheckable(true);
-    mnuSoundEnable_->setChecked(true);   // a click inverts it: the action toggles itself
+    mnuSoundEnable_->setChecked(true);  // a click inverts it: the action toggles itself
     connect(addItem(mnuSound_, "mnuSoundFile", texts::kSoundFile), &QAction::triggered, this,
             &frmMain::onMnuSoundFileTriggered);
 

@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <QStringList>
 
 #include "app/frm_main.h"
 #include "app/frm_main_texts.h"
@@ -16,16 +16,16 @@
 #include "app/stop_signal_watcher.h"
 #include "appearance/colour_chooser.h"
 #include "appearance/picture_chooser.h"
+#include "counting/key_layout.h"
 #include "help/readme.h"
 #include "history/history_record.h"
 #include "platform/app_folder.h"
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
 #include "platform/key_source.h"
+#include "platform/qt/qt_sound_player.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
-#include "counting/key_layout.h"
-#include "platform/qt/qt_sound_player.h"
 #include "sound/sound_paths.h"
 #include "widgets/app_icon.h"
 #include "widgets/message_boxes.h"
@@ -80,7 +80,7 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     app.setApplicationName(app::texts::kTitle);
-    app.setQuitOnLastWindowClosed(false);   // the window hides in the notification area
+    app.setQuitOnLastWindowClosed(false);  // the window hides in the notification area
     app.setWindowIcon(widgets::appIcon());
     widgets::QtMessageBoxes boxes;
 
@@ -100,7 +100,7 @@ int main(int argc, char* argv[]) {
     app::StopSignalWatcher stopSignals;
 
     const std::string settingsPath = platform::pathIn(files.folder, settings::kFileName);
-    profile::removeStaleTemporary(settingsPath);   // left by a settings write that was cut off
+    profile::removeStaleTemporary(settingsPath);  // left by a settings write that was cut off
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
     platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());
@@ -147,9 +147,8 @@ int main(int argc, char* argv[]) {
         startProblems << instance.path() + app::texts::kCannotWriteSuffix + QLatin1Char('\n') + lock.reason;
     QObject::connect(&stopSignals, &app::StopSignalWatcher::stopRequested, &window,
                      [&window] { window.requestStop(app::CloseBy::Signal); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.requestStop(app::CloseBy::SessionEnd);
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.requestStop(app::CloseBy::SessionEnd); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.requestStop(app::CloseBy::ApplicationQuit); });
 

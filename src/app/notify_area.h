@@ -36,7 +36,7 @@ public:
     bool restoresOnSingleClick() const override;
 
 private:
-    bool singleClick_ = false;   // decided before the icon, as Qt decides its backend
+    bool singleClick_ = false;  // decided before the icon, as Qt decides its backend
     QSystemTrayIcon icon_;
     Activated handler_;
 };

@@ -11,9 +11,8 @@
 namespace pressory::app {
 
 PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
-                               const settings::SettingsRecord& settings,
-                               LocalClock now, std::function<Clock::time_point()> clock,
-                               std::chrono::milliseconds recoveryInterval)
+                               const settings::SettingsRecord& settings, LocalClock now,
+                               std::function<Clock::time_point()> clock, std::chrono::milliseconds recoveryInterval)
     : programFolder_(std::move(programFolder)),
       settingsPath_(std::move(settingsPath)),
       historyPath_(history::historyPath(programFolder_)),
@@ -27,17 +26,14 @@ PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPa
 std::string PeriodRecorder::recoverLeftPeriod() {
     const history::RecoveryFile left = history::readRecoveryFile(recoveryPath_);
     switch (left.state) {
-    case history::RecoveryState::Missing:
-        return {};
-    case history::RecoveryState::Unreadable:
-        return recoveryPath_ + " を読めませんでした。\n" + left.reason;
+    case history::RecoveryState::Missing: return {};
+    case history::RecoveryState::Unreadable: return recoveryPath_ + " を読めませんでした。\n" + left.reason;
     case history::RecoveryState::Damaged: {
         std::error_code error;
         history::moveDamagedRecoveryFile(recoveryPath_, now_({}), error);
-        return {};   // kept aside under a name that says so; nothing to record
+        return {};  // kept aside under a name that says so; nothing to record
     }
-    case history::RecoveryState::Found:
-        break;
+    case history::RecoveryState::Found: break;
     }
     if (left.record.historySize && historySize() && *historySize() > *left.record.historySize) {
         // Recorded by the close (or a save-and-reset) of that run, which
@@ -47,10 +43,11 @@ std::string PeriodRecorder::recoverLeftPeriod() {
     }
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, std::string(layout::kSummaryCaption));
-    const std::string record = history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
+    const std::string record =
+        history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
     const history::WriteResult result =
         history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
-    if (!result.ok) return result.path + " に記録できませんでした。\n" + result.reason;   // kept for the next start
+    if (!result.ok) return result.path + " に記録できませんでした。\n" + result.reason;  // kept for the next start
     history::removeRecoveryFile(recoveryPath_);
     return {};
 }
@@ -96,7 +93,7 @@ void PeriodRecorder::afterTick(bool countsChanged) {
 }
 
 long long PeriodRecorder::msUntilRecoveryWrite() const {
-    if (recorded_) return -1;   // nothing is written until the period ends
+    if (recorded_) return -1;  // nothing is written until the period ends
     const auto left = rule_.dueIn();
     if (!left) return -1;
     return std::chrono::ceil<std::chrono::milliseconds>(*left).count();
@@ -129,10 +126,12 @@ void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
     if (kept && poller_.total() != 0)
         std::fprintf(stderr, "Pressory: 回数は %s に残し、次の起動で記録します。\n", recoveryPath_.c_str());
     else if (!kept && history::readRecoveryFile(recoveryPath_).state == history::RecoveryState::Found)
-        std::fprintf(stderr, "Pressory: %s にも書けませんでした。次の起動では、その前回書いた分の回数だけを記録します。\n",
+        std::fprintf(stderr,
+                     "Pressory: %s にも書けませんでした。次の起動では、その前回書いた分の回数だけを記録します。\n",
                      recoveryPath_.c_str());
     else if (!kept)
-        std::fprintf(stderr, "Pressory: %s にも書けませんでした。この期間の回数は失われます。\n", recoveryPath_.c_str());
+        std::fprintf(stderr, "Pressory: %s にも書けませんでした。この期間の回数は失われます。\n",
+                     recoveryPath_.c_str());
 }
 
 bool PeriodRecorder::saveSettings() {
@@ -144,7 +143,7 @@ bool PeriodRecorder::saveSettings() {
 void PeriodRecorder::finishWithoutWindows(std::string_view totalCaption) {
     if (closed_) return;
     closed_ = true;
-    if (!recorded_) {   // the close may have recorded the period and be waiting on its box
+    if (!recorded_) {  // the close may have recorded the period and be waiting on its box
         const history::WriteResult result = saveHistory(totalCaption);
         if (result.ok)
             periodEnded();

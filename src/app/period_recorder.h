@@ -96,7 +96,7 @@ private:
     // A tick changed a count since lastActivity_ was taken: when (the local
     // time is looked up only when a write needs it).
     std::optional<Clock::time_point> activitySince_;
-    bool recorded_ = false;   // saveHistory succeeded and the period has not ended since
+    bool recorded_ = false;  // saveHistory succeeded and the period has not ended since
     bool closed_ = false;
 };
 

@@ -20,8 +20,8 @@ SingleInstance::Result SingleInstance::acquire() {
     if (lock_.error() == QLockFile::LockFailedError) return {Outcome::HeldByAnother, {}};
 
     // The lock file could not be made: ask the folder why.
-    const platform::WriteCheck check =
-        platform::checkWritable(QFile::encodeName(QDir::toNativeSeparators(path_)).toStdString(), platform::WriteKind::ReplaceWhole);
+    const platform::WriteCheck check = platform::checkWritable(
+        QFile::encodeName(QDir::toNativeSeparators(path_)).toStdString(), platform::WriteKind::ReplaceWhole);
     std::string reason = check.reason;
     if (check.ok) {
         reason = history::reasonText(lock_.error() == QLockFile::PermissionError

@@ -16,14 +16,14 @@ public:
     static constexpr const char* kLockFileName = "Pressory.lock";
 
     enum class Outcome {
-        Acquired,        // this copy holds the lock until it ends
-        HeldByAnother,   // another running copy holds it: refuse to start
-        Unavailable,     // the lock file cannot be made; `reason` says why
+        Acquired,       // this copy holds the lock until it ends
+        HeldByAnother,  // another running copy holds it: refuse to start
+        Unavailable,    // the lock file cannot be made; `reason` says why
     };
 
     struct Result {
         Outcome outcome = Outcome::Unavailable;
-        QString reason;   // Japanese for the common causes, when Unavailable
+        QString reason;  // Japanese for the common causes, when Unavailable
 
         // Whether this copy may run: true unless another copy holds the lock.
         explicit operator bool() const { return outcome != Outcome::HeldByAnother; }

@@ -19,10 +19,10 @@ class BackgroundPicture {
 public:
     // What the commands act on.
     struct Window {
-        QAction* pictureSwitch = nullptr;                // its check mark is the switch
-        settings::SettingsRecord* settings = nullptr;    // the picture path and PictureEnable
-        std::function<void(const QImage&)> show;         // the window's picture; a null image: none
-        std::function<void(const QString&)> refuse;      // a critical message box
+        QAction* pictureSwitch = nullptr;              // its check mark is the switch
+        settings::SettingsRecord* settings = nullptr;  // the picture path and PictureEnable
+        std::function<void(const QImage&)> show;       // the window's picture; a null image: none
+        std::function<void(const QString&)> refuse;    // a critical message box
     };
 
     explicit BackgroundPicture(Window window);

@@ -22,8 +22,7 @@ std::int32_t colourValueOf(const QColor& colour) {
     return static_cast<std::int32_t>(v);
 }
 
-std::int32_t chooseColourValue(ColourChooser* chooser, std::int32_t current, const QPalette& palette,
-                               QWidget* parent) {
+std::int32_t chooseColourValue(ColourChooser* chooser, std::int32_t current, const QPalette& palette, QWidget* parent) {
     if (chooser == nullptr) return current;
     const std::optional<QColor> chosen = chooser->choose(widgets::colourOf(current, palette), parent);
     if (!chosen || !chosen->isValid()) return current;

@@ -33,7 +33,6 @@ std::int32_t colourValueOf(const QColor& colour);
 // system-colour reference shows as the palette's colour). The chosen colour
 // as a plain value; on a cancel, or without a chooser, `current` itself, so
 // a system-colour reference stays a reference.
-std::int32_t chooseColourValue(ColourChooser* chooser, std::int32_t current, const QPalette& palette,
-                               QWidget* parent);
+std::int32_t chooseColourValue(ColourChooser* chooser, std::int32_t current, const QPalette& palette, QWidget* parent);
 
 }  // namespace pressory::appearance

@@ -29,26 +29,24 @@ struct TwipLine {
 enum class Justify : std::uint8_t { Left, Right };
 
 struct KeyCell {
-    std::uint8_t vk;               // virtual-key code; index of the cell and its caption
-    std::string_view caption;      // UTF-8; empty for the Kanji key (VK 25)
-    int left;                      // cell left, twips
-    int top;                       // cell top, twips
-    int captionWidth;              // 375, 495 or 615; 0 when there is no caption
+    std::uint8_t vk;           // virtual-key code; index of the cell and its caption
+    std::string_view caption;  // UTF-8; empty for the Kanji key (VK 25)
+    int left;                  // cell left, twips
+    int top;                   // cell top, twips
+    int captionWidth;          // 375, 495 or 615; 0 when there is no caption
     bool shown;
-    Justify justify;               // right: counted; left: not counted
+    Justify justify;  // right: counted; left: not counted
 
     static constexpr int kWidth = 550;
     static constexpr int kHeight = 300;
-    static constexpr int kCaptionAbove = 240;   // caption top = cell top - 240
+    static constexpr int kCaptionAbove = 240;  // caption top = cell top - 240
     static constexpr int kCaptionHeight = 255;
 
     // The counted flag is the cell's text justification: anything but left.
     constexpr bool counted() const { return justify != Justify::Left; }
     constexpr bool hasCaption() const { return !caption.empty(); }
     constexpr TwipRect cellRect() const { return {left, top, kWidth, kHeight}; }
-    constexpr TwipRect captionRect() const {
-        return {left, top - kCaptionAbove, captionWidth, kCaptionHeight};
-    }
+    constexpr TwipRect captionRect() const { return {left, top - kCaptionAbove, captionWidth, kCaptionHeight}; }
 };
 
 namespace layout {
@@ -80,7 +78,7 @@ inline constexpr TwipRect kFormSizeX{1200, 4800, 975, 375};
 inline constexpr TwipRect kFormSizeY{2160, 4800, 975, 375};
 inline constexpr TwipRect kFormPosiX{3240, 4800, 975, 375};
 inline constexpr TwipRect kFormPosiY{4200, 4800, 975, 375};
-inline constexpr int kClientWidth = 11370;   // full mode, below the menu bar
+inline constexpr int kClientWidth = 11370;  // full mode, below the menu bar
 inline constexpr int kClientHeight = 5340;
 
 }  // namespace layout
@@ -90,13 +88,11 @@ namespace colour {
 inline constexpr std::int32_t kWindowBackground = static_cast<std::int32_t>(0x80000005u);
 inline constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0x80000008u);
 inline constexpr std::int32_t kButtonFace = static_cast<std::int32_t>(0x8000000Fu);
-inline constexpr std::int32_t kUp = kWindowBackground;           // a key's cell while it is up
-inline constexpr std::int32_t kDesignBackground = 0x00FFC0C0;    // main window at creation
-inline constexpr std::int32_t kDefaultBlink = 255;               // red
+inline constexpr std::int32_t kUp = kWindowBackground;         // a key's cell while it is up
+inline constexpr std::int32_t kDesignBackground = 0x00FFC0C0;  // main window at creation
+inline constexpr std::int32_t kDefaultBlink = 255;             // red
 
-constexpr bool isSystemColour(std::int32_t c) {
-    return (static_cast<std::uint32_t>(c) & 0xFFFFFF00u) == 0x80000000u;
-}
+constexpr bool isSystemColour(std::int32_t c) { return (static_cast<std::uint32_t>(c) & 0xFFFFFF00u) == 0x80000000u; }
 constexpr int systemColourIndex(std::int32_t c) { return static_cast<int>(c & 0xFF); }
 }  // namespace colour
 

@@ -32,9 +32,9 @@ public:
     using Ms = std::int64_t;
 
     enum class Timer {
-        Keep,    // leave the timer as it is
-        Stop,    // no timed tick
-        Start,   // (re)start it: the next tick in `timerMs`
+        Keep,   // leave the timer as it is
+        Stop,   // no timed tick
+        Start,  // (re)start it: the next tick in `timerMs`
     };
 
     // What the program does after a call: start or stop the timer, watch the
@@ -70,7 +70,7 @@ private:
     bool canWake_;
     bool closed_ = false;
     Ms lastTick_ = 0;
-    Ms due_ = -1;   // when the timer is due, as last asked for; -1: stopped
+    Ms due_ = -1;  // when the timer is due, as last asked for; -1: stopped
 
     Step startAt(Ms now, Ms due);
 };

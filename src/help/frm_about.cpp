@@ -76,8 +76,8 @@ QString titleLine(int major, int minor, int revision) {
 QString creditLine(const QString& companyName) { return QStringLiteral("Copyright (C) ") + companyName; }
 
 frmAbout::frmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(texts::kAboutCaption);
     setFont(aboutFont(font()));
@@ -107,7 +107,7 @@ frmAbout::frmAbout(QWidget* parent)
     cmdOK_ = new QPushButton(texts::kOk, this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
     cmdOK_->setGeometry(tw.rect(kOk));
-    cmdOK_->setDefault(true);   // Enter; Esc closes the dialog as well
+    cmdOK_->setDefault(true);  // Enter; Esc closes the dialog as well
     connect(cmdOK_, &QPushButton::clicked, this, &frmAbout::onCmdOkClicked);
     cmdOK_->setFocus();
 }

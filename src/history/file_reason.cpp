@@ -9,23 +9,15 @@ std::string reasonText(std::error_code ec) {
     const std::error_condition c = ec.default_error_condition();
     if (c.category() == std::generic_category()) {
         switch (static_cast<std::errc>(c.value())) {
-        case std::errc::no_space_on_device:
-            return "ディスクの空き領域が足りません。";
-        case std::errc::read_only_file_system:
-            return "読み取り専用のファイルシステムです。";
+        case std::errc::no_space_on_device: return "ディスクの空き領域が足りません。";
+        case std::errc::read_only_file_system: return "読み取り専用のファイルシステムです。";
         case std::errc::permission_denied:
-        case std::errc::operation_not_permitted:
-            return "アクセスが拒否されました。";
-        case std::errc::is_a_directory:
-            return "ファイルではなくフォルダーです。";
-        case std::errc::io_error:
-            return "入出力エラーが発生しました。";
-        case std::errc::no_such_file_or_directory:
-            return "フォルダーが見つかりません。";
-        case std::errc::file_too_large:
-            return "ファイルが大きすぎます。";
-        default:
-            break;
+        case std::errc::operation_not_permitted: return "アクセスが拒否されました。";
+        case std::errc::is_a_directory: return "ファイルではなくフォルダーです。";
+        case std::errc::io_error: return "入出力エラーが発生しました。";
+        case std::errc::no_such_file_or_directory: return "フォルダーが見つかりません。";
+        case std::errc::file_too_large: return "ファイルが大きすぎます。";
+        default: break;
         }
 #ifdef EDQUOT
         // Not among the standard's error names, but an errno value where it exists.

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "widgets/twips.h"
 #include "history/history_texts.h"
 #include "history/viewer_rules.h"
+#include "widgets/twips.h"
 
 namespace pressory::history {
 namespace {
@@ -20,7 +20,7 @@ widgets::TwipScale scaleOf(const QWidget* w) {
     return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
 }
 
-constexpr int kFrame = 2;   // the sunken border of the bar, in pixels
+constexpr int kFrame = 2;  // the sunken border of the bar, in pixels
 
 }  // namespace
 

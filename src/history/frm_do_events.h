@@ -19,7 +19,7 @@ class ProgressBar : public QWidget {
     Q_OBJECT
 public:
     explicit ProgressBar(QWidget* parent = nullptr);
-    void setReach(double x);     // 0..4000
+    void setReach(double x);  // 0..4000
     double reach() const { return reach_; }
     // The painted part in the widget's pixels (empty before the first step).
     QRect filledRect() const;

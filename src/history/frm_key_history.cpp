@@ -6,18 +6,18 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
-#include <QScopeGuard>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 
 #include <algorithm>
 
-#include "widgets/twips.h"
 #include "history/frm_do_events.h"
 #include "history/history_texts.h"
 #include "history/viewer_rules.h"
 #include "platform/text_codec.h"
+#include "widgets/twips.h"
 
 namespace pressory::history {
 namespace {
@@ -99,7 +99,7 @@ HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTab
         v->verticalHeader()->hide();
         v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         v->horizontalHeader()->setHighlightSections(false);
-        v->horizontalHeader()->setMinimumSectionSize(1);   // the letter columns are narrower than the style's minimum
+        v->horizontalHeader()->setMinimumSectionSize(1);  // the letter columns are narrower than the style's minimum
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         v->setSelectionMode(QAbstractItemView::SingleSelection);
         v->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -120,8 +120,10 @@ HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTab
             updateFrozenGeometry();
         }
     });
-    connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
-    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
+            &QAbstractSlider::setValue);
 }
 
 void HistoryGrid::setHistoryModel(HistoryTableModel* model) {
@@ -199,7 +201,7 @@ FrmKeyHistory::FrmKeyHistory(QWidget* owner)
     QFont labelFont(QStringLiteral("MS UI Gothic"));
     labelFont.setPointSize(9);
 
-    cmdClose_ = new QPushButton(texts::kOk, this);   // first in tab order
+    cmdClose_ = new QPushButton(texts::kOk, this);  // first in tab order
     cmdClose_->setObjectName(QStringLiteral("cmdClose"));
     cmdClose_->setGeometry(tw.x(10320), tw.y(7680), tw.x(1300), tw.y(350));
     cmdClose_->setDefault(true);

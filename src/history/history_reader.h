@@ -44,10 +44,10 @@ Row splitFields(std::string_view line);
 
 enum class ReadStatus {
     Ok,
-    Missing,      // no such file (or it vanished before it could be opened)
-    NotAFile,     // a folder, a device, a pipe: refused without opening it
-    CannotOpen,   // it is there but cannot be opened or measured
-    Changed,      // the file became shorter while it was read
+    Missing,     // no such file (or it vanished before it could be opened)
+    NotAFile,    // a folder, a device, a pipe: refused without opening it
+    CannotOpen,  // it is there but cannot be opened or measured
+    Changed,     // the file became shorter while it was read
 };
 
 struct NewestLines {
@@ -56,7 +56,7 @@ struct NewestLines {
     // before it, and so on: min(L, maxRecords + 1) rows for a file of L lines.
     // Empty for an empty file and whenever status is not Ok.
     std::vector<Row> rows;
-    std::size_t widestRow = 0;   // the largest number of fields of any row
+    std::size_t widestRow = 0;  // the largest number of fields of any row
 };
 
 // Called now and then during a long read (about every MiB scanned), so that

@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // The four special-key groups of the ratio columns, in column order.
-constexpr std::uint8_t kMouse[] = {1, 2};             // left and right button; not the middle one
-constexpr std::uint8_t kDelete[] = {8, 46};           // Backspace, Delete
+constexpr std::uint8_t kMouse[] = {1, 2};    // left and right button; not the middle one
+constexpr std::uint8_t kDelete[] = {8, 46};  // Backspace, Delete
 constexpr std::uint8_t kEnter[] = {13};
 constexpr std::uint8_t kCursor[] = {37, 38, 39, 40};  // left, up, right, down
 constexpr std::span<const std::uint8_t> kGroups[] = {kMouse, kDelete, kEnter, kCursor};
@@ -47,8 +47,7 @@ std::string_view captionOf(int vk) {
 
 std::string formatDateTime(const LocalDateTime& t) {
     char buf[80];
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buf;
 }
 
@@ -252,13 +251,13 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
 
     int err = 0;
     bool failed = false;
-    std::uintmax_t formerSize = 0;   // the length to cut back to
+    std::uintmax_t formerSize = 0;  // the length to cut back to
     const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
     const bool sizeKnown = size >= 0;
     if (sizeKnown) {
         formerSize = static_cast<std::uintmax_t>(size);
     } else {
-        failed = true;   // nothing is written where it could not be undone
+        failed = true;  // nothing is written where it could not be undone
         err = errno;
     }
     if (!failed && tailKnown && formerSize > 0) {

@@ -53,8 +53,8 @@ using FlushFile = std::function<std::error_code(std::FILE*)>;
 
 struct WriteResult {
     bool ok = false;
-    std::string path;     // the history file's path, as it is shown to the user
-    std::string reason;   // why, when !ok: Japanese for the common causes (reasonText), UTF-8
+    std::string path;    // the history file's path, as it is shown to the user
+    std::string reason;  // why, when !ok: Japanese for the common causes (reasonText), UTF-8
 };
 
 // The history file's path inside the program's folder (as the platform
@@ -70,9 +70,8 @@ std::string historyPath(const std::string& programFolder);
 // opened. After the write, `flush` (when given) brings it onto the disk; only
 // then is the write a success. If any step fails the file is cut back to its
 // former length (a file the write created goes again) and closed.
-WriteResult appendRecord(const std::string& path, std::string_view headerUtf8,
-                         std::string_view recordUtf8, const Encoder& encode,
-                         const FlushFile& flush = {});
+WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, std::string_view recordUtf8,
+                         const Encoder& encode, const FlushFile& flush = {});
 
 // What goes before a new line so that it starts a line of its own, given the
 // last two bytes of the file (fewer for a shorter file): "" after CR LF or

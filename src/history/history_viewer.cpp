@@ -10,8 +10,8 @@
 
 namespace pressory::history {
 
-void showHistoryViewer(QWidget* parent, const std::string& historyPath, int rowLimitIndex,
-                       widgets::MessageBoxes& boxes, const QIcon& icon) {
+void showHistoryViewer(QWidget* parent, const std::string& historyPath, int rowLimitIndex, widgets::MessageBoxes& boxes,
+                       const QIcon& icon) {
     if (!platform::fileExists(historyPath)) {
         boxes.show(widgets::BoxIcon::Exclamation, texts::kNoHistoryFile);
         return;

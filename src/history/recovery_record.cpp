@@ -107,7 +107,7 @@ std::string serializeRecovery(const RecoveryRecord& r) {
 std::optional<RecoveryRecord> parseRecovery(std::string_view bytes) {
     // The check line is the last line; it covers every byte before it.
     if (bytes.size() < 2 || bytes.back() != '\n') return std::nullopt;
-    const std::size_t checkAt = bytes.rfind('\n', bytes.size() - 2) + 1;   // npos + 1 == 0
+    const std::size_t checkAt = bytes.rfind('\n', bytes.size() - 2) + 1;  // npos + 1 == 0
     std::size_t at = checkAt;
     const auto check = field(bytes, at, "check ");
     if (!check) return std::nullopt;

@@ -32,9 +32,9 @@ namespace pressory::history {
 inline constexpr const char* kRecoveryFileName = "PressoryRecovery.dat";
 
 struct RecoveryRecord {
-    std::array<std::int32_t, 256> counts{};   // indexed by virtual-key code, as the poller keeps them
+    std::array<std::int32_t, 256> counts{};  // indexed by virtual-key code, as the poller keeps them
     std::int32_t total = 0;
-    LocalDateTime lastActivity{};             // local time; becomes the record's time stamp
+    LocalDateTime lastActivity{};  // local time; becomes the record's time stamp
     // The size of the history file when this was written. A history that has
     // grown since holds the period already: a record was appended after this
     // write, and the program ended before it could remove this file.
@@ -51,16 +51,16 @@ std::string serializeRecovery(const RecoveryRecord& record);
 std::optional<RecoveryRecord> parseRecovery(std::string_view bytes);
 
 enum class RecoveryState {
-    Missing,      // no recovery file: the last run ended normally
-    Found,        // a whole record, in `record`
-    Damaged,      // something is there that is not a whole record: move it aside
-    Unreadable,   // a file that cannot be read now (`reason`): leave it
+    Missing,     // no recovery file: the last run ended normally
+    Found,       // a whole record, in `record`
+    Damaged,     // something is there that is not a whole record: move it aside
+    Unreadable,  // a file that cannot be read now (`reason`): leave it
 };
 
 struct RecoveryFile {
     RecoveryState state = RecoveryState::Missing;
     RecoveryRecord record;
-    std::string reason;   // Japanese for the common causes, when Unreadable
+    std::string reason;  // Japanese for the common causes, when Unreadable
 };
 
 // Reads the recovery file. A folder, pipe or device at the path, and a file
@@ -70,8 +70,7 @@ RecoveryFile readRecoveryFile(const std::string& path);
 // Replaces the recovery file whole: a temporary file beside it (the path with
 // ".new~" appended), `flush` (when given), then a rename over the old file.
 // On failure the old file stays as it was and the temporary file goes.
-WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record,
-                              const FlushFile& flush = {});
+WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record, const FlushFile& flush = {});
 
 // Removes the recovery file and a temporary file left beside it. A missing
 // file is no error.

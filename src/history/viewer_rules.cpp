@@ -16,9 +16,7 @@ std::int64_t gridRowCount(std::int64_t lineCount, int rowLimit) {
     return lineCount <= limit ? lineCount : limit + 1;
 }
 
-std::size_t gridColumnCount(std::size_t widestRow) {
-    return std::max<std::size_t>(widestRow, kDesignedColumns);
-}
+std::size_t gridColumnCount(std::size_t widestRow) { return std::max<std::size_t>(widestRow, kDesignedColumns); }
 
 std::string rowCountLabel(std::int64_t gridRows) {
     return std::to_string(std::max<std::int64_t>(gridRows - 1, 0)) + " 件";

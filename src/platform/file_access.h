@@ -22,8 +22,8 @@ enum class WriteKind { AppendInPlace, ReplaceWhole };
 
 struct WriteCheck {
     bool ok = true;
-    std::string path;     // the file that was checked
-    std::string reason;   // why it cannot be written, Japanese for the common causes
+    std::string path;    // the file that was checked
+    std::string reason;  // why it cannot be written, Japanese for the common causes
 };
 
 // Whether the file at `path` can be written as `kind` says, without creating

@@ -25,9 +25,9 @@ public:
 };
 
 struct KeySourceChoice {
-    std::unique_ptr<PlatformKeySource> source;   // null when no source can read the key state
-    std::string problem;                         // when null: why, for the user (Japanese, UTF-8)
-    std::string notice;                          // with a source: what it cannot see, told once at start
+    std::unique_ptr<PlatformKeySource> source;  // null when no source can read the key state
+    std::string problem;                        // when null: why, for the user (Japanese, UTF-8)
+    std::string notice;                         // with a source: what it cannot see, told once at start
 };
 
 // Windows: Win32. Linux: X11 when `qtPlatformName` is "xcb" and the server has

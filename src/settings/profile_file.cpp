@@ -44,10 +44,10 @@ std::size_t firstLineStart(std::string_view bytes) { return startsWithByteOrderM
 struct Line {
     enum class Kind { Other, Section, Key };
     Kind kind = Kind::Other;
-    std::size_t end = 0;          // where the line's text stops (its line end, or the end of the bytes)
-    std::size_t next = 0;         // first byte of the next line
-    std::string_view name;        // section or key name, without the blanks around it
-    std::size_t valueBegin = 0;   // key lines: the byte after the first "="
+    std::size_t end = 0;         // where the line's text stops (its line end, or the end of the bytes)
+    std::size_t next = 0;        // first byte of the next line
+    std::string_view name;       // section or key name, without the blanks around it
+    std::size_t valueBegin = 0;  // key lines: the byte after the first "="
 };
 
 // A line whose first non-blank character is "[" opens a section named by the
@@ -89,7 +89,7 @@ std::string_view valueOf(std::string_view bytes, const Line& line) {
 // Where the lines of a section begin, just after its section line.
 struct SectionStart {
     std::size_t at = 0;
-    bool lineEndMissing = false;   // the section line is the file's last line and has no line end
+    bool lineEndMissing = false;  // the section line is the file's last line and has no line end
 };
 
 // Finds the first section named `section` (the empty name stands for the lines
@@ -154,7 +154,7 @@ Read readFile(const std::string& path, std::string& out) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return errno == ENOENT ? Read::Missing : Read::Failed;
-    if (std::fseek(f, 0, SEEK_END) == 0) {   // the size, when it can be told, saves growing the text
+    if (std::fseek(f, 0, SEEK_END) == 0) {  // the size, when it can be told, saves growing the text
         const long size = std::ftell(f);
         if (size > 0) out.reserve(static_cast<std::size_t>(size));
         std::rewind(f);
@@ -241,7 +241,7 @@ std::vector<std::optional<std::string>> ProfileDocument::values(std::string_view
         const auto it = asked.find(name);
         if (it == asked.end()) return true;
         for (std::size_t i : it->second) found[i] = std::string(valueOf(bytes_, line));
-        asked.erase(it);   // the first of two equal keys wins
+        asked.erase(it);  // the first of two equal keys wins
         return !asked.empty();
     });
     return found;
@@ -262,7 +262,7 @@ std::int32_t parseProfileInt(std::string_view value, std::int32_t def) {
     if (i == value.size()) return def;
     bool negative = false;
     if (value[i] == '+' || value[i] == '-') negative = value[i++] == '-';
-    constexpr std::int64_t kBeyond = std::int64_t{1} << 32;   // far enough past either limit
+    constexpr std::int64_t kBeyond = std::int64_t{1} << 32;  // far enough past either limit
     std::int64_t n = 0;
     bool digits = false;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
@@ -272,7 +272,7 @@ std::int32_t parseProfileInt(std::string_view value, std::int32_t def) {
     if (!digits) return 0;
     if (negative) n = -n;
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(n, std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
+                                                              std::numeric_limits<std::int32_t>::max()));
 }
 
 std::string readText(const std::string& path, std::string_view section, std::string_view key) {
@@ -283,15 +283,14 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
     return ProfileDocument::load(path).readInt(section, key, def);
 }
 
-std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
-                      std::string_view value) {
+std::string withValue(std::string_view bytes, std::string_view section, std::string_view key, std::string_view value) {
     const std::string_view s = trim(section);
     const std::string_view k = trim(key);
     if (!storable(s, k, value)) return std::string(bytes);
     const std::string stored = storedValue(value);
 
-    std::optional<Line> match;     // the first line of that key
-    std::optional<Line> lastKey;   // the section's last key line
+    std::optional<Line> match;    // the first line of that key
+    std::optional<Line> lastKey;  // the section's last key line
     const std::optional<SectionStart> start = scanSection(bytes, s, [&](const Line& line) {
         if (sameName(line.name, k)) {
             match = line;

@@ -22,7 +22,7 @@ class ProfileDocument {
 public:
     ProfileDocument() = default;
     explicit ProfileDocument(std::string bytes);
-    static ProfileDocument load(const std::string& path);   // a missing file reads as empty
+    static ProfileDocument load(const std::string& path);  // a missing file reads as empty
 
     // The value of the first matching key of the first matching section, or
     // nothing when there is no such key.
@@ -30,8 +30,7 @@ public:
 
     // The values of several keys of one section with one pass over the file:
     // element i is what value(section, keys[i]) gives.
-    std::vector<std::optional<std::string>> values(std::string_view section,
-                                                   std::span<const std::string> keys) const;
+    std::vector<std::optional<std::string>> values(std::string_view section, std::span<const std::string> keys) const;
 
     std::string readText(std::string_view section, std::string_view key) const;
     std::int32_t readInt(std::string_view section, std::string_view key, std::int32_t def) const;
@@ -49,8 +48,7 @@ std::int32_t parseProfileInt(std::string_view value, std::int32_t def);
 
 // Convenience reads of a single value straight from a file.
 std::string readText(const std::string& path, std::string_view section, std::string_view key);
-std::int32_t readInt(const std::string& path, std::string_view section, std::string_view key,
-                     std::int32_t def);
+std::int32_t readInt(const std::string& path, std::string_view section, std::string_view key, std::int32_t def);
 
 // Replaces the first matching key's value in place, or adds the key at the end
 // of its section, or adds the section at the end of the file; every other byte
@@ -68,8 +66,8 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
 // write nor a power cut leaves half a file. A path that names a folder, a
 // pipe or a device is neither read nor replaced.
 using FlushFile = std::function<std::error_code(std::FILE*)>;
-bool writeText(const std::string& path, std::string_view section, std::string_view key,
-               std::string_view value, const FlushFile& flush = {});
+bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
+               const FlushFile& flush = {});
 
 // The temporary file writeText writes beside the file at `path`.
 std::string temporaryPath(const std::string& path);
@@ -82,7 +80,6 @@ std::error_code removeStaleTemporary(const std::string& path);
 
 // The same edit on bytes in memory (what writeText writes back). Names or a
 // value that cannot be stored leave the bytes as they are.
-std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
-                      std::string_view value);
+std::string withValue(std::string_view bytes, std::string_view section, std::string_view key, std::string_view value);
 
 }  // namespace pressory::profile

@@ -101,7 +101,7 @@ SettingsRecord loadSettings(const std::string& path) {
     try {
         return loadSettings(profile::ProfileDocument::load(path));
     } catch (const std::exception&) {
-        return {};   // every default
+        return {};  // every default
     }
 }
 

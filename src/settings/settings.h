@@ -18,9 +18,9 @@ inline constexpr std::int32_t kDefaultColorBackGround = static_cast<std::int32_t
 inline constexpr std::int16_t kDefaultPictureEnable = 0;
 
 struct SettingsRecord {
-    std::int16_t fileHistoryMaxRow = kDefaultFileHistoryMaxRow;   // 1..6
+    std::int16_t fileHistoryMaxRow = kDefaultFileHistoryMaxRow;  // 1..6
     std::int16_t soundEnable = kDefaultSoundEnable;
-    std::array<std::string, 256> soundPaths{};                    // SOUND/Key0..Key255, whole
+    std::array<std::string, 256> soundPaths{};  // SOUND/Key0..Key255, whole
     std::int32_t colorTextBoxBlink = kDefaultColorTextBoxBlink;
     std::int32_t colorBackGround = kDefaultColorBackGround;
     std::int16_t pictureEnable = kDefaultPictureEnable;

@@ -95,7 +95,7 @@ frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
     cmdUpdate_ = new QPushButton(texts::kOk, this);
     cmdUpdate_->setObjectName(QStringLiteral("cmdUpdate"));
     for (QPushButton* b : {cmdCancel_, cmdUpdate_}) {
-        b->setAutoDefault(false);   // Enter and Esc have no special meaning here
+        b->setAutoDefault(false);  // Enter and Esc have no special meaning here
         b->setDefault(false);
     }
     cmdCancel_->setGeometry(tw.rect(kCmdCancel));
@@ -200,12 +200,11 @@ bool frmSoundConfig::eventFilter(QObject* watched, QEvent* event) {
         e->accept();
         // After the drop has been answered: a message box must not hold up
         // the program the file came from.
-        QMetaObject::invokeMethod(this, [this, vk, path = *file] { onTxtKeyDragDrop(vk, path); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, vk, path = *file] { onTxtKeyDragDrop(vk, path); }, Qt::QueuedConnection);
         return true;
     }
-    default:
-        return QDialog::eventFilter(watched, event);
+    default: return QDialog::eventFilter(watched, event);
     }
 }
 
@@ -259,11 +258,8 @@ void frmSoundConfig::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
+    case Qt::Key_Enter: event->accept(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }
 

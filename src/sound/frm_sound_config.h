@@ -28,10 +28,10 @@ class KeyboardWidget;
 namespace pressory::sound {
 
 struct SoundConfigContext {
-    std::string settingsPath;                     // Pressory.ini
-    settings::SettingsRecord* settings = nullptr; // required: its sound path table
-    widgets::MessageBoxes* boxes = nullptr;       // required
-    platform::SoundPlayer* player = nullptr;      // null: nothing to preload
+    std::string settingsPath;                      // Pressory.ini
+    settings::SettingsRecord* settings = nullptr;  // required: its sound path table
+    widgets::MessageBoxes* boxes = nullptr;        // required
+    platform::SoundPlayer* player = nullptr;       // null: nothing to preload
 };
 
 class frmSoundConfig final : public QDialog {

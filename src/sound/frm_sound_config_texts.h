@@ -7,12 +7,9 @@ namespace pressory::sound::texts {
 
 inline const QString kCaption = QStringLiteral("音声設定");
 inline const QString kHelpLabels[6] = {
-    QStringLiteral("【ファイルの設定】　：　"),
-    QStringLiteral("【ファイルの確認】　：　"),
-    QStringLiteral("【ファイルの解除】　：　"),
-    QStringLiteral("エクスプローラからWAVファイルをドラッグドロップ"),
-    QStringLiteral("テキストボックスを左クリック"),
-    QStringLiteral("テキストボックスを右クリック"),
+    QStringLiteral("【ファイルの設定】　：　"),     QStringLiteral("【ファイルの確認】　：　"),
+    QStringLiteral("【ファイルの解除】　：　"),     QStringLiteral("エクスプローラからWAVファイルをドラッグドロップ"),
+    QStringLiteral("テキストボックスを左クリック"), QStringLiteral("テキストボックスを右クリック"),
 };
 inline const QString kOk = QStringLiteral("OK");
 inline const QString kCancel = QStringLiteral("キャンセル");

@@ -24,7 +24,7 @@ std::vector<std::string> pathsToLoad(const PathTable& table);
 struct SaveResult {
     enum class Outcome { Written, WriteFailed, Refused };
     Outcome outcome = Outcome::Written;
-    int refusedVk = -1;   // Refused: the first sound key whose path cannot be stored
+    int refusedVk = -1;  // Refused: the first sound key whose path cannot be stored
 };
 
 // The OK of the sound settings: for every sound key in ascending order the

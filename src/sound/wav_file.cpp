@@ -67,8 +67,8 @@ std::optional<PcmSound> parseWav(std::string_view b) {
             data = b.substr(body, available);
             haveData = true;
         }
-        at = body + size + (size & 1);   // chunks are padded to an even size
-        if (at < body) break;            // a size that wraps around
+        at = body + size + (size & 1);  // chunks are padded to an even size
+        if (at < body) break;           // a size that wraps around
     }
     if (!format || !haveData) return std::nullopt;
     const Format& f = *format;

@@ -17,7 +17,7 @@ struct PcmSound {
     int channels = 0;
     int sampleRate = 0;
     SampleType type = SampleType::Int16;
-    std::vector<char> samples;   // interleaved frames, little-endian
+    std::vector<char> samples;  // interleaved frames, little-endian
 
     int bytesPerFrame() const;
     // The byte value of silence (0x80 for unsigned 8-bit, else 0).

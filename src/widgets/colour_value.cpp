@@ -56,8 +56,7 @@ QColor colourOf(std::int32_t value, const QPalette& palette) {
         return palette.color(s.group, s.role);
     }
     const auto v = static_cast<std::uint32_t>(value);
-    return QColor(static_cast<int>(v & 0xFFu), static_cast<int>((v >> 8) & 0xFFu),
-                  static_cast<int>((v >> 16) & 0xFFu));
+    return QColor(static_cast<int>(v & 0xFFu), static_cast<int>((v >> 8) & 0xFFu), static_cast<int>((v >> 16) & 0xFFu));
 }
 
 }  // namespace pressory::widgets

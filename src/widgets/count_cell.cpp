@@ -69,7 +69,7 @@ struct DigitGlyphs {
     std::array<quint32, 10> index{};
     std::array<qreal, 10> advance{};
     qreal ascent = 0;
-    qreal height = 0;   // of a line: ascent and descent
+    qreal height = 0;  // of a line: ascent and descent
     bool usable = false;
 };
 
@@ -86,7 +86,7 @@ const DigitGlyphs& digitGlyphs(const QFont& font) {
         for (std::size_t d = 0; d < 10 && g.usable; ++d) {
             g.index[d] = index[static_cast<qsizetype>(d)];
             g.advance[d] = advance[static_cast<qsizetype>(d)].x();
-            if (g.index[d] == 0) g.usable = false;   // a digit the font lacks: laid out the general way
+            if (g.index[d] == 0) g.usable = false;  // a digit the font lacks: laid out the general way
         }
         const QFontMetricsF fm(font);
         g.ascent = fm.ascent();
@@ -166,7 +166,7 @@ bool CountCell::drawDigits(QPainter& p, const QRect& textRect) const {
         position[static_cast<std::size_t>(i)] = QPointF(x, 0);
         x += g.advance[d];
     }
-    if (x > textRect.width() || g.height > textRect.height()) return false;   // drawText() would clip
+    if (x > textRect.width() || g.height > textRect.height()) return false;  // drawText() would clip
     QGlyphRun run;
     run.setRawFont(g.raw);
     run.setRawData(index.data(), position.data(), static_cast<int>(n));

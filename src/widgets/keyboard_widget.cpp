@@ -10,8 +10,7 @@
 
 namespace pressory::widgets {
 
-KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetTwipsY)
-    : QWidget(parent), scale_(tw) {
+KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetTwipsY) : QWidget(parent), scale_(tw) {
     installCountCellAccessibility();
     setObjectName(QStringLiteral("keyboard"));
     auto moved = [offsetTwipsY](TwipRect r) {
@@ -29,8 +28,7 @@ KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetT
         cell->installEventFilter(this);
         cells_[i] = cell;
         if (key.hasCaption()) {
-            const QString text =
-                QString::fromUtf8(key.caption.data(), static_cast<qsizetype>(key.caption.size()));
+            const QString text = QString::fromUtf8(key.caption.data(), static_cast<qsizetype>(key.caption.size()));
             auto* caption = new QLabel(text, this);
             caption->setObjectName(QStringLiteral("Label1(%1)").arg(key.vk));
             caption->setGeometry(tw.rect(moved(key.captionRect())));

@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 
-
 namespace pressory::widgets {
 
 void QtMessageBoxes::show(BoxIcon icon, const QString& text) {

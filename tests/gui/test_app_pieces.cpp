@@ -9,11 +9,11 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "widgets/colour_value.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
-#include "widgets/twips.h"
 #include "support/unprivileged.h"
+#include "widgets/colour_value.h"
+#include "widgets/twips.h"
 
 using namespace pressory;
 using namespace pressory::app;
@@ -92,13 +92,17 @@ void TestAppPieces::secondCopyIsRefused() {
 void TestAppPieces::lockLiesWithTheFilesNotInTheTemporaryFolder() {
     QTemporaryDir files, tmpA, tmpB;
     QCOMPARE(SingleInstance::lockPathFor(files.path()), files.path() + QStringLiteral("/Pressory.lock"));
-    QCOMPARE(SingleInstance::lockPathFor(files.path() + QLatin1Char('/')), files.path() + QStringLiteral("/Pressory.lock"));
+    QCOMPARE(SingleInstance::lockPathFor(files.path() + QLatin1Char('/')),
+             files.path() + QStringLiteral("/Pressory.lock"));
 
     const QByteArray savedTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(tmpA.path()));
     SingleInstance first(SingleInstance::lockPathFor(files.path()));
     QCOMPARE(first.acquire().outcome, SingleInstance::Outcome::Acquired);
-    if (savedTmp.isNull()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", savedTmp);
+    if (savedTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", savedTmp);
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -126,7 +130,8 @@ void TestAppPieces::aLockThatCannotBeMadeIsNotARunningCopy() {
     });
     QFile::setPermissions(files.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(out.has_value());
-    QCOMPARE(QString::fromStdString(*out), QStringLiteral("%1|アクセスが拒否されました。|runs").arg(int(SingleInstance::Outcome::Unavailable)));
+    QCOMPARE(QString::fromStdString(*out),
+             QStringLiteral("%1|アクセスが拒否されました。|runs").arg(int(SingleInstance::Outcome::Unavailable)));
 
     // A folder that is not there at all: also not a running copy.
     SingleInstance nowhere(SingleInstance::lockPathFor(files.filePath(QStringLiteral("gone"))));
@@ -145,7 +150,7 @@ void TestAppPieces::lockOfACopyThatDiedIsTakenOver() {
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitCode(), 0);
-    QVERIFY(QFile::exists(path));   // left behind
+    QVERIFY(QFile::exists(path));  // left behind
     SingleInstance next(path);
     QCOMPARE(next.acquire().outcome, SingleInstance::Outcome::Acquired);
 }
@@ -155,7 +160,7 @@ void TestAppPieces::terminationRequestsReachTheEventLoop() {
     QVERIFY(watcher.active());
     QSignalSpy spy(&watcher, &StopSignalWatcher::stopRequested);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) {
-        std::raise(s);   // handled: the test goes on
+        std::raise(s);  // handled: the test goes on
         QTRY_COMPARE(spy.size(), 1);
         QCOMPARE(spy.takeFirst().at(0).toInt(), s);
     }
@@ -171,7 +176,7 @@ int main(int argc, char* argv[]) {
     if (!hold.isEmpty()) {
         SingleInstance instance(QString::fromLocal8Bit(hold));
         if (instance.acquire().outcome != SingleInstance::Outcome::Acquired) return 2;
-        std::_Exit(0);   // no destructor runs: the lock file stays
+        std::_Exit(0);  // no destructor runs: the lock file stays
     }
     QApplication app(argc, argv);
     TestAppPieces test;

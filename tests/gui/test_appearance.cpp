@@ -67,11 +67,10 @@ QByteArray hugePng() {
     QByteArray ihdr(13, '\0');
     qToBigEndian<quint32>(30000, ihdr.data());
     qToBigEndian<quint32>(30000, ihdr.data() + 4);
-    ihdr[8] = 8;   // bit depth
-    ihdr[9] = 6;   // RGBA
-    const QByteArray idat = qCompress(QByteArray(4096, '\0')).mid(4);   // a zlib stream
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", idat) +
-           pngChunk("IEND", {});
+    ihdr[8] = 8;                                                       // bit depth
+    ihdr[9] = 6;                                                       // RGBA
+    const QByteArray idat = qCompress(QByteArray(4096, '\0')).mid(4);  // a zlib stream
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", idat) + pngChunk("IEND", {});
 }
 
 // "GIF89a" and a logical screen of 65535 x 65535, then nothing that decodes.
@@ -111,7 +110,7 @@ void TestAppearance::blinkColourChoice() {
     QCOMPARE(r.w->blinkColour(), 255);
     r.colours.answers = {QColor(0x12, 0x34, 0x56)};
     r.item("mnuVisionKeyColor")->trigger();
-    QCOMPARE(r.colours.initials, QList<QColor>{QColor(255, 0, 0)});   // starts from the colour in force
+    QCOMPARE(r.colours.initials, QList<QColor>{QColor(255, 0, 0)});  // starts from the colour in force
     QCOMPARE(r.w->blinkColour(), 0x00563412);
 
     // An idle keyboard is not repainted; the next held key shows the colour.
@@ -137,8 +136,7 @@ void TestAppearance::cancelKeepsTheValueInForce_data() {
     for (const char* command : {"mnuVisionKeyColor", "mnuVisionFrmColor"}) {
         QTest::addRow("%s plain", command) << QString::fromLatin1(command) << 0x00336699;
         QTest::addRow("%s button face", command) << QString::fromLatin1(command) << kButtonFace;
-        QTest::addRow("%s window text", command) << QString::fromLatin1(command)
-                                                 << static_cast<int>(0x80000008u);
+        QTest::addRow("%s window text", command) << QString::fromLatin1(command) << static_cast<int>(0x80000008u);
     }
 }
 
@@ -154,7 +152,7 @@ void TestAppearance::cancelKeepsTheValueInForce() {
 
     r.colours.answers = {std::nullopt};
     r.w->menuItem(command)->trigger();
-    QCOMPARE(inForce(), value);   // the reference itself, not the colour it stood for
+    QCOMPARE(inForce(), value);  // the reference itself, not the colour it stood for
     QCOMPARE(r.colours.initials.size(), 1);
     // The dialog starts from the colour the value shows as.
     QWidget* owner = blink ? static_cast<QWidget*>(r.w->keyboard()) : r.w->clientArea();
@@ -198,8 +196,8 @@ void TestAppearance::pictureSwitch() {
     sw->trigger();
     QCOMPARE(r.w->clientArea()->picture().size(), QSize(10, 6));
     QCOMPARE(pixelAt(r.w->clientArea(), {9, 5}), QColor(0, 0, 255));
-    QCOMPARE(pixelAt(r.w->clientArea(), {11, 5}), QColor(255, 255, 255));   // not stretched
-    QCOMPARE(pixelAt(r.w->clientArea(), {9, 7}), QColor(255, 255, 255));    // not tiled
+    QCOMPARE(pixelAt(r.w->clientArea(), {11, 5}), QColor(255, 255, 255));  // not stretched
+    QCOMPARE(pixelAt(r.w->clientArea(), {9, 7}), QColor(255, 255, 255));   // not tiled
 
     // Off removes it at once; on again reloads it from the stored path.
     sw->trigger();
@@ -283,7 +281,7 @@ void TestAppearance::rejectedPictureKeepsTheOldOneAndTheNewPath() {
         r.boxes.shown.clear();
         QVERIFY(r.item("mnuVisionPictureEnable")->isChecked());
         QCOMPARE(QString::fromStdString(r.record.pictureBackGround), path);
-        QCOMPARE(r.w->clientArea()->picture().size(), QSize(8, 8));   // the old one stays
+        QCOMPARE(r.w->clientArea()->picture().size(), QSize(8, 8));  // the old one stays
     }
     r.w->close();
     QCOMPARE(QString::fromStdString(profile::readText(r.settingsPath(), "COLOR", "PictureBackGround")), bad[1]);
@@ -310,7 +308,7 @@ void TestAppearance::badPictures() {
         path = r.file("huge.png");
         writeBytes(path, hugePng());
         QImageReader probe(path);
-        QCOMPARE(probe.size(), QSize(30000, 30000));   // the header is read as such
+        QCOMPARE(probe.size(), QSize(30000, 30000));  // the header is read as such
     } else if (kind == QStringLiteral("jpeg-header")) {
         const QString full = savePicture(r.file("full.jpg"), {64, 64}, Qt::blue, "JPG");
         QFile f(full);
@@ -383,7 +381,7 @@ void TestAppearance::badPictureAtStartUpIsSkippedSilently() {
 void TestAppearance::alwaysOnTopHasNoCheckMark() {
     MainWindowRig r;
     r.start();
-    r.w->onCmdResizeClicked();   // full mode
+    r.w->onCmdResizeClicked();  // full mode
     QVERIFY(!r.w->compactMode());
     QAction* top = r.item("mnuVisionTop");
     top->trigger();
@@ -425,9 +423,8 @@ void TestAppearance::realFileDialog() {
     QTemporaryDir dir;
     QFileDialog plain;
     appearance::configurePictureDialog(plain, QString());
-    QCOMPARE(plain.nameFilters(),
-             QStringList{QStringLiteral("画像ファイルを選んでね♪(*.gif,*.jpg,*.jpeg,*.png,*.bmp) "
-                                        "(*.gif *.jpg *.jpeg *.png *.bmp)")});
+    QCOMPARE(plain.nameFilters(), QStringList{QStringLiteral("画像ファイルを選んでね♪(*.gif,*.jpg,*.jpeg,*.png,*.bmp) "
+                                                             "(*.gif *.jpg *.jpeg *.png *.bmp)")});
     QCOMPARE(plain.fileMode(), QFileDialog::AnyFile);
     QCOMPARE(plain.acceptMode(), QFileDialog::AcceptOpen);
     QVERIFY(plain.testOption(QFileDialog::HideNameFilterDetails));

@@ -20,18 +20,18 @@
 
 #include "app/client_area.h"
 #include "app/frm_main.h"
-#include "widgets/message_boxes.h"
 #include "app/notify_area.h"
 #include "counting/key_layout.h"
 #include "history/history_record.h"
-#include "support/scripted_key_state.h"
 #include "platform/text_codec.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "support/frm_main_rig.h"
+#include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
+#include "widgets/message_boxes.h"
 
 using namespace pressory;
 using namespace pressory::app;
@@ -154,8 +154,8 @@ void TestFrmMain::designValues() {
 
     const QScreen* s = QGuiApplication::primaryScreen();
     if (qFuzzyCompare(s->logicalDotsPerInchX(), 96.0) && qFuzzyCompare(s->logicalDotsPerInchY(), 96.0)) {
-        QCOMPARE(w.txtKey(65)->geometry(), QRect(80, 208, 37, 20));     // 1200, 3120 twips
-        QCOMPARE(w.label1(2)->geometry(), QRect(704, 272, 33, 17));     // 10560, 4080; 495 x 255
+        QCOMPARE(w.txtKey(65)->geometry(), QRect(80, 208, 37, 20));  // 1200, 3120 twips
+        QCOMPARE(w.label1(2)->geometry(), QRect(704, 272, 33, 17));  // 10560, 4080; 495 x 255
         QCOMPARE(w.cmdResize()->geometry(), QRect(96, 16, 23, 20));
         QCOMPARE(w.txtSummary()->geometry(), QRect(32, 16, 57, 20));
     }
@@ -198,18 +198,19 @@ void TestFrmMain::menuTree() {
 
     const auto menus = r.w->topMenus();
     const QKeySequence none;
-    check(menus[0], {{"mnuFileHistory", QStringLiteral("履歴を表示(&H)"), QKeySequence(Qt::CTRL | Qt::Key_H)},
-                     {"mnuFileMaxRow", QStringLiteral("履歴表示の最大件数設定(&C)"), none},
-                     {"mnuFileNoSaveReset", QStringLiteral("保存しないでリセット(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N)},
-                     {"mnuFileSaveReset", QStringLiteral("保存してリセット(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S)},
-                     {"mnulineF", QStringLiteral("-"), none},
-                     {"mnuFileQuit", QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q)}});
+    check(menus[0],
+          {{"mnuFileHistory", QStringLiteral("履歴を表示(&H)"), QKeySequence(Qt::CTRL | Qt::Key_H)},
+           {"mnuFileMaxRow", QStringLiteral("履歴表示の最大件数設定(&C)"), none},
+           {"mnuFileNoSaveReset", QStringLiteral("保存しないでリセット(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N)},
+           {"mnuFileSaveReset", QStringLiteral("保存してリセット(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S)},
+           {"mnulineF", QStringLiteral("-"), none},
+           {"mnuFileQuit", QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q)}});
     check(r.item("mnuFileMaxRow")->menu(), {{"mnuFileMaxRowCount(1)", QStringLiteral("  10(&1)"), none},
-                                             {"mnuFileMaxRowCount(2)", QStringLiteral("  50(&2)"), none},
-                                             {"mnuFileMaxRowCount(3)", QStringLiteral(" 100(&3)"), none},
-                                             {"mnuFileMaxRowCount(4)", QStringLiteral(" 200(&4)"), none},
-                                             {"mnuFileMaxRowCount(5)", QStringLiteral(" 500(&5)"), none},
-                                             {"mnuFileMaxRowCount(6)", QStringLiteral("1000(&6)"), none}});
+                                            {"mnuFileMaxRowCount(2)", QStringLiteral("  50(&2)"), none},
+                                            {"mnuFileMaxRowCount(3)", QStringLiteral(" 100(&3)"), none},
+                                            {"mnuFileMaxRowCount(4)", QStringLiteral(" 200(&4)"), none},
+                                            {"mnuFileMaxRowCount(5)", QStringLiteral(" 500(&5)"), none},
+                                            {"mnuFileMaxRowCount(6)", QStringLiteral("1000(&6)"), none}});
     check(menus[1], {{"mnuVisionTop", QStringLiteral("常に前面に表示(&F)"), none},
                      {"mnulineV", QStringLiteral("-"), none},
                      {"mnuVisionKeyColor", QStringLiteral("キー点滅色の設定(&B)"), none},
@@ -251,7 +252,7 @@ void TestFrmMain::checkMarksAfterStartUp() {
     r.record.soundEnable = static_cast<std::int16_t>(soundEnable);
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{expectedRow});
-    QCOMPARE(r.record.fileHistoryMaxRow, expectedRow);   // what the close writes back
+    QCOMPARE(r.record.fileHistoryMaxRow, expectedRow);  // what the close writes back
     QCOMPARE(r.item("mnuSoundEnable")->isChecked(), soundChecked);
     QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
     QVERIFY(r.w->menuBar()->isHidden());
@@ -292,10 +293,10 @@ void TestFrmMain::backgroundPicture() {
     r.start();
     QVERIFY(r.item("mnuVisionPictureEnable")->isChecked());
     QCOMPARE(r.w->clientArea()->picture().size(), QSize(5, 4));
-    r.item("mnuVisionPictureEnable")->trigger();   // off: the picture goes
+    r.item("mnuVisionPictureEnable")->trigger();  // off: the picture goes
     QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
     QVERIFY(r.w->clientArea()->picture().isNull());
-    r.item("mnuVisionPictureEnable")->trigger();   // on: loaded again from the path
+    r.item("mnuVisionPictureEnable")->trigger();  // on: loaded again from the path
     QCOMPARE(r.w->clientArea()->picture().size(), QSize(5, 4));
 
     Rig off;
@@ -322,7 +323,7 @@ void TestFrmMain::rowLimitChoice() {
     r.item("mnuFileMaxRowCount(3)")->trigger();
     QCOMPARE(r.checkedRows(), QList<int>{3});
     QCOMPARE(r.record.fileHistoryMaxRow, 3);
-    r.item("mnuFileMaxRowCount(3)")->trigger();   // the checked one stays checked
+    r.item("mnuFileMaxRowCount(3)")->trigger();  // the checked one stays checked
     QCOMPARE(r.checkedRows(), QList<int>{3});
     r.item("mnuFileMaxRowCount(6)")->trigger();
     QCOMPARE(r.checkedRows(), QList<int>{6});
@@ -339,7 +340,7 @@ void TestFrmMain::keysReachCellsAndTotal() {
     QCOMPARE(w.txtSummary()->text(), QStringLiteral("1"));
     QCOMPARE(w.txtKey(65)->colourValue(), 255);
     const int aRepaints = w.txtKey(65)->repaintRequests();
-    for (int i = 0; i < 5; ++i) w.onTimer1Timeout();   // held: counted once, nothing to repaint
+    for (int i = 0; i < 5; ++i) w.onTimer1Timeout();  // held: counted once, nothing to repaint
     QCOMPARE(r.count(65), QStringLiteral("1"));
     QCOMPARE(w.txtKey(65)->repaintRequests(), aRepaints);
     r.keys.up(65);
@@ -361,9 +362,9 @@ void TestFrmMain::keySoundsFollowTheCheckMark() {
     r.record.soundPaths[65] = "/sounds/a.wav";
     r.start();
     r.press(65);
-    r.press(66);   // no path: the request is made with the empty path
+    r.press(66);  // no path: the request is made with the empty path
     QCOMPARE(r.sound.played, (QStringList{QStringLiteral("/sounds/a.wav"), QString()}));
-    r.item("mnuSoundEnable")->trigger();   // off
+    r.item("mnuSoundEnable")->trigger();  // off
     QVERIFY(!r.item("mnuSoundEnable")->isChecked());
     r.press(65);
     QCOMPARE(r.sound.played.size(), 2);
@@ -377,17 +378,17 @@ void TestFrmMain::ticksFollowTheKeySourceEvents() {
     r.source.wake = sockets[0];
     QElapsedTimer clock;
     clock.start();
-    QList<qint64> tickTimes;   // when each tick read the keys
+    QList<qint64> tickTimes;  // when each tick read the keys
     r.source.onRead = [&](int vk) {
         if (vk == 65) tickTimes.append(clock.elapsed());
     };
-    r.source.onPump = [&] {   // the source reads what has arrived
+    r.source.onPump = [&] {  // the source reads what has arrived
         char buffer[64];
         while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
         }
     };
     auto send = [&] { QCOMPARE(::send(sockets[1], "x", 1, 0), 1); };
-    r.keys.down(66);   // held since before the start: the first tick finds it
+    r.keys.down(66);  // held since before the start: the first tick finds it
     r.start();
     QVERIFY(r.w->timer1()->isSingleShot());
     QTRY_COMPARE_WITH_TIMEOUT(r.count(66), QStringLiteral("1"), 500);
@@ -429,7 +430,8 @@ void TestFrmMain::ticksFollowTheKeySourceEvents() {
     const QList<qint64> streamed = tickTimes.mid(before);
     QVERIFY2(streamed.size() >= 2, qPrintable(QString::number(streamed.size())));
     for (qsizetype i = 1; i < streamed.size(); ++i)
-        QVERIFY2(streamed[i] - streamed[i - 1] >= 9, qPrintable(QStringLiteral("ticks %1 ms apart").arg(streamed[i] - streamed[i - 1])));
+        QVERIFY2(streamed[i] - streamed[i - 1] >= 9,
+                 qPrintable(QStringLiteral("ticks %1 ms apart").arg(streamed[i] - streamed[i - 1])));
     r.w.reset();
     ::close(sockets[0]);
     ::close(sockets[1]);
@@ -463,7 +465,7 @@ void TestFrmMain::saveAndReset() {
     QCOMPARE(r.count(1), QStringLiteral("0"));
     QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));
 
-    r.item("mnuFileSaveReset")->trigger();   // after a reset: a record of zeros
+    r.item("mnuFileSaveReset")->trigger();  // after a reset: a record of zeros
     lines = r.historyLines();
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[2].startsWith(QStringLiteral("2024/03/05 09:08:07,,,,,,,,,,0,")));
@@ -486,7 +488,6 @@ void TestFrmMain::resetWithoutSaving() {
     r.press(66);
     r.item("mnuFileNoSaveReset")->trigger();
     QCOMPARE(r.historyBytes(), before);
-
 }
 
 void TestFrmMain::modeSwitchExchangesGeometry() {
@@ -505,7 +506,7 @@ void TestFrmMain::modeSwitchExchangesGeometry() {
     QVERIFY(w.menuBar()->isHidden());
     QCOMPARE(w.frameGeometry(), compact);
     QCOMPARE(storedRect(w).topLeft(), asCreated.topLeft());
-    const QRect full = storedRect(w);   // the size as created plus the frame, once it is known
+    const QRect full = storedRect(w);  // the size as created plus the frame, once it is known
     QVERIFY(full.width() >= asCreated.width() && full.height() >= asCreated.height());
 
     w.cmdResize()->click();
@@ -579,8 +580,8 @@ void TestFrmMain::closeSequenceOrderAndSettingsBytes() {
     QStringList steps;
     r.boxes.onShow = [&] {
         steps << QStringLiteral("box");
-        QCOMPARE(r.historyLines().size(), 2);   // recorded before the box
-        QVERIFY(!QFile::exists(ini));           // settings only after it is answered
+        QCOMPARE(r.historyLines().size(), 2);  // recorded before the box
+        QVERIFY(!QFile::exists(ini));          // settings only after it is answered
     };
     r.sound.onStop = [&] {
         steps << QStringLiteral("stop sound");
@@ -625,7 +626,7 @@ void TestFrmMain::settingsWrittenFromTheWindowsState() {
 
 void TestFrmMain::failedHistoryWriteIsReported() {
     Rig r;
-    QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));   // cannot be written as a file
+    QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));  // cannot be written as a file
     r.start();
     r.press(65);
     r.item("mnuFileSaveReset")->trigger();
@@ -633,10 +634,10 @@ void TestFrmMain::failedHistoryWriteIsReported() {
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
     const QString prefix = r.historyPath() + QStringLiteral(" に記録できませんでした。\n");
     QVERIFY2(r.boxes.shown[0].text.startsWith(prefix), qPrintable(r.boxes.shown[0].text));
-    QVERIFY(r.boxes.shown[0].text.size() > prefix.size());   // the system's reason
-    QCOMPARE(r.count(65), QStringLiteral("0"));               // the reset still runs
+    QVERIFY(r.boxes.shown[0].text.size() > prefix.size());  // the system's reason
+    QCOMPARE(r.count(65), QStringLiteral("0"));             // the reset still runs
 
-    r.w->close();   // the close goes on after the message
+    r.w->close();  // the close goes on after the message
     QCOMPARE(r.boxes.shown.size(), 2);
     QCOMPARE(r.boxes.shown[1].icon, BoxIcon::Critical);
     QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("0"));
@@ -663,7 +664,7 @@ void TestFrmMain::stopWithoutAPersonShowsNoBox() {
         Rig r;
         r.start();
         r.press(65);
-        r.keys.tap(66);   // arrived after the last tick: read by the close
+        r.keys.tap(66);  // arrived after the last tick: read by the close
         r.w->requestStop(by);
         QCOMPARE(r.historyLines().size(), 2);
         QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(65)], QStringLiteral("1"));
@@ -699,14 +700,14 @@ void TestFrmMain::notificationArea() {
     Rig r;
     r.start();
     frmMain& w = *r.w;
-    w.cmdResize()->click();   // full mode
+    w.cmdResize()->click();  // full mode
     QVERIFY(r.tray.handler);
     w.showMinimized();
     QTRY_VERIFY(!w.isVisible());
     QCOMPARE(r.tray.adds, 1);
     QVERIFY(r.tray.iconShown);
 
-    r.keys.down(65);   // counting goes on while hidden
+    r.keys.down(65);  // counting goes on while hidden
     w.onTimer1Timeout();
     for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick}) {
         r.tray.handler(reason);
@@ -742,7 +743,7 @@ void TestFrmMain::statusNotifierHostRestoresOnLeftClick() {
     QVERIFY(w.isVisible());
     QVERIFY(!w.isMinimized());
     QVERIFY(!r.tray.iconShown);
-    QVERIFY(w.compactMode());   // back in the mode it was minimised in
+    QVERIFY(w.compactMode());  // back in the mode it was minimised in
 
     // Minimised again, it comes back again.
     w.showMinimized();

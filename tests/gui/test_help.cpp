@@ -52,7 +52,7 @@ void TestHelp::readmeCommand() {
     MainWindowRig r;
     r.start();
     r.item("mnuHelpHelp")->trigger();
-    r.item("mnuHelpHelp")->trigger();   // a second window; nothing of the first is kept
+    r.item("mnuHelpHelp")->trigger();  // a second window; nothing of the first is kept
     const QUrl expected = QUrl::fromLocalFile(r.dir.path() + QStringLiteral("/Help/Readme.html"));
     QCOMPARE(r.urls.opened, (QList<QUrl>{expected, expected}));
     QVERIFY(r.boxes.shown.isEmpty());
@@ -108,7 +108,8 @@ void TestHelp::aboutWindow() {
     w.load();
     QCOMPARE(w.objectName(), QStringLiteral("frmAbout"));
     QCOMPARE(w.windowTitle(), QStringLiteral("バージョン情報"));
-    QCOMPARE(w.lblTitle()->text(), QStringLiteral("Pressory  Version ") + QStringLiteral(PRESSORY_TEST_PROJECT_VERSION));
+    QCOMPARE(w.lblTitle()->text(),
+             QStringLiteral("Pressory  Version ") + QStringLiteral(PRESSORY_TEST_PROJECT_VERSION));
     QVERIFY(w.lblCredit()->text().contains(QString::fromUtf8(version::kCompanyName)));
     QVERIFY(w.lblDescription()->text().isEmpty());
     QCOMPARE(w.cmdOK()->text(), QStringLiteral("OK"));
@@ -170,8 +171,9 @@ void TestHelp::versionCommand() {
         QVERIFY(title.startsWith(QStringLiteral("Pressory  Version ")));
         QVERIFY(timerRan);
         const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
-        QVERIFY2((centre - screenCentre).manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
-        QVERIFY(r.w->findChildren<help::frmAbout*>().isEmpty());   // destroyed when closed
+        QVERIFY2((centre - screenCentre).manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
+        QVERIFY(r.w->findChildren<help::frmAbout*>().isEmpty());  // destroyed when closed
     }
 }
 

@@ -13,14 +13,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "widgets/message_boxes.h"
-#include "widgets/twips.h"
 #include "counting/key_layout.h"
 #include "history/frm_do_events.h"
 #include "history/frm_key_history.h"
 #include "history/history_record.h"
 #include "history/history_viewer.h"
 #include "platform/text_codec.h"
+#include "widgets/message_boxes.h"
+#include "widgets/twips.h"
 
 using namespace pressory;
 using namespace pressory::history;
@@ -131,8 +131,7 @@ void TestHistoryViewer::rowCountsAndLabelAtTheEdges() {
         QVERIFY(w.load(path_, c.limit, QIcon()));
         QCOMPARE(w.historyModel()->gridRowCount(), c.gridRows);
         QCOMPARE(w.lblRowCount()->text(), QStringLiteral("%1 件").arg(c.gridRows - 1));
-        if (c.records > 0)
-            QCOMPARE(w.historyModel()->cellText(1, 10), QString::number(c.records));
+        if (c.records > 0) QCOMPARE(w.historyModel()->cellText(1, 10), QString::number(c.records));
     }
     // An empty file: no row at all, the designed 11 columns, "0 件".
     writeBytes("");
@@ -218,7 +217,7 @@ void TestHistoryViewer::fixedColumnsStayWhenScrolledSideways() {
     QCOMPARE(fixedGeometry.width(), fixedWidth);
     const QModelIndex total = grid->model()->index(0, 10);
     const int totalX = grid->visualRect(total).x();
-    QCOMPARE(totalX, fixedWidth);   // the total starts right of the fixed columns
+    QCOMPARE(totalX, fixedWidth);  // the total starts right of the fixed columns
 
     grid->horizontalScrollBar()->setValue(grid->horizontalScrollBar()->maximum());
     QVERIFY(grid->horizontalScrollBar()->value() > 0);
@@ -278,16 +277,14 @@ void TestHistoryViewer::progressBarGrowsByOneRowPerRecord() {
     });
     QVERIFY(w.load(path_, 10, icon));
     QVERIFY(windowChecked);
-    QCOMPARE(widths.size(), 10);   // one step per record shown, none for the header
+    QCOMPARE(widths.size(), 10);  // one step per record shown, none for the header
     for (int k = 1; k <= 10; ++k) QCOMPARE(widths[k - 1], qRound(k * inside / 11.0));
 }
 
 void TestHistoryViewer::timersRunWhileALongFileIsRead() {
     // A 300 MB header without a line end and one record: the reading walks
     // over all of it, letting timers run now and then.
-    {
-        std::ofstream(path_, std::ios::binary | std::ios::trunc);
-    }
+    { std::ofstream(path_, std::ios::binary | std::ios::trunc); }
     std::filesystem::resize_file(path_, 300u * 1024 * 1024);
     std::ofstream(path_, std::ios::binary | std::ios::app) << "\r\n1,2\r\n";
     int ticks = 0;
@@ -300,7 +297,8 @@ void TestHistoryViewer::timersRunWhileALongFileIsRead() {
     took.start();
     QVERIFY(w.load(path_, 10, QIcon()));
     QCOMPARE(w.historyModel()->gridRowCount(), 2);
-    QVERIFY2(ticks >= 2 || took.elapsed() < 15, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took.elapsed())));
+    QVERIFY2(ticks >= 2 || took.elapsed() < 15,
+             qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took.elapsed())));
 }
 
 void TestHistoryViewer::warningWithoutAFile() {
@@ -346,7 +344,7 @@ void TestHistoryViewer::shownModallyAndClosedWithOk() {
         QVERIFY(w->isVisible());
         QVERIFY(w->grdHistory()->isVisible());
         QCOMPARE(w->parentWidget(), &owner);
-        QCOMPARE(w->historyModel()->rowCount(), 10);   // item 1: 10 rows
+        QCOMPARE(w->historyModel()->rowCount(), 10);  // item 1: 10 rows
         QCOMPARE(w->lblRowCount()->text(), QStringLiteral("10 件"));
         ticksWhenSeen = ticks;
         QTimer::singleShot(80, w, [w] { QTest::mouseClick(w->cmdClose(), Qt::LeftButton); });
@@ -357,7 +355,7 @@ void TestHistoryViewer::shownModallyAndClosedWithOk() {
     });
     showHistoryViewer(&owner, path_, 1, boxes, QIcon());
     QVERIFY(seen);
-    QVERIFY(ticks > ticksWhenSeen);   // the timer kept counting while the viewer was open
+    QVERIFY(ticks > ticksWhenSeen);  // the timer kept counting while the viewer was open
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
@@ -374,7 +372,8 @@ void TestHistoryViewer::ownerClosedWhileLoading() {
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     for (QWidget* top : QApplication::topLevelWidgets())
-        QVERIFY(top->objectName() != QLatin1String("frmDoEvents") && top->objectName() != QLatin1String("frmKeyHistory"));
+        QVERIFY(top->objectName() != QLatin1String("frmDoEvents") &&
+                top->objectName() != QLatin1String("frmKeyHistory"));
 }
 
 QTEST_MAIN(TestHistoryViewer)

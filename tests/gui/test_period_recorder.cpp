@@ -45,7 +45,7 @@ struct Rig {
     RecordingBoxes boxes;
     FakeNotifyArea tray;
     ScriptedKeySource source{keys};
-    PeriodRecorder::Clock::time_point t{};   // the steady clock the recovery writes are timed by
+    PeriodRecorder::Clock::time_point t{};  // the steady clock the recovery writes are timed by
     QDateTime localNow{QDate(2024, 3, 5), QTime(9, 8, 7)};
     int quits = 0;
     std::unique_ptr<frmMain> w;
@@ -152,23 +152,23 @@ void TestPeriodRecorder::leftPeriodBecomesARecordAtStart() {
         earlier.press(66);
         earlier.w->requestStop(CloseBy::Signal);
     }
-    QVERIFY(!QFile::exists(Rig(dir.path()).recoveryPath()));   // a finished run leaves none
+    QVERIFY(!QFile::exists(Rig(dir.path()).recoveryPath()));  // a finished run leaves none
     QVERIFY(history::writeRecoveryFile(Rig(dir.path()).recoveryPath().toStdString(), leftRecord()).ok);
 
     Rig r(dir.path());
     QCOMPARE(r.start(), QString());
     const QStringList lines = r.historyLines();
-    QCOMPARE(lines.size(), 3);   // the header, the finished run, the recovered period
+    QCOMPARE(lines.size(), 3);  // the header, the finished run, the recovered period
     const QStringList f = fields(lines[2]);
     QCOMPARE(f.size(), 95);
-    QCOMPARE(f[0], QStringLiteral("2024/03/04 22:10:05"));   // the time of its last activity
+    QCOMPARE(f[0], QStringLiteral("2024/03/04 22:10:05"));  // the time of its last activity
     QCOMPARE(f[10], QStringLiteral("5"));
     QCOMPARE(f[columnOf(65)], QStringLiteral("3"));
     QCOMPARE(f[columnOf(1)], QStringLiteral("2"));
     QCOMPARE(f[5], QStringLiteral("A"));
     QVERIFY(!QFile::exists(r.recoveryPath()));
-    QVERIFY(r.boxes.shown.isEmpty());   // nobody is asked
-    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));   // the new period starts at zero
+    QVERIFY(r.boxes.shown.isEmpty());                          // nobody is asked
+    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));  // the new period starts at zero
 
     // Recorded once: the next start finds nothing left.
     r.w->requestStop(CloseBy::Signal);
@@ -187,7 +187,7 @@ void TestPeriodRecorder::damagedRecoveryFileIsMovedAside() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(cut);
     }
-    QCOMPARE(r.start(), QString());   // never stops the start
+    QCOMPARE(r.start(), QString());  // never stops the start
     QVERIFY(!QFile::exists(r.recoveryPath()));
     const QStringList aside =
         QDir(dir.path()).entryList({QStringLiteral("PressoryRecovery.damaged-*.dat")}, QDir::Files);
@@ -195,9 +195,9 @@ void TestPeriodRecorder::damagedRecoveryFileIsMovedAside() {
     QFile kept(QDir(dir.path()).filePath(aside[0]));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), cut);
-    QVERIFY(!QFile::exists(r.historyPath()));   // nothing made up from it
+    QVERIFY(!QFile::exists(r.historyPath()));  // nothing made up from it
 
-    r.press(65);   // and counting goes on into a new recovery file
+    r.press(65);  // and counting goes on into a new recovery file
     QCOMPARE(r.recovery().state, history::RecoveryState::Found);
     QCOMPARE(r.recovery().record.total, 1);
 }
@@ -207,31 +207,31 @@ void TestPeriodRecorder::countsReachTheRecoveryFileAtMostOnceAMinute() {
     Rig r(dir.path());
     r.start();
     r.wait(5min);
-    QVERIFY(!QFile::exists(r.recoveryPath()));   // nothing counted, nothing written
+    QVERIFY(!QFile::exists(r.recoveryPath()));  // nothing counted, nothing written
 
-    r.press(65);   // the first change is written at once
+    r.press(65);  // the first change is written at once
     history::RecoveryFile f = r.recovery();
     QCOMPARE(f.state, history::RecoveryState::Found);
     QCOMPARE(f.record.total, 1);
     QCOMPARE(f.record.counts[65], 1);
-    QCOMPARE(f.record.lastActivity.minute, 13);   // 09:13:07, five minutes after the start
+    QCOMPARE(f.record.lastActivity.minute, 13);  // 09:13:07, five minutes after the start
     QCOMPARE(f.record.lastActivity.second, 7);
 
     r.t += 30s;
     r.localNow = r.localNow.addSecs(30);
     r.press(66);
-    QCOMPARE(r.recovery().record.total, 1);   // not yet: the last write was 30 s ago
+    QCOMPARE(r.recovery().record.total, 1);  // not yet: the last write was 30 s ago
     r.wait(29s);
     QCOMPARE(r.recovery().record.total, 1);
-    r.wait(1s);   // a minute after the last write, the next tick writes
+    r.wait(1s);  // a minute after the last write, the next tick writes
     f = r.recovery();
     QCOMPARE(f.record.total, 2);
     QCOMPARE(f.record.counts[66], 1);
-    QCOMPARE(f.record.lastActivity.second, 37);   // the last press, not the write
+    QCOMPARE(f.record.lastActivity.second, 37);  // the last press, not the write
 
     QVERIFY(QFile::remove(r.recoveryPath()));
     r.wait(10min);
-    QVERIFY(!QFile::exists(r.recoveryPath()));   // nothing changed: nothing written
+    QVERIFY(!QFile::exists(r.recoveryPath()));  // nothing changed: nothing written
     QVERIFY(!QFile::exists(r.recoveryPath() + QStringLiteral(".new~")));
 }
 
@@ -245,7 +245,7 @@ void TestPeriodRecorder::resetsRemoveTheRecoveryFile() {
     QVERIFY(!QFile::exists(r.recoveryPath()));
     QCOMPARE(r.historyLines().size(), 2);
     r.wait(2min);
-    QVERIFY(!QFile::exists(r.recoveryPath()));   // the zeros after a reset are not kept
+    QVERIFY(!QFile::exists(r.recoveryPath()));  // the zeros after a reset are not kept
 
     r.press(66);
     r.wait(1min);
@@ -273,11 +273,11 @@ void TestPeriodRecorder::recordedPeriodIsNotKeptTwiceWhileTheBoxIsOpen() {
     r.start();
     r.press(65);
     r.wait(1min);
-    r.press(65);   // pending: the file holds 1
+    r.press(65);  // pending: the file holds 1
     bool leftDuringBox = true;
     r.boxes.onShow = [&] {
         r.boxes.onShow = nullptr;
-        r.press(66);   // the timer runs on while the box is open
+        r.press(66);  // the timer runs on while the box is open
         r.wait(2min);
         leftDuringBox = QFile::exists(r.recoveryPath()) || r.w->recorder().msUntilRecoveryWrite() != -1;
     };
@@ -305,7 +305,7 @@ void TestPeriodRecorder::closeCutOffBeforeTheFileWentIsNotRecordedTwice() {
         Rig r(dir.path());
         r.start();
         r.press(65);
-        r.w->requestStop(CloseBy::Signal);   // a first record: the history is not empty
+        r.w->requestStop(CloseBy::Signal);  // a first record: the history is not empty
     }
     {
         Rig r(dir.path());
@@ -321,7 +321,7 @@ void TestPeriodRecorder::closeCutOffBeforeTheFileWentIsNotRecordedTwice() {
     }
     QCOMPARE(Rig(dir.path()).historyLines().size(), 3);
     {
-        QFile f(Rig(dir.path()).recoveryPath());   // as the cut-off close left it
+        QFile f(Rig(dir.path()).recoveryPath());  // as the cut-off close left it
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(left);
     }
@@ -331,12 +331,15 @@ void TestPeriodRecorder::closeCutOffBeforeTheFileWentIsNotRecordedTwice() {
     QVERIFY(!QFile::exists(next.recoveryPath()));
 
     // The same file with the history as it was then is a period to record.
-    next.w->requestStop(CloseBy::Signal);   // a record of zeros: the history grows
-    QVERIFY(history::writeRecoveryFile(next.recoveryPath().toStdString(), [&] {
-                history::RecoveryRecord rec = *history::parseRecovery(left.toStdString());
-                rec.historySize = static_cast<std::uint64_t>(QFileInfo(next.historyPath()).size());
-                return rec;
-            }()).ok);
+    next.w->requestStop(CloseBy::Signal);  // a record of zeros: the history grows
+    QVERIFY(history::writeRecoveryFile(next.recoveryPath().toStdString(),
+                                       [&] {
+                                           history::RecoveryRecord rec = *history::parseRecovery(left.toStdString());
+                                           rec.historySize =
+                                               static_cast<std::uint64_t>(QFileInfo(next.historyPath()).size());
+                                           return rec;
+                                       }())
+                .ok);
     Rig last(dir.path());
     last.start();
     const QStringList lines = last.historyLines();
@@ -354,13 +357,13 @@ void TestPeriodRecorder::failedCloseKeepsCountsForTheNextStart() {
     QFETCH(bool, byPerson);
     QTemporaryDir dir;
     Rig r(dir.path());
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));   // cannot be written
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));  // cannot be written
     r.start();
-    r.press(65);   // written at once
+    r.press(65);  // written at once
     r.press(65);
-    r.press(66);   // both pending: the last write was just now
+    r.press(66);  // both pending: the last write was just now
     QCOMPARE(r.recovery().record.total, 1);
-    int keptDuringBox = -1;   // a kill while the box is open loses nothing
+    int keptDuringBox = -1;  // a kill while the box is open loses nothing
     r.boxes.onShow = [&] { keptDuringBox = r.recovery().record.total; };
     if (byPerson)
         r.w->close();
@@ -377,9 +380,9 @@ void TestPeriodRecorder::failedCloseKeepsCountsForTheNextStart() {
     }
     history::RecoveryFile kept = r.recovery();
     QCOMPARE(kept.state, history::RecoveryState::Found);
-    QCOMPARE(kept.record.total, 3);   // everything, not only what the last write held
+    QCOMPARE(kept.record.total, 3);  // everything, not only what the last write held
     QCOMPARE(kept.record.counts[65], 2);
-    QVERIFY(!r.settingsBytes().isEmpty());   // the settings are written all the same
+    QVERIFY(!r.settingsBytes().isEmpty());  // the settings are written all the same
 
     // The display goes away after that close: nothing more happens.
     r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
@@ -413,9 +416,9 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
         poller.fillPolledFlags();
         settings::SettingsRecord record;
         PeriodRecorder::Clock::time_point t{};
-        PeriodRecorder recorder(folder, folder + "/Pressory.ini", poller, record,
-                                [](std::chrono::seconds) { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; },
-                                [&] { return t; });
+        PeriodRecorder recorder(
+            folder, folder + "/Pressory.ini", poller, record,
+            [](std::chrono::seconds) { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; }, [&] { return t; });
         auto press = [&](int vk) {
             keys.down(vk);
             poller.tick(keys, nullptr);
@@ -424,11 +427,11 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
             poller.tick(keys, nullptr);
             recorder.afterTick(poller.totalChanged());
         };
-        press(65);   // written at once
+        press(65);  // written at once
         t += 1min;
-        press(65);   // written a minute later
+        press(65);  // written a minute later
         t += 10s;
-        press(66);   // pending when the folder turns read-only
+        press(66);  // pending when the folder turns read-only
         if (::chmod(folder.c_str(), 0555) != 0) return "chmod";
         const history::WriteResult result = recorder.saveHistory(layout::kSummaryCaption);
         if (result.ok) return "the history was written";
@@ -444,7 +447,7 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
     QCOMPARE(next.start(), QString());
     const QStringList lines = next.historyLines();
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(fields(lines[1])[10], QStringLiteral("2"));   // B came after the last write
+    QCOMPARE(fields(lines[1])[10], QStringLiteral("2"));  // B came after the last write
     QVERIFY(!QFile::exists(QString::fromStdString(recovery)));
 }
 
@@ -464,7 +467,7 @@ void TestPeriodRecorder::finishWithoutWindows() {
     QVERIFY(r.settingsBytes().startsWith("[FILE]\r\nFileHistoryMaxRow=1\r\n"));
     QVERIFY(r.boxes.shown.isEmpty());
 
-    r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);   // once only
+    r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);  // once only
     QCOMPARE(r.historyLines().size(), 2);
 }
 

@@ -63,7 +63,7 @@ void TestQtSoundPlayer::aToneIsLoadedAheadAndPlays() {
 
     QElapsedTimer t;
     t.start();
-    for (int i = 0; i < 20; ++i) player.play(local(tone));   // each request cuts off the last one
+    for (int i = 0; i < 20; ++i) player.play(local(tone));  // each request cuts off the last one
     QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
     // PRESSORY_TEST_SOUND_SERVER=1 says a sound server is there (the
     // end-to-end run starts one): then the tone must be playing.
@@ -84,7 +84,7 @@ void TestQtSoundPlayer::badPathsPlayNothingAtOnce() {
     {
         QFile f(huge);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        QVERIFY(f.resize(qint64(1) << 30));   // 1 GB, sparse
+        QVERIFY(f.resize(qint64(1) << 30));  // 1 GB, sparse
     }
     const QString text = dir.filePath(QStringLiteral("text.wav"));
     writeFile(text, QByteArray("this is not a sound\n").repeated(100));
@@ -93,8 +93,14 @@ void TestQtSoundPlayer::badPathsPlayNothingAtOnce() {
     const QString empty = dir.filePath(QStringLiteral("empty.wav"));
     writeFile(empty, QByteArray());
 
-    const std::vector<std::string> bad = {"", local(dir.filePath(QStringLiteral("missing.wav"))), local(dir.path()),
-                                          local(fifo), "/dev/zero", local(huge), local(text), local(truncated),
+    const std::vector<std::string> bad = {"",
+                                          local(dir.filePath(QStringLiteral("missing.wav"))),
+                                          local(dir.path()),
+                                          local(fifo),
+                                          "/dev/zero",
+                                          local(huge),
+                                          local(text),
+                                          local(truncated),
                                           local(empty)};
     QtSoundPlayer player;
     QElapsedTimer t;
@@ -123,7 +129,7 @@ void TestQtSoundPlayer::aChangedFileIsReadAgainAtTheNextPreload() {
     QVERIFY(!player.hasSound(local(path)));
     writeFile(path, toneWav(20));
     player.play(local(path));
-    QVERIFY(!player.hasSound(local(path)));   // the cache holds until the table is loaded again
+    QVERIFY(!player.hasSound(local(path)));  // the cache holds until the table is loaded again
     player.preload({local(path)});
     QVERIFY(player.hasSound(local(path)));
 }
@@ -138,7 +144,7 @@ void TestQtSoundPlayer::pathsOutsideTheTableDoNotFillTheCache() {
         const QString p = dir.filePath(QStringLiteral("extra%1.wav").arg(i));
         writeFile(p, toneWav(10));
         player.play(local(p));
-        QVERIFY(player.hasSound(local(p)));   // loaded at its first use
+        QVERIFY(player.hasSound(local(p)));  // loaded at its first use
     }
     QVERIFY(player.cachedCount() <= QtSoundPlayer::kMaxExtraSounds + 1);
     QVERIFY(player.hasSound(local(table)));

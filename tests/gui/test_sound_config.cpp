@@ -14,9 +14,9 @@
 
 #include "app/frm_main.h"
 #include "counting/key_layout.h"
-#include "support/scripted_key_state.h"
 #include "settings/settings.h"
 #include "sound/frm_sound_config.h"
+#include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
@@ -40,7 +40,7 @@ struct Rig {
     Rig() {
         record.soundPaths[65] = "/sounds/a.wav";
         record.soundPaths[226] = "/sounds/ろ.wav";
-        record.soundPaths[4] = "/sounds/middle.wav";   // no sound entry
+        record.soundPaths[4] = "/sounds/middle.wav";  // no sound entry
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
     frmSoundConfig& open() {
@@ -131,10 +131,12 @@ void TestSoundConfig::designValues() {
     QVERIFY(w.txtKey(4) == nullptr);
     QCOMPARE(w.txtKeySave(4), QString());
 
-    const QStringList labels = {QStringLiteral("【ファイルの設定】　：　"), QStringLiteral("【ファイルの確認】　：　"),
+    const QStringList labels = {QStringLiteral("【ファイルの設定】　：　"),
+                                QStringLiteral("【ファイルの確認】　：　"),
                                 QStringLiteral("【ファイルの解除】　：　"),
                                 QStringLiteral("エクスプローラからWAVファイルをドラッグドロップ"),
-                                QStringLiteral("テキストボックスを左クリック"), QStringLiteral("テキストボックスを右クリック")};
+                                QStringLiteral("テキストボックスを左クリック"),
+                                QStringLiteral("テキストボックスを右クリック")};
     for (int i = 0; i < 6; ++i) QCOMPARE(w.lblHelp(i)->text(), labels[i]);
     QCOMPARE(w.lblHelp(3)->geometry().left(), qRound(7440 * dpiX / 1440.0));
     QCOMPARE(w.lblHelp(2)->geometry().top(), qRound(720 * dpiY / 1440.0));
@@ -187,8 +189,7 @@ void TestSoundConfig::droppedThingsThatAreNotFiles() {
     QVERIFY(!r.drop(files({QStringLiteral("/x/beside.wav")}), QPoint(2, 2)));
     QVERIFY(!r.drop(files({QStringLiteral("/x/caption.wav")}), r.w->keyboard()->caption(65)->geometry().center()));
     QVERIFY(!r.drop(files({QStringLiteral("/x/hidden.wav")}), r.w->keyboard()->cell(20)->geometry().center()));
-    for (int vk : layout::countedCodes())
-        QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
+    for (int vk : layout::countedCodes()) QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
     QVERIFY(r.boxes.shown.isEmpty());
 }
 
@@ -207,25 +208,25 @@ void TestSoundConfig::clicks() {
     r.open();
     auto click = [&](int vk, Qt::MouseButton b) { QTest::mousePress(r.w->txtKey(vk), b); };
 
-    click(65, Qt::LeftButton);   // the path in a box, nothing played
-    click(66, Qt::LeftButton);   // empty
+    click(65, Qt::LeftButton);  // the path in a box, nothing played
+    click(66, Qt::LeftButton);  // empty
     QCOMPARE(r.boxes.shown.size(), 2);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
     QCOMPARE(r.boxes.shown[0].text, QStringLiteral("/sounds/a.wav"));
     QCOMPARE(r.boxes.shown[1].icon, BoxIcon::Information);
     QCOMPARE(r.boxes.shown[1].text, kNoFile);
 
-    click(226, Qt::MiddleButton);   // a filled cell: nothing
+    click(226, Qt::MiddleButton);  // a filled cell: nothing
     QCOMPARE(r.boxes.shown.size(), 2);
     QCOMPARE(r.cell(226), QStringLiteral("/sounds/ろ.wav"));
-    click(66, Qt::MiddleButton);    // an empty cell: the message, whatever the button
+    click(66, Qt::MiddleButton);  // an empty cell: the message, whatever the button
     QCOMPARE(r.boxes.shown.size(), 3);
     QCOMPARE(r.boxes.shown[2].text, kNoFile);
 
-    click(226, Qt::RightButton);    // empties without a message
+    click(226, Qt::RightButton);  // empties without a message
     QCOMPARE(r.cell(226), QString());
     QCOMPARE(r.boxes.shown.size(), 3);
-    click(226, Qt::RightButton);    // now empty: the message
+    click(226, Qt::RightButton);  // now empty: the message
     QCOMPARE(r.boxes.shown.size(), 4);
     QCOMPARE(r.boxes.shown[3].text, kNoFile);
     QCOMPARE(r.w->txtKeySave(226), QStringLiteral("/sounds/ろ.wav"));
@@ -255,8 +256,9 @@ void TestSoundConfig::cancelWritesNothing() {
 
 void TestSoundConfig::okRewritesEveryKey() {
     Rig r;
-    r.writeSettings("; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=/sounds/a.wav\r\n"
-                    "[COLOR]\r\nColorTextBoxBlink=255\r\n");
+    r.writeSettings(
+        "; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=/sounds/a.wav\r\n"
+        "[COLOR]\r\nColorTextBoxBlink=255\r\n");
     r.open();
     r.drop(files({QStringLiteral("/x/b.wav")}), r.centreOf(66));
     QTest::mousePress(r.w->txtKey(65), Qt::RightButton);
@@ -271,7 +273,11 @@ void TestSoundConfig::okRewritesEveryKey() {
     QByteArray added;
     for (int vk : layout::countedCodes()) {
         if (vk == 65) continue;
-        added += "Key" + QByteArray::number(vk) + "=" + (vk == 66 ? "/x/b.wav" : vk == 226 ? "/sounds/ろ.wav" : "") + "\r\n";
+        added += "Key" + QByteArray::number(vk) + "=" +
+                 (vk == 66    ? "/x/b.wav"
+                  : vk == 226 ? "/sounds/ろ.wav"
+                              : "") +
+                 "\r\n";
     }
     QCOMPARE(r.settingsBytes(), "; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=\r\n" + added +
                                     "[COLOR]\r\nColorTextBoxBlink=255\r\n");
@@ -298,7 +304,7 @@ void TestSoundConfig::okWithAnUnstorablePathWritesNothing() {
     const QByteArray before("[SOUND]\r\nKey65=/sounds/a.wav\r\n");
     r.writeSettings(before);
     r.open();
-    r.w->txtKey(70)->setText(QStringLiteral("/x/bad\r\n.wav"));   // however it got there
+    r.w->txtKey(70)->setText(QStringLiteral("/x/bad\r\n.wav"));  // however it got there
     r.w->cmdUpdate()->click();
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Exclamation);
@@ -363,7 +369,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
     main.load();
     main.applySettings();
     main.show();
-    main.onCmdResizeClicked();   // full mode: the menu bar
+    main.onCmdResizeClicked();  // full mode: the menu bar
     QVERIFY(QTest::qWaitForWindowExposed(&main));
 
     bool sawDialog = false, modal = false, centred = false, counted = false;
@@ -386,7 +392,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
         playedWhileOpen = sound.played;
         dlg->cmdCancel()->click();
     });
-    QTimer::singleShot(10000, [] {   // a safety net: never hang on a failure
+    QTimer::singleShot(10000, [] {  // a safety net: never hang on a failure
         if (QWidget* m = QApplication::activeModalWidget()) m->close();
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
     });

@@ -3,9 +3,9 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QPainter>
-#include <qdrawutil.h>
 #include <QSignalSpy>
 #include <QtTest>
+#include <qdrawutil.h>
 
 #include "counting/key_layout.h"
 #include "sound/sound_keys.h"
@@ -34,9 +34,10 @@ void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
     for (const KeyCell& key : layout::cells()) {
         ++cells;
         QVERIFY(moved.cell(key.vk));
-        QCOMPARE(moved.cell(key.vk)->geometry(), plain.cell(key.vk)->geometry().translated(0, 16));   // 240 twips
+        QCOMPARE(moved.cell(key.vk)->geometry(), plain.cell(key.vk)->geometry().translated(0, 16));  // 240 twips
         QCOMPARE(moved.cell(key.vk)->alignment(), key.counted() ? Qt::AlignRight : Qt::AlignLeft);
-        if (QLabel* c = moved.caption(key.vk)) QCOMPARE(c->geometry(), plain.caption(key.vk)->geometry().translated(0, 16));
+        if (QLabel* c = moved.caption(key.vk))
+            QCOMPARE(c->geometry(), plain.caption(key.vk)->geometry().translated(0, 16));
         moved.setKeyShown(key.vk, sound::hasSoundEntry(key.vk));
     }
     QCOMPARE(cells, layout::kCellCount);
@@ -56,20 +57,19 @@ void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
     QImage before(moved.size(), QImage::Format_RGB32);
     before.fill(Qt::white);
     moved.render(&before);
-    const QColor line = before.pixelColor(300, 126);   // 1890 twips: the line moved with the cells
+    const QColor line = before.pixelColor(300, 126);  // 1890 twips: the line moved with the cells
     const QColor between = before.pixelColor(300, 124);
     QVERIFY(line != between);
     moved.setLines({120, 1860, 11280, 1860}, {9240, 1200, 9240, 5040});
     QImage after(moved.size(), QImage::Format_RGB32);
     after.fill(Qt::white);
     moved.render(&after);
-    QCOMPARE(after.pixelColor(300, 124), line);   // 1860 twips
+    QCOMPARE(after.pixelColor(300, 124), line);  // 1860 twips
     QCOMPARE(after.pixelColor(300, 126), between);
 
     // A path as the text: only that cell asks for a repaint.
     moved.cell(65)->setText(QStringLiteral("/home/me/a.wav"));
-    for (const KeyCell& key : layout::cells())
-        QCOMPARE(moved.cell(key.vk)->repaintRequests(), key.vk == 65 ? 1 : 0);
+    for (const KeyCell& key : layout::cells()) QCOMPARE(moved.cell(key.vk)->repaintRequests(), key.vk == 65 ? 1 : 0);
 }
 
 void TestWidgets::pressesOnCellsAreReported() {
@@ -81,7 +81,7 @@ void TestWidgets::pressesOnCellsAreReported() {
     QSignalSpy spy(&keyboard, &KeyboardWidget::cellPressed);
     QTest::mouseClick(keyboard.cell(65), Qt::LeftButton);
     QTest::mouseClick(keyboard.cell(13), Qt::RightButton);
-    QTest::mouseClick(&keyboard, Qt::LeftButton, {}, QPoint(2, 2));   // between the cells
+    QTest::mouseClick(&keyboard, Qt::LeftButton, {}, QPoint(2, 2));  // between the cells
     QCOMPARE(spy.size(), 2);
     QCOMPARE(spy.at(0).at(0).toInt(), 65);
     QCOMPARE(spy.at(0).at(1).value<Qt::MouseButton>(), Qt::LeftButton);
@@ -111,7 +111,6 @@ void TestWidgets::cellsReadAsNamedReadOnlyTexts() {
     QVERIFY(board && board->indexOfChild(a) >= 0);
 }
 
-
 // Counts are drawn from cached digit glyphs; they must look exactly as the
 // laid-out text they replace, pixel for pixel, whatever the size, font,
 // colour, alignment and number of digits.
@@ -127,9 +126,9 @@ void TestWidgets::countsLookExactlyAsLaidOutText() {
                 cell.setFont(f);
                 cell.resize(size);
                 cell.show();
-                for (const QString& text : {QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("10"),
-                                            QStringLiteral("1234"), QStringLiteral("98765"),
-                                            QStringLiteral("2147483647"), QStringLiteral("/a/path")}) {
+                for (const QString& text :
+                     {QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("10"), QStringLiteral("1234"),
+                      QStringLiteral("98765"), QStringLiteral("2147483647"), QStringLiteral("/a/path")}) {
                     cell.setText(text);
                     cell.setColourValue(text.size() % 2 ? 255 : colour::kUp);
                     const QImage drawn = cell.grab().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -144,8 +143,11 @@ void TestWidgets::countsLookExactlyAsLaidOutText() {
                         p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(alignment | Qt::AlignVCenter), text);
                     }
                     QVERIFY2(drawn == expected, qPrintable(QStringLiteral("text %1, %2 px, %3x%4, alignment %5")
-                                                               .arg(text).arg(pixelSize).arg(size.width())
-                                                               .arg(size.height()).arg(int(alignment))));
+                                                               .arg(text)
+                                                               .arg(pixelSize)
+                                                               .arg(size.width())
+                                                               .arg(size.height())
+                                                               .arg(int(alignment))));
                 }
             }
         }

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/frm_main.h"
-#include "support/scripted_key_state.h"
 #include "settings/settings.h"
+#include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
 
 namespace pressory::test {
@@ -27,7 +27,7 @@ struct MainWindowRig {
     RecordingSound sound;
     int quits = 0;
     std::unique_ptr<app::frmMain> w;
-    std::string installFolder;   // empty: the program folder
+    std::string installFolder;  // empty: the program folder
 
     // The window as start-up leaves it: created, loaded, settings applied, shown.
     void start() {

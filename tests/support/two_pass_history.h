@@ -33,8 +33,10 @@ inline std::vector<history::Row> twoPassRows(const std::string& bytes, int rowLi
     const std::int64_t rows = history::gridRowCount(lineCount, rowLimit);
     std::vector<history::Row> grid(static_cast<std::size_t>(rows));
     forEachLine([&](std::int64_t j, const std::string& line) {
-        if (j == 0) grid[0] = history::splitFields(line);
-        else if (j > lineCount - rows) grid[static_cast<std::size_t>(lineCount - j)] = history::splitFields(line);
+        if (j == 0)
+            grid[0] = history::splitFields(line);
+        else if (j > lineCount - rows)
+            grid[static_cast<std::size_t>(lineCount - j)] = history::splitFields(line);
     });
     return grid;
 }

@@ -31,7 +31,7 @@ inline std::optional<std::string> runUnprivileged(const std::function<std::strin
             if (n <= 0) std::_Exit(4);
             done += static_cast<std::size_t>(n);
         }
-        std::_Exit(0);   // no destructor of the parent's objects runs here
+        std::_Exit(0);  // no destructor of the parent's objects runs here
     }
     ::close(fds[1]);
     std::string out;

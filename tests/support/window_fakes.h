@@ -19,8 +19,8 @@
 #include "appearance/picture_chooser.h"
 #include "help/readme.h"
 #include "platform/key_source.h"
-#include "support/scripted_key_state.h"
 #include "platform/sound_player.h"
+#include "support/scripted_key_state.h"
 #include "widgets/message_boxes.h"
 
 namespace pressory::test {
@@ -45,7 +45,7 @@ public:
 class FakeNotifyArea final : public app::NotifyArea {
 public:
     bool isAvailable = true;
-    bool singleClickHost = false;   // a StatusNotifierItem host
+    bool singleClickHost = false;  // a StatusNotifierItem host
     bool iconShown = false;
     int adds = 0;
     int removes = 0;
@@ -85,7 +85,7 @@ public:
     explicit ScriptedKeySource(platform::ScriptedKeyState& keys) : keys_(keys) {}
     int wake = -1;
     std::function<void()> onPump;
-    std::function<void(int vk)> onRead;   // a key is read (a tick reads every counted key)
+    std::function<void(int vk)> onRead;  // a key is read (a tick reads every counted key)
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
     KeyReading readKey(int vk) override {

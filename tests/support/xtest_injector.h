@@ -19,8 +19,14 @@ public:
     _XDisplay* display() const noexcept { return display_; }
     void key(int keycode, bool down);
     void button(int button, bool down);
-    void tapKey(int keycode) { key(keycode, true); key(keycode, false); }
-    void tapButton(int b) { button(b, true); button(b, false); }
+    void tapKey(int keycode) {
+        key(keycode, true);
+        key(keycode, false);
+    }
+    void tapButton(int b) {
+        button(b, true);
+        button(b, false);
+    }
     // Sends what is buffered.
     void flush();
     // Waits until the server has handled everything sent.

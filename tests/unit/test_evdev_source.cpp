@@ -112,7 +112,7 @@ TEST_F(EvdevSourceTest, TwoKeyboardsAreMergedAndOneKeyOnBothIsOnePress) {
     EXPECT_EQ(poller.count(65), 1);
     EXPECT_EQ(poller.count(66), 1);
 
-    b->key(KEY_A, 1);           // the same key on the other keyboard
+    b->key(KEY_A, 1);  // the same key on the other keyboard
     a->key(KEY_A, 0);
     tick();
     EXPECT_EQ(src.asyncKeyState(65), kDown);
@@ -173,7 +173,7 @@ TEST_F(EvdevSourceTest, AutoRepeatIsNotAPressNorARelease) {
         EXPECT_EQ(poller.currentState(65), kDown) << "held through the repeats";
     }
     a->key(KEY_A, 0);
-    a->key(KEY_A, 2);   // a repeat that arrives late changes nothing
+    a->key(KEY_A, 2);  // a repeat that arrives late changes nothing
     tick();
     EXPECT_EQ(poller.currentState(65), 0);
     EXPECT_EQ(poller.count(65), 1);
@@ -234,7 +234,7 @@ TEST_F(EvdevSourceTest, LostRecordsAreSkippedAndTheDeviceAskedWhatItHolds) {
     // The kernel's buffer overflowed: B went up and C down meanwhile, and
     // what arrives up to the next report is incomplete.
     a->push(EV_SYN, SYN_DROPPED, 0);
-    a->push(EV_KEY, KEY_A, 0);        // incomplete: A is still down, see below
+    a->push(EV_KEY, KEY_A, 0);  // incomplete: A is still down, see below
     a->held.set(KEY_A);
     a->held.reset(KEY_B);
     a->held.set(KEY_C);
@@ -261,15 +261,21 @@ TEST(EvdevFdDevice, RecordsThroughAPipeAndItsEndAsTheDeviceGoingAway) {
     EvdevKeySource src("", {});
     src.addDevice("pipe", std::make_unique<FdInputDevice>(fds[0], true));
     EXPECT_TRUE(src.hasKeyboard());
-    src.pump();   // nothing yet: the device stays
+    src.pump();  // nothing yet: the device stays
     EXPECT_EQ(src.deviceCount(), 1u);
 
     auto write = [&](const void* p, std::size_t n) { ASSERT_EQ(::write(fds[1], p, n), static_cast<ssize_t>(n)); };
     input_event ev[4]{};
-    ev[0].type = EV_KEY; ev[0].code = KEY_Q; ev[0].value = 1;
-    ev[1].type = EV_SYN; ev[1].code = SYN_REPORT;
-    ev[2].type = EV_KEY; ev[2].code = KEY_W; ev[2].value = 1;
-    ev[3].type = EV_SYN; ev[3].code = SYN_REPORT;
+    ev[0].type = EV_KEY;
+    ev[0].code = KEY_Q;
+    ev[0].value = 1;
+    ev[1].type = EV_SYN;
+    ev[1].code = SYN_REPORT;
+    ev[2].type = EV_KEY;
+    ev[2].code = KEY_W;
+    ev[2].value = 1;
+    ev[3].type = EV_SYN;
+    ev[3].code = SYN_REPORT;
     // The second press arrives in two pieces.
     const auto* bytes = reinterpret_cast<const char*>(ev);
     write(bytes, sizeof(input_event) * 2 + 5);
@@ -403,7 +409,7 @@ TEST(EvdevHotplug, DevicesThatAppearAreReadAndDevicesRemovedAreDropped) {
     };
     readable[dir / "event0"] = true;
     touch(dir / "event0");
-    touch(dir / "mouse0");   // not an event node: never opened
+    touch(dir / "mouse0");  // not an event node: never opened
     EvdevKeySource src(dir.path(), opener);
     ASSERT_TRUE(src.watching());
     EXPECT_EQ(src.deviceCount(), 1u);
@@ -426,7 +432,7 @@ TEST(EvdevHotplug, DevicesThatAppearAreReadAndDevicesRemovedAreDropped) {
     chmod((dir / "event4").c_str(), 0640);
     src.pump();
     EXPECT_EQ(src.deviceCount(), 3u);
-    chmod((dir / "event4").c_str(), 0600);   // already open: not opened twice
+    chmod((dir / "event4").c_str(), 0600);  // already open: not opened twice
     src.pump();
     EXPECT_EQ(src.deviceCount(), 3u);
 

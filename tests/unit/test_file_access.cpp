@@ -34,7 +34,7 @@ TEST_F(FileAccess, FlushToDiskPutsTheBufferOut) {
     ASSERT_NE(f, nullptr);
     std::fputs("buffered", f);
     EXPECT_FALSE(flushToDisk(f));
-    EXPECT_EQ(pressory::test::readBytes(file), "buffered");   // on its way before the close
+    EXPECT_EQ(pressory::test::readBytes(file), "buffered");  // on its way before the close
     std::fclose(f);
     EXPECT_TRUE(flushToDisk(nullptr));
 
@@ -52,7 +52,7 @@ TEST_F(FileAccess, WritableFilesAndFoldersPassUnchanged) {
         const WriteCheck missing = checkWritable(file, kind);
         EXPECT_TRUE(missing.ok) << missing.reason;
         EXPECT_EQ(missing.path, file);
-        EXPECT_EQ(entries(), 0u);   // the probe went again and nothing was created
+        EXPECT_EQ(entries(), 0u);  // the probe went again and nothing was created
     }
     pressory::test::writeBytes(file, "a,b\r\n");
     const auto before = fs::last_write_time(file);
@@ -66,7 +66,7 @@ TEST_F(FileAccess, WhatCannotBeWrittenIsToldWithItsReason) {
     WriteCheck c = checkWritable(dir.string(), WriteKind::AppendInPlace);
     EXPECT_FALSE(c.ok);
     EXPECT_EQ(c.reason, "ファイルではなくフォルダーです。");
-    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);   // checked without being opened: no wait
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);  // checked without being opened: no wait
     c = checkWritable(file, WriteKind::AppendInPlace);
     EXPECT_FALSE(c.ok);
     EXPECT_EQ(c.reason, "通常のファイルではありません。");
@@ -86,8 +86,8 @@ TEST_F(FileAccess, AReadOnlyFolder) {
     pressory::test::writeBytes(settings, "");
     fs::permissions(file, fs::perms::all);
     fs::permissions(settings, fs::perms::all);
-    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
     const auto out = pressory::test::runUnprivileged([&] {
         std::string r;
         r += checkWritable(file, WriteKind::AppendInPlace).ok ? "ok|" : "no|";
@@ -99,8 +99,8 @@ TEST_F(FileAccess, AReadOnlyFolder) {
     EXPECT_EQ(*out, "ok|アクセスが拒否されました。|アクセスが拒否されました。|");
 
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const auto readOnlyFile = pressory::test::runUnprivileged(
-        [&] { return checkWritable(file, WriteKind::AppendInPlace).reason; });
+    const auto readOnlyFile =
+        pressory::test::runUnprivileged([&] { return checkWritable(file, WriteKind::AppendInPlace).reason; });
     ASSERT_TRUE(readOnlyFile);
     EXPECT_EQ(*readOnlyFile, "アクセスが拒否されました。");
     EXPECT_EQ(entries(), 2u);

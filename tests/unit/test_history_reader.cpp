@@ -56,7 +56,8 @@ protected:
 
 std::string records(int from, int to) {
     std::string s;
-    for (int i = from; i <= to; ++i) s += "2003/07/15 09:05:" + std::to_string(i) + ",1.00,,,,A,,,,," + std::to_string(i) + "\r\n";
+    for (int i = from; i <= to; ++i)
+        s += "2003/07/15 09:05:" + std::to_string(i) + ",1.00,,,,A,,,,," + std::to_string(i) + "\r\n";
     return s;
 }
 
@@ -113,8 +114,7 @@ TEST_F(HistoryReaderTest, LinesEndOnlyAtCrLf) {
         {"cut in a double-byte character", "\x83\x8d\x83\x4f,\x83\r\n1,\x82"},
     };
     for (const auto& c : cases)
-        for (const int limit : {0, 1, 2, 10})
-            expectSameAsTwoPass(c.bytes, limit, c.what);
+        for (const int limit : {0, 1, 2, 10}) expectSameAsTwoPass(c.bytes, limit, c.what);
 
     EXPECT_TRUE(readBack("", 10).rows.empty());
     const auto blank = readBack("h\r\n\r\n\r\nx\r\n\r\n", 10);
@@ -191,7 +191,7 @@ TEST_F(HistoryReaderTest, OneRowCostsAtMostItsByteAndFieldBounds) {
         for (const auto& f : row) bytes += f.size() + 1;
         EXPECT_LE(bytes, kRowByteLimit + 1);
     }
-    EXPECT_EQ(got.rows[0].size(), 165u);   // 16384 bytes with 164 commas, the first at 0
+    EXPECT_EQ(got.rows[0].size(), 165u);  // 16384 bytes with 164 commas, the first at 0
     EXPECT_EQ(got.rows[1], Row{"last"});
     EXPECT_EQ(got.rows[2], got.rows[0]);
 
@@ -206,9 +206,7 @@ TEST_F(HistoryReaderTest, OneRowCostsAtMostItsByteAndFieldBounds) {
 TEST_F(HistoryReaderTest, AGigabyteWithoutLineEndsIsReadOnceWithinBounds) {
     // A sparse 1 GB file of NUL bytes followed by two records: the walk from
     // the end looks for further line ends over the whole gigabyte.
-    {
-        std::ofstream f(file, std::ios::binary);
-    }
+    { std::ofstream f(file, std::ios::binary); }
     const std::uintmax_t gig = 1024ull * 1024 * 1024;
     fs::resize_file(file, gig);
     {
@@ -224,9 +222,9 @@ TEST_F(HistoryReaderTest, AGigabyteWithoutLineEndsIsReadOnceWithinBounds) {
     EXPECT_EQ(got.rows[0], Row{std::string(kRowByteLimit, '\0')});
     EXPECT_EQ(got.rows[1], (Row{"3", "4"}));
     EXPECT_EQ(got.rows[2], (Row{"1", "2"}));
-    EXPECT_GE(pumps, 1000);   // about one per MiB, so the caller can keep its events going
+    EXPECT_GE(pumps, 1000);  // about one per MiB, so the caller can keep its events going
     EXPECT_LT(seconds, 60.0);
-    EXPECT_EQ(fs::file_size(file), gig + 12);   // only read
+    EXPECT_EQ(fs::file_size(file), gig + 12);  // only read
 }
 
 TEST_F(HistoryReaderTest, WhatIsNotAReadableFileIsRefused) {
@@ -240,7 +238,7 @@ TEST_F(HistoryReaderTest, WhatIsNotAReadableFileIsRefused) {
     EXPECT_EQ(readNewestLines("/dev/zero", 10).status, ReadStatus::NotAFile);
     const fs::path fifo = dir.path() / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(readNewestLines(fifo.string(), 10).status, ReadStatus::NotAFile);   // would block if opened
+    EXPECT_EQ(readNewestLines(fifo.string(), 10).status, ReadStatus::NotAFile);  // would block if opened
 
     test::writeBytes(file, kHeader);
     fs::permissions(file, fs::perms::none);
@@ -282,16 +280,16 @@ TEST(HistoryViewerRules, RowLimitRowsColumnsLabelAndWidths) {
     EXPECT_EQ(rowLimitForIndex(7), 10);
 
     EXPECT_EQ(gridRowCount(0, 10), 0);
-    EXPECT_EQ(gridRowCount(1, 10), 1);     // only the header
-    EXPECT_EQ(gridRowCount(6, 10), 6);     // 5 records
-    EXPECT_EQ(gridRowCount(11, 10), 11);   // exactly 10 records
-    EXPECT_EQ(gridRowCount(16, 10), 11);   // 15 records
+    EXPECT_EQ(gridRowCount(1, 10), 1);    // only the header
+    EXPECT_EQ(gridRowCount(6, 10), 6);    // 5 records
+    EXPECT_EQ(gridRowCount(11, 10), 11);  // exactly 10 records
+    EXPECT_EQ(gridRowCount(16, 10), 11);  // 15 records
     EXPECT_EQ(gridRowCount(2000001, 1000), 1001);
 
     EXPECT_EQ(rowCountLabel(1), "0 件");
     EXPECT_EQ(rowCountLabel(6), "5 件");
     EXPECT_EQ(rowCountLabel(11), "10 件");
-    EXPECT_EQ(rowCountLabel(0), "0 件");   // an empty file
+    EXPECT_EQ(rowCountLabel(0), "0 件");  // an empty file
 
     EXPECT_EQ(gridColumnCount(0), 11u);
     EXPECT_EQ(gridColumnCount(11), 11u);
@@ -306,7 +304,7 @@ TEST(HistoryViewerRules, ProgressGrowsByOneRowCountthPerRecord) {
     // 10 records: R = 11, the bar moves 4000/11 per record and ends at 10/11.
     for (int k = 1; k <= 10; ++k) EXPECT_DOUBLE_EQ(progressBarX(k, 11), k * 4000.0 / 11);
     EXPECT_DOUBLE_EQ(progressBarX(0, 11), 0.0);
-    EXPECT_DOUBLE_EQ(progressBarX(0, 1), 0.0);   // only the header: no step
+    EXPECT_DOUBLE_EQ(progressBarX(0, 1), 0.0);  // only the header: no step
     EXPECT_DOUBLE_EQ(progressBarX(1000, 1001), 1000 * 4000.0 / 1001);
     EXPECT_DOUBLE_EQ(progressBarX(5, 0), 0.0);
 }

@@ -22,8 +22,8 @@
 #include "counting/key_layout.h"
 #include "history/file_reason.h"
 #include "history/history_record.h"
-#include "support/temp_folder.h"
 #include "platform/text_codec.h"
+#include "support/temp_folder.h"
 
 using namespace pressory;
 using namespace pressory::history;
@@ -46,7 +46,8 @@ constexpr const char* kHeaderHex =
 
 std::string fromHex(const char* hex) {
     std::string out;
-    for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2) out.push_back(char(std::stoi(std::string(hex + i, 2), nullptr, 16)));
+    for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+        out.push_back(char(std::stoi(std::string(hex + i, 2), nullptr, 16)));
     return out;
 }
 
@@ -68,14 +69,29 @@ protected:
 }  // namespace
 
 TEST(HistoryRecord, RatiosRoundTheDoubleQuotientToFourDecimalsHalvesToEven) {
-    struct Case { std::int64_t sum; std::int32_t total; const char* text; };
+    struct Case {
+        std::int64_t sum;
+        std::int32_t total;
+        const char* text;
+    };
     const Case cases[] = {
-        {1, 3, "33.33"}, {2, 3, "66.67"}, {1, 8, "12.50"}, {1, 1, "100.00"}, {0, 5, "0.00"},
-        {1, 32, "3.12"}, {3, 32, "9.38"}, {5, 32, "15.62"},      // exact binary halves: to even
-        {1, 20000, "0.01"}, {3, 20000, "0.01"}, {5, 20000, "0.03"},  // 0.00005 etc. follow the double
-        {2147483646, 2147483647, "100.00"}, {1, 2147483647, "0.00"},
+        {1, 3, "33.33"},
+        {2, 3, "66.67"},
+        {1, 8, "12.50"},
+        {1, 1, "100.00"},
+        {0, 5, "0.00"},
+        {1, 32, "3.12"},
+        {3, 32, "9.38"},
+        {5, 32, "15.62"},  // exact binary halves: to even
+        {1, 20000, "0.01"},
+        {3, 20000, "0.01"},
+        {5, 20000, "0.03"},  // 0.00005 etc. follow the double
+        {2147483646, 2147483647, "100.00"},
+        {1, 2147483647, "0.00"},
         {3 * std::int64_t{2147483647}, 2147483647, "300.00"},
-        {1, 0, ""}, {0, 0, ""}, {5, -1, ""},
+        {1, 0, ""},
+        {0, 0, ""},
+        {5, -1, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(formatRatio(c.sum, c.total), c.text) << c.sum << " of " << c.total;
 }
@@ -113,7 +129,8 @@ TEST(HistoryRecord, OnlyThePolledCodesMakeColumnsAndGroupSums) {
     const std::uint8_t polled[] = {13, 65};
     Counts c{};
     c[1] = 7, c[13] = 1, c['A'] = 3, c['B'] = 9;
-    EXPECT_EQ(headerLine(polled, "合計"), "ログアウトの時刻,マウス,削除,Enter,カーソル,  1,  2,  3,  4,  5,合計,Enter,A");
+    EXPECT_EQ(headerLine(polled, "合計"),
+              "ログアウトの時刻,マウス,削除,Enter,カーソル,  1,  2,  3,  4,  5,合計,Enter,A");
     EXPECT_EQ(recordLine(kWhen, polled, c, 4), "2003/07/15 09:05:03,0.00,0.00,25.00,0.00,A,,,,,4,1,3");
 }
 
@@ -154,12 +171,12 @@ TEST_F(HistoryFile, AnExistingFileKeepsItsBytesAndItsLastLineWhole) {
     // The old bytes, and what goes between them and the new record.
     const std::pair<std::string, std::string> cases[] = {
         {"old,header\r\n1,2\r\n", ""},
-        {"old,header\r\n1,2", "\r\n"},        // last line cut short: its line end first
-        {"old,header\r\n1,2\r", "\n"},        // a lone CR is completed, not doubled
-        {"old,header\n1,2\n", ""},              // LF ends a line too: no empty line
+        {"old,header\r\n1,2", "\r\n"},  // last line cut short: its line end first
+        {"old,header\r\n1,2\r", "\n"},  // a lone CR is completed, not doubled
+        {"old,header\n1,2\n", ""},      // LF ends a line too: no empty line
         {"x", "\r\n"},
         {"\r", "\n"},
-        {"", ""},                                // an empty file: no header, no line end
+        {"", ""},  // an empty file: no header, no line end
         {std::string("h\r\n\0\xff\x81garbage", 14), "\r\n"},
     };
     for (const auto& [old, between] : cases) {
@@ -243,7 +260,7 @@ TEST(FileReason, CommonCausesReadInJapaneseOthersAsTheSystemSaysThem) {
     EXPECT_EQ(reasonText(EDQUOT), "ディスクの使用量の上限を超えました。");
 #endif
     EXPECT_EQ(reasonText(ENAMETOOLONG), std::strerror(ENAMETOOLONG));
-    EXPECT_EQ(reasonText(std::error_code{}), "入出力エラーが発生しました。");   // failed without saying why
+    EXPECT_EQ(reasonText(std::error_code{}), "入出力エラーが発生しました。");  // failed without saying why
     EXPECT_EQ(reasonText(0), "入出力エラーが発生しました。");
 #ifndef _WIN32
     // The system category on POSIX carries errno values as well.

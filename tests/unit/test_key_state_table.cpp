@@ -47,7 +47,7 @@ TEST(KeyStateTable, OneKeyOnTwoDevicesIsOnePressAndDownWhileEitherHoldsIt) {
     KeyStateTable t;
     t.press(1, kA);
     EXPECT_NE(t.read(65), 0);
-    t.press(2, kA);             // already down: no new press
+    t.press(2, kA);  // already down: no new press
     t.release(1, kA);
     EXPECT_EQ(t.read(65), kDown) << "still held on the second device";
     t.release(2, kA);
@@ -74,10 +74,10 @@ TEST(KeyStateTable, RepeatedAndStrayEventsChangeNothing) {
     t.release(1, kA);
     EXPECT_EQ(t.read(65), 1) << "one release ends a press reported twice";
     t.release(1, kA);
-    t.release(3, kB);           // never pressed
+    t.release(3, kB);  // never pressed
     EXPECT_EQ(t.read(65), 0);
     EXPECT_EQ(t.read(66), 0);
-    t.press(1, 0x14a);          // a code without a key
+    t.press(1, 0x14a);  // a code without a key
     t.press(1, -5);
     t.press(1, 5000);
     for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(t.read(vk), 0) << vk;
@@ -122,7 +122,7 @@ TEST(KeyStateTable, ADeviceThatGoesAwayReleasesItsKeysOnly) {
     EXPECT_FALSE(t.isDown(65));
     EXPECT_FALSE(t.isDown(16));
     EXPECT_FALSE(t.isDown(161));
-    t.releaseDevice(7);   // unknown: nothing happens
+    t.releaseDevice(7);  // unknown: nothing happens
 }
 
 TEST(KeyStateTable, SyncMakesTheDeviceHoldExactlyWhatItReports) {
@@ -136,7 +136,7 @@ TEST(KeyStateTable, SyncMakesTheDeviceHoldExactlyWhatItReports) {
     EXPECT_TRUE(t.isDown(66)) << "another device's key is untouched";
     EXPECT_TRUE(t.isDownOn(1, kRightShift));
     EXPECT_NE(t.read(16), 0);
-    t.syncDevice(1, now);   // nothing changed: no new press
+    t.syncDevice(1, now);  // nothing changed: no new press
     EXPECT_EQ(t.read(16), kDown);
 }
 
@@ -178,14 +178,14 @@ TEST(KeyStateTable, PollerCountsEachPressOnceThroughTheTable) {
     Table t;
     Poller p;
     p.fillPolledFlags();
-    t.press(1, kA);                                       // held over ticks
+    t.press(1, kA);  // held over ticks
     for (int i = 0; i < 3; ++i) p.tick(t, nullptr);
-    t.press(2, kA);                                       // second device, same key
+    t.press(2, kA);  // second device, same key
     t.release(1, kA);
     p.tick(t, nullptr);
     t.release(2, kA);
     p.tick(t, nullptr);
-    t.press(1, kB);                                       // taps within one tick
+    t.press(1, kB);  // taps within one tick
     t.release(1, kB);
     t.press(1, kRightShift);
     t.release(1, kRightShift);
@@ -202,7 +202,7 @@ TEST(KeyStateTable, AReadingTellsHowManyPressesBeganSinceTheLastOne) {
     KeyStateTable t;
     for (int i = 0; i < 4; ++i) {
         t.press(1, kA);
-        t.press(1, kA);   // repeated press event (auto-repeat): not a new press
+        t.press(1, kA);  // repeated press event (auto-repeat): not a new press
         t.release(1, kA);
     }
     auto r = t.take(65);
@@ -240,7 +240,7 @@ TEST(KeyStateTable, PollerCountsEveryTapBetweenTwoTicks) {
         t.press(1, kA);
         t.release(1, kA);
     }
-    t.press(1, kB);   // held, then tapped again inside the held-looking stream
+    t.press(1, kB);  // held, then tapped again inside the held-looking stream
     p.tick(t, nullptr);
     t.release(1, kB);
     t.press(1, kB);

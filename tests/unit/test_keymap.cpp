@@ -62,7 +62,7 @@ TEST(KeyMap, JisKeysByTheirPlaceOnTheKeyboard) {
     // ¥ and ろ give the same keysym under a Japanese layout but stay two keys.
     EXPECT_EQ(km::vkFromInputCode(km::inputCodeFromXKeycode(132)), 220);
     EXPECT_EQ(km::vkFromInputCode(km::inputCodeFromXKeycode(97)), 226);
-    EXPECT_EQ(km::vkFromInputCode(km::inputCodeFromXKeycode(38)), 65);   // a
+    EXPECT_EQ(km::vkFromInputCode(km::inputCodeFromXKeycode(38)), 65);  // a
 }
 
 TEST(KeyMap, LettersDigitsAndFunctionKeysEachHaveExactlyOneKey) {
@@ -101,8 +101,8 @@ TEST(KeyMap, SidesOfTheModifiersAndTheirGenericCodes) {
             EXPECT_EQ(km::genericVk(vk), 0) << vk;
         }
     }
-    EXPECT_EQ(km::vkFromInputCode(125), 91);   // left Windows
-    EXPECT_EQ(km::vkFromInputCode(126), 92);   // right Windows
+    EXPECT_EQ(km::vkFromInputCode(125), 91);  // left Windows
+    EXPECT_EQ(km::vkFromInputCode(126), 92);  // right Windows
 }
 
 TEST(KeyMap, NamedKeys) {
@@ -133,7 +133,7 @@ TEST(KeyMap, CodesOutsideTheRangesAreNoKey) {
     EXPECT_EQ(km::vkFromInputCode(-1), 0);
     EXPECT_EQ(km::vkFromInputCode(0), 0);
     EXPECT_EQ(km::vkFromInputCode(km::kCodeCount), 0);
-    EXPECT_EQ(km::vkFromInputCode(0x14a), 0);   // a finger on a touchpad
+    EXPECT_EQ(km::vkFromInputCode(0x14a), 0);  // a finger on a touchpad
     EXPECT_EQ(km::inputCodeFromXKeycode(7), -1);
     EXPECT_EQ(km::inputCodeFromXKeycode(256), -1);
     EXPECT_EQ(km::inputCodeFromXKeycode(8), 0);

@@ -47,7 +47,8 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Sources, PollerTest,
                          ::testing::Values(ScriptedKeyState::Presses::Unknown, ScriptedKeyState::Presses::Counted),
                          [](const auto& info) {
-                             return info.param == ScriptedKeyState::Presses::Counted ? "CountingSource" : "PolledSource";
+                             return info.param == ScriptedKeyState::Presses::Counted ? "CountingSource"
+                                                                                     : "PolledSource";
                          });
 
 TEST_P(PollerTest, ReadsOnlyThePolledKeys) {
@@ -173,10 +174,10 @@ TEST_P(PollerTest, TotalEqualsTheSumOfCellsAfterAnyMix) {
         const auto codes = layout::countedCodes();
         const int vk = codes[next() % codes.size()];
         switch (next() % 4) {
-            case 0: keys.down(vk); break;
-            case 1: keys.up(vk); break;
-            case 2: keys.tap(vk); break;
-            default: break;
+        case 0: keys.down(vk); break;
+        case 1: keys.up(vk); break;
+        case 2: keys.tap(vk); break;
+        default: break;
         }
         tick();
         if (next() % 500 == 0) poller.resetCounts();

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <future>
 #include <fstream>
+#include <future>
 #include <random>
 
 #ifndef _WIN32
@@ -62,10 +62,10 @@ TEST(ProfileRead, NamesValuesSectionsAndLineEnds) {
         {"SOUND", "Key69", std::nullopt},    // comment
         {"SOUND", "Key70", std::nullopt},    // no "="
         {"SOUND", "Key71", ""},
-        {"SOUND", "Key72", "a = b"},         // only the first "=" separates
+        {"SOUND", "Key72", "a = b"},  // only the first "=" separates
         {"SOUND", "Key74", ""},
-        {"SOUND", "Key73", std::nullopt},    // only the first of two equal sections is consulted
-        {" color ", "X", "1"},               // missing "]", no line end at the end of the file
+        {"SOUND", "Key73", std::nullopt},  // only the first of two equal sections is consulted
+        {" color ", "X", "1"},             // missing "]", no line end at the end of the file
         {"", "top", "before any section"},
         {"", "; comment", std::nullopt},
         {"FILE", "x", std::nullopt},
@@ -86,10 +86,21 @@ TEST(ProfileRead, Integers) {
         const char* text;
         std::int32_t expected;
     } cases[] = {
-        {"", 7},        {"   ", 7},      {"  -12abc", -12}, {"+5", 5},        {"abc", 0},
-        {"-", 0},       {"0x10", 0},     {"12 34", 12},     {"-2147483633", -2147483633},
-        {"2147483647", kMax},            {"2147483648", kMax},              {"-2147483648", kMin},
-        {"99999999999999999999999", kMax}, {"18446744073709551617", kMax},                  {"-99999999999999999999999", kMin},
+        {"", 7},
+        {"   ", 7},
+        {"  -12abc", -12},
+        {"+5", 5},
+        {"abc", 0},
+        {"-", 0},
+        {"0x10", 0},
+        {"12 34", 12},
+        {"-2147483633", -2147483633},
+        {"2147483647", kMax},
+        {"2147483648", kMax},
+        {"-2147483648", kMin},
+        {"99999999999999999999999", kMax},
+        {"18446744073709551617", kMax},
+        {"-99999999999999999999999", kMin},
     };
     for (const auto& c : cases) EXPECT_EQ(parseProfileInt(c.text, 7), c.expected) << '"' << c.text << '"';
 
@@ -136,7 +147,7 @@ TEST(ProfileWrite, EditsKeepEveryOtherByte) {
         {"[A]\r\nk=1\r\n", "A]", "k", "2", "[A]\r\nk=1\r\n"},
         {"[A]\r\nk=1\r\n", "A", " ", "2", "[A]\r\nk=1\r\n"},
         {"[A]\r\nk=1\r\n", "A", ";k", "2", "[A]\r\nk=1\r\n"},
-        {"", "", "\xEF\xBB\xBFk", "2", ""},   // would read as a byte order mark
+        {"", "", "\xEF\xBB\xBFk", "2", ""},  // would read as a byte order mark
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before + " | " + c.section + "/" + c.key + "=" + c.value);
@@ -144,7 +155,7 @@ TEST(ProfileWrite, EditsKeepEveryOtherByte) {
         EXPECT_EQ(after, c.after);
         if (after == c.before) continue;
         EXPECT_EQ(ProfileDocument(after).value(c.section, c.key), c.value);
-        EXPECT_EQ(withValue(after, c.section, c.key, c.value), after);   // a second write changes nothing
+        EXPECT_EQ(withValue(after, c.section, c.key, c.value), after);  // a second write changes nothing
     }
 }
 
@@ -177,8 +188,8 @@ TEST_F(ProfileFileTest, WriteCreatesUpdatesAndKeepsTheFile) {
     EXPECT_EQ(readText(file, "SOUND", "Key65"), "c.wav");
 #endif
 
-    EXPECT_FALSE(writeText(dir.string(), "A", "k", "v"));                          // a folder
-    EXPECT_FALSE(writeText((dir / "no" / "x.ini").string(), "A", "k", "v"));      // no such folder
+    EXPECT_FALSE(writeText(dir.string(), "A", "k", "v"));                     // a folder
+    EXPECT_FALSE(writeText((dir / "no" / "x.ini").string(), "A", "k", "v"));  // no such folder
     EXPECT_FALSE(writeText(file, "A", "k", "two\nlines"));
     EXPECT_EQ(readText((dir / "missing.ini").string(), "A", "k"), "");
 }
@@ -204,7 +215,7 @@ TEST_F(ProfileFileTest, TheNewFileIsFlushedBeforeItReplacesTheOld) {
 
 TEST_F(ProfileFileTest, StaleTemporaryFilesAreRemoved) {
     EXPECT_EQ(temporaryPath(file), file + ".new~");
-    EXPECT_FALSE(removeStaleTemporary(file));   // nothing there
+    EXPECT_FALSE(removeStaleTemporary(file));  // nothing there
     spit(temporaryPath(file), "[A]\r\nk=half");
     EXPECT_FALSE(removeStaleTemporary(file));
     EXPECT_FALSE(fs::exists(temporaryPath(file)));
@@ -220,7 +231,7 @@ TEST_F(ProfileFileTest, StaleTemporaryFilesAreRemoved) {
     EXPECT_FALSE(fs::exists(temporaryPath(real.string())));
 #endif
 
-    fs::create_directory(temporaryPath(file));   // not a file: left alone
+    fs::create_directory(temporaryPath(file));  // not a file: left alone
     removeStaleTemporary(file);
     EXPECT_TRUE(fs::is_directory(temporaryPath(file)));
 }
@@ -258,11 +269,11 @@ TEST_F(ProfileFileTest, APipeIsNeitherReadNorReplacedAndAPipeLeftAsTemporaryIsNo
 
 TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
     std::mt19937 rng(7);
-    std::string bytes = "[SOUND]\r\nKey1=" + std::string(10'000'000, 'x') + "\r\n";   // a 10 MB line
+    std::string bytes = "[SOUND]\r\nKey1=" + std::string(10'000'000, 'x') + "\r\n";  // a 10 MB line
     bytes += std::string(10'000'000, '=') + "\n";                                    // a 10 MB key name
     bytes += std::string("\0\0[\0]\r\n=\0\n", 10);
     const char alphabet[] = "[]=;\r\n \"'\0aAkK";
-    for (int i = 0; i < 2'000'000; ++i) bytes += alphabet[rng() % (sizeof alphabet)];   // NUL included
+    for (int i = 0; i < 2'000'000; ++i) bytes += alphabet[rng() % (sizeof alphabet)];  // NUL included
     for (int i = 0; i < 200'000; ++i) bytes += "[s" + std::to_string(i % 1000) + "]\nk" + std::to_string(i) + "=1\n";
     bytes += "\xFF\xFE\x80\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n";
     spit(file, bytes);
@@ -280,10 +291,10 @@ TEST_F(ProfileFileTest, AnyBytesReadInLinearTime) {
     EXPECT_LT(std::chrono::steady_clock::now() - passStart - onePass, onePass * 20 + std::chrono::milliseconds(50));
     EXPECT_EQ(doc.readInt("COLOR", "ColorTextBoxBlink", 0), 65280);
     EXPECT_EQ(doc.readText("s999", "k999"), "1");
-    EXPECT_EQ(doc.readText("s999", "k1999"), "");   // in a repeated section
+    EXPECT_EQ(doc.readText("s999", "k1999"), "");  // in a repeated section
     std::string edited = withValue(doc.bytes(), "COLOR", "ColorTextBoxBlink", "255");
     EXPECT_EQ(ProfileDocument(std::move(edited)).readInt("COLOR", "ColorTextBoxBlink", 0), 255);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));   // quadratic work would take hours
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));  // quadratic work would take hours
 }
 
 }  // namespace

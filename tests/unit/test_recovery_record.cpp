@@ -75,10 +75,11 @@ TEST(RecoveryRecord, RoundTripAndTheFormat) {
     RecoveryRecord empty;
     empty.lastActivity = {2003, 7, 15, 0, 0, 0};
     EXPECT_TRUE(parseRecovery(serializeRecovery(empty)));
-    EXPECT_FALSE(parseRecovery(serializeRecovery(RecoveryRecord{})));   // no time of activity: 0000/00/00
+    EXPECT_FALSE(parseRecovery(serializeRecovery(RecoveryRecord{})));  // no time of activity: 0000/00/00
 
     // A body written by hand with its check line reads too.
-    const std::string body = "Pressory recovery record\nversion 1\ntime 2003/07/15 09:05:03\ntotal 3\n" + countsLine("3");
+    const std::string body =
+        "Pressory recovery record\nversion 1\ntime 2003/07/15 09:05:03\ntotal 3\n" + countsLine("3");
     const auto hand = parseRecovery(withCheck(body));
     ASSERT_TRUE(hand);
     EXPECT_EQ(hand->counts[0], 3);
@@ -102,17 +103,17 @@ TEST(RecoveryRecord, CutShortChangedOrGarbageIsDamaged) {
     // Whole and checked, but not a record that can be: each is refused.
     const std::string head = "Pressory recovery record\nversion 1\ntime 2003/07/15 09:05:03\n";
     const std::string bodies[] = {
-        head + "total -1\n" + countsLine("0"),                 // a count below 0
+        head + "total -1\n" + countsLine("0"),  // a count below 0
         head + "total 1\n" + countsLine("-1"),
-        head + "total 2147483648\n" + countsLine("0"),         // beyond 32 bits
-        head + "total 1\n" + countsLine("0").substr(0, 300) + "\n",   // too few counts
-        head + "total 1\n" + countsLine("0", "0,0"),           // too many
+        head + "total 2147483648\n" + countsLine("0"),               // beyond 32 bits
+        head + "total 1\n" + countsLine("0").substr(0, 300) + "\n",  // too few counts
+        head + "total 1\n" + countsLine("0", "0,0"),                 // too many
         head + "total 1\n" + countsLine(" 1"),
         head + "total 1\n" + countsLine("+1"),
         "Pressory recovery record\nversion 2\ntime 2003/07/15 09:05:03\ntotal 1\n" + countsLine("0"),
         "Pressory recovery record\nversion 1\ntime 2003/13/15 09:05:03\ntotal 1\n" + countsLine("0"),
         "Pressory recovery record\nversion 1\ntime 2003/07/15 24:05:03\ntotal 1\n" + countsLine("0"),
-        head + countsLine("0") + "total 1\n",                  // lines out of order
+        head + countsLine("0") + "total 1\n",  // lines out of order
         head + "total 1\n" + countsLine("0") + "extra\n",
         head + "total 1\n" + countsLine("0") + "history -1\n",
         head + "total 1\n" + countsLine("0") + "history \n",
@@ -129,7 +130,7 @@ TEST_F(RecoveryFileTest, WrittenWholeReadBackAndRemoved) {
     auto flush = [&](std::FILE* f) {
         ++flushes;
         EXPECT_NE(f, nullptr);
-        EXPECT_FALSE(fs::exists(file));   // the new file takes its place only after the flush
+        EXPECT_FALSE(fs::exists(file));  // the new file takes its place only after the flush
         return std::error_code{};
     };
     WriteResult w = writeRecoveryFile(file.string(), sample(), flush);
@@ -158,7 +159,7 @@ TEST_F(RecoveryFileTest, WrittenWholeReadBackAndRemoved) {
     writeBytes(file.string() + ".new~", "left by a crash");
     EXPECT_FALSE(removeRecoveryFile(file.string()));
     EXPECT_TRUE(fs::is_empty(folder.path()));
-    EXPECT_FALSE(removeRecoveryFile(file.string()));   // nothing there: no error
+    EXPECT_FALSE(removeRecoveryFile(file.string()));  // nothing there: no error
 }
 
 TEST_F(RecoveryFileTest, DamagedFilesAreToldAndMovedAsideUnderATellingName) {
@@ -166,7 +167,7 @@ TEST_F(RecoveryFileTest, DamagedFilesAreToldAndMovedAsideUnderATellingName) {
     EXPECT_EQ(damagedRecoveryPath(file.string(), now),
               (folder.path() / "PressoryRecovery.damaged-20261207-080509.dat").string());
 
-    writeBytes(file, serializeRecovery(sample()).substr(0, 100));   // cut short
+    writeBytes(file, serializeRecovery(sample()).substr(0, 100));  // cut short
     EXPECT_EQ(readRecoveryFile(file.string()).state, RecoveryState::Damaged);
     std::error_code ec;
     const auto moved = moveDamagedRecoveryFile(file.string(), now, ec);
@@ -182,7 +183,7 @@ TEST_F(RecoveryFileTest, DamagedFilesAreToldAndMovedAsideUnderATellingName) {
     EXPECT_EQ(*second, (folder.path() / "PressoryRecovery.damaged-20261207-080509-2.dat").string());
     EXPECT_EQ(readBytes(*moved).size(), 100u);
 
-    writeBytes(file, std::string(100000, 'x'));   // far larger than a record
+    writeBytes(file, std::string(100000, 'x'));  // far larger than a record
     EXPECT_EQ(readRecoveryFile(file.string()).state, RecoveryState::Damaged);
     fs::remove(file);
     fs::create_directory(file);
@@ -224,11 +225,11 @@ TEST(RecoveryWriteRule, AtMostOnceAMinuteAndOnlyAfterAChange) {
     using namespace std::chrono_literals;
     RecoveryWriteRule::Clock::time_point t{};
     RecoveryWriteRule rule([&] { return t; });
-    EXPECT_FALSE(rule.due());          // nothing counted yet
+    EXPECT_FALSE(rule.due());  // nothing counted yet
     t += 5min;
     EXPECT_FALSE(rule.due());
     rule.countsChanged();
-    EXPECT_TRUE(rule.due());           // the first change is written at once
+    EXPECT_TRUE(rule.due());  // the first change is written at once
     rule.wrote(true);
     EXPECT_FALSE(rule.due());
     EXPECT_FALSE(rule.pending());
@@ -244,7 +245,7 @@ TEST(RecoveryWriteRule, AtMostOnceAMinuteAndOnlyAfterAChange) {
     EXPECT_EQ(rule.dueIn(), std::optional<RecoveryWriteRule::Clock::duration>(0s)) << "overdue is due now";
     rule.wrote(true);
     t += 10min;
-    EXPECT_FALSE(rule.due());          // a minute passed, but nothing changed
+    EXPECT_FALSE(rule.due());  // a minute passed, but nothing changed
 
     // A failed write keeps the change and tries again a minute later, not at every tick.
     rule.countsChanged();
@@ -255,7 +256,7 @@ TEST(RecoveryWriteRule, AtMostOnceAMinuteAndOnlyAfterAChange) {
     t += 30s;
     EXPECT_TRUE(rule.due());
 
-    rule.cleared();                    // reset: the file is gone and the counts are 0
+    rule.cleared();  // reset: the file is gone and the counts are 0
     EXPECT_FALSE(rule.due());
 }
 

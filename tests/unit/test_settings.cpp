@@ -40,9 +40,9 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAFirstCloseWritesThemBack) {
     EXPECT_EQ(none.pictureBackGround, "");
 
     const char* six[][3] = {
-        {"FILE", "FileHistoryMaxRow", "1"},        {"SOUND", "SoundEnable", "0"},
-        {"COLOR", "ColorTextBoxBlink", "255"},     {"COLOR", "ColorBackGround", "-2147483633"},
-        {"COLOR", "PictureBackGround", ""},        {"COLOR", "PictureEnable", "0"},
+        {"FILE", "FileHistoryMaxRow", "1"},    {"SOUND", "SoundEnable", "0"},
+        {"COLOR", "ColorTextBoxBlink", "255"}, {"COLOR", "ColorBackGround", "-2147483633"},
+        {"COLOR", "PictureBackGround", ""},    {"COLOR", "PictureEnable", "0"},
     };
     for (const auto& v : six) ASSERT_TRUE(profile::writeText(file, v[0], v[1], v[2]));
     std::ifstream in(file, std::ios::binary);
@@ -58,8 +58,8 @@ TEST_F(SettingsFileTest, EveryFieldRoundTripsWhole) {
     want.fileHistoryMaxRow = 6;
     want.soundEnable = -1;
     want.soundPaths[0] = "/s/zero.wav";
-    want.soundPaths[65] = "/" + std::string(299, 'a');                 // longer than 255 bytes
-    want.soundPaths[96] = "/home/ユーザー/音/キー.wav";                   // a code without a cell
+    want.soundPaths[65] = "/" + std::string(299, 'a');   // longer than 255 bytes
+    want.soundPaths[96] = "/home/ユーザー/音/キー.wav";  // a code without a cell
     want.soundPaths[255] = " spaced.wav ";
     want.colorTextBoxBlink = 0x00FF00;
     want.colorBackGround = static_cast<std::int32_t>(0x80000005u);
@@ -123,7 +123,7 @@ TEST_F(SettingsFileTest, GarbageLoadsWithoutHarm) {
     bytes += "\n[COLOR]\nColorBackGround=5\n";
     std::ofstream(file, std::ios::binary) << bytes;
     EXPECT_EQ(loadSettings(file).colorBackGround, 5);
-    EXPECT_TRUE(loadSettings(dir.string()) == SettingsRecord{});   // a folder reads as no file
+    EXPECT_TRUE(loadSettings(dir.string()) == SettingsRecord{});  // a folder reads as no file
 }
 
 }  // namespace

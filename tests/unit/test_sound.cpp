@@ -20,8 +20,8 @@ namespace {
 
 // The 84 sound keys, written out rather than taken from the layout.
 std::set<int> soundKeys() {
-    std::set<int> k = {1, 2, 8, 9, 13, 16, 17, 18, 19, 27, 32, 44, 45, 46, 91, 145, 186, 187, 188, 189, 190, 191, 192,
-                       219, 220, 221, 222, 226};
+    std::set<int> k = {1,  2,   8,   9,   13,  16,  17,  18,  19,  27,  32,  44,  45,  46,
+                       91, 145, 186, 187, 188, 189, 190, 191, 192, 219, 220, 221, 222, 226};
     for (int vk = 33; vk <= 40; ++vk) k.insert(vk);
     for (int vk = 48; vk <= 57; ++vk) k.insert(vk);
     for (int vk = 65; vk <= 90; ++vk) k.insert(vk);
@@ -52,9 +52,9 @@ TEST(SoundPaths, PathsToLoadAreTheDistinctSoundKeyPathsInKeyOrder) {
     PathTable t;
     t[90] = "/z.wav";
     t[65] = "/a.wav";
-    t[66] = "/z.wav";       // the same file twice
-    t[4] = "/middle.wav";   // no sound entry
-    t[96] = "/96.wav";      // no cell
+    t[66] = "/z.wav";      // the same file twice
+    t[4] = "/middle.wav";  // no sound entry
+    t[96] = "/96.wav";     // no cell
     t[67] = "";
     EXPECT_EQ(pathsToLoad(t), (std::vector<std::string>{"/a.wav", "/z.wav"}));
 }
@@ -75,7 +75,7 @@ TEST(SoundPaths, OkRewritesExactlyThe84Keys) {
     edits[65] = "/new/a.wav";
     edits[66] = "/b c/b.wav";
     edits[226] = "/home/ユーザー/ろ.wav";
-    edits[4] = "/edit/4.wav";    // not a sound key: neither taken nor written
+    edits[4] = "/edit/4.wav";  // not a sound key: neither taken nor written
     edits[96] = "/edit/96.wav";
 
     const SaveResult r = savePaths(ini.string(), edits, table);
@@ -86,9 +86,10 @@ TEST(SoundPaths, OkRewritesExactlyThe84Keys) {
     std::string added;
     for (int vk : soundKeys())
         if (vk != 65) added += "Key" + std::to_string(vk) + "=" + edits[static_cast<std::size_t>(vk)] + "\r\n";
-    EXPECT_EQ(readBytes(ini),
-              "; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=/new/a.wav\r\nKey96=/keep/96.wav\r\n" +
-                  added + "[COLOR]\r\nColorTextBoxBlink=255\r\n");
+    EXPECT_EQ(
+        readBytes(ini),
+        "; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=/new/a.wav\r\nKey96=/keep/96.wav\r\n" +
+            added + "[COLOR]\r\nColorTextBoxBlink=255\r\n");
 
     for (int vk = 0; vk <= 255; ++vk) {
         const auto i = static_cast<std::size_t>(vk);
@@ -101,7 +102,8 @@ TEST(SoundPaths, OkRewritesExactlyThe84Keys) {
 
     // What was written reads back as the table.
     const settings::SettingsRecord back = settings::loadSettings(ini.string());
-    for (int vk : soundKeys()) EXPECT_EQ(back.soundPaths[static_cast<std::size_t>(vk)], table[static_cast<std::size_t>(vk)]);
+    for (int vk : soundKeys())
+        EXPECT_EQ(back.soundPaths[static_cast<std::size_t>(vk)], table[static_cast<std::size_t>(vk)]);
     EXPECT_EQ(back.soundPaths[4], "/keep/middle.wav");
 
     // A second OK without a change rewrites the same bytes.
@@ -182,8 +184,8 @@ std::string riff(const std::string& chunks) {
 
 TEST(WavFile, PlainPcmWithOtherChunksBeforeTheData) {
     const std::string samples("\x01\x00\xff\x7f\x00\x80\x10\x00", 8);
-    const std::string bytes =
-        riff(chunk("LIST", "odd") + chunk("fmt ", fmt(1, 2, 44100, 16)) + chunk("fact", "abcd") + chunk("data", samples));
+    const std::string bytes = riff(chunk("LIST", "odd") + chunk("fmt ", fmt(1, 2, 44100, 16)) + chunk("fact", "abcd") +
+                                   chunk("data", samples));
     const auto s = parseWav(bytes);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->channels, 2);
@@ -200,7 +202,8 @@ TEST(WavFile, FormatsAndWidening) {
     EXPECT_EQ(u8->type, SampleType::UInt8);
     EXPECT_EQ(u8->silenceByte(), static_cast<char>(0x80));
     // 24-bit samples become the top three bytes of 32-bit ones.
-    auto s24 = parseWav(riff(chunk("fmt ", fmt(1, 1, 48000, 24)) + chunk("data", std::string("\x01\x02\x03\x04\x05\x06", 6))));
+    auto s24 =
+        parseWav(riff(chunk("fmt ", fmt(1, 1, 48000, 24)) + chunk("data", std::string("\x01\x02\x03\x04\x05\x06", 6))));
     ASSERT_TRUE(s24);
     EXPECT_EQ(s24->type, SampleType::Int32);
     EXPECT_EQ(std::string(s24->samples.begin(), s24->samples.end()), std::string("\0\x01\x02\x03\0\x04\x05\x06", 8));
@@ -209,7 +212,7 @@ TEST(WavFile, FormatsAndWidening) {
     put16(ext, 22);
     put16(ext, 32);
     put32(ext, 4);
-    put16(ext, 3);   // IEEE float
+    put16(ext, 3);  // IEEE float
     ext += std::string(14, '\x01');
     auto f32 = parseWav(riff(chunk("fmt ", ext) + chunk("data", std::string(8, '\0'))));
     ASSERT_TRUE(f32);
@@ -219,7 +222,7 @@ TEST(WavFile, FormatsAndWidening) {
 
 TEST(WavFile, TruncatedDataIsCutAtTheLastWholeFrame) {
     std::string bytes = riff(chunk("fmt ", fmt(1, 2, 44100, 16)) + chunk("data", std::string(400, '\x11')));
-    bytes.resize(bytes.size() - 203);   // the data chunk says 400, the file holds 197
+    bytes.resize(bytes.size() - 203);  // the data chunk says 400, the file holds 197
     const auto s = parseWav(bytes);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->samples.size(), 196u);
@@ -229,14 +232,14 @@ TEST(WavFile, WhatIsNotAPlayableWavIsRefused) {
     const std::string data = chunk("data", std::string(16, '\0'));
     EXPECT_FALSE(parseWav(""));
     EXPECT_FALSE(parseWav("not a sound at all, just some text that is long enough"));
-    EXPECT_FALSE(parseWav(riff(data)));                                         // no format
-    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 1, 44100, 16)))));          // no data
-    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(2, 1, 44100, 4)) + data)));    // ADPCM
-    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(3, 1, 44100, 64)) + data)));   // 64-bit float
-    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 0, 44100, 16)) + data)));   // no channels
-    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 1, 10, 16)) + data)));      // absurd rate
-    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 2, 44100, 16)) + chunk("data", "\x01\x02"))));   // no whole frame
+    EXPECT_FALSE(parseWav(riff(data)));                                                             // no format
+    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 1, 44100, 16)))));                              // no data
+    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(2, 1, 44100, 4)) + data)));                        // ADPCM
+    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(3, 1, 44100, 64)) + data)));                       // 64-bit float
+    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 0, 44100, 16)) + data)));                       // no channels
+    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 1, 10, 16)) + data)));                          // absurd rate
+    EXPECT_FALSE(parseWav(riff(chunk("fmt ", fmt(1, 2, 44100, 16)) + chunk("data", "\x01\x02"))));  // no whole frame
     std::string hugeChunk = "RIFF....WAVEjunk";
-    put32(hugeChunk, 0xFFFFFFF0u);   // a chunk size past the end
+    put32(hugeChunk, 0xFFFFFFF0u);  // a chunk size past the end
     EXPECT_FALSE(parseWav(hugeChunk));
 }

@@ -122,7 +122,7 @@ TEST(TimerPace, TheCloseReadsOnceMoreAtOnceAndThenNothingTicks) {
     TimerPace pace(true);
     pace.start(0);
     pace.afterTick(100, false);
-    const auto close = pace.closing();   // 0 ms after a tick: read all the same
+    const auto close = pace.closing();  // 0 ms after a tick: read all the same
     EXPECT_TRUE(close.tickNow);
     EXPECT_EQ(close.timer, Timer::Stop);
     EXPECT_FALSE(close.watchSource);

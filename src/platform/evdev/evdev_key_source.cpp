@@ -89,7 +89,7 @@ void EvdevKeySource::resync(Slot& slot) {
     if (slot.device->queryKeys(down))
         table_.syncDevice(slot.id, down);
     else
-        table_.releaseDevice(slot.id);   // cannot tell: nothing of it stays held
+        table_.releaseDevice(slot.id);  // cannot tell: nothing of it stays held
 }
 
 bool EvdevKeySource::readDevice(Slot& slot) {

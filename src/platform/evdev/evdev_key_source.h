@@ -54,13 +54,13 @@ private:
         std::string path;
         std::unique_ptr<InputDevice> device;
         KeyStateTable::DeviceId id;
-        bool dropping;   // lost records: skip to the next report, then ask the device
+        bool dropping;  // lost records: skip to the next report, then ask the device
     };
 
     void scanDirectory();
     void tryOpen(const std::string& path);
     void readWatch();
-    bool readDevice(Slot& slot);   // false when the device went away
+    bool readDevice(Slot& slot);  // false when the device went away
     void resync(Slot& slot);
     void dropDevice(std::size_t index);
     bool wakeOn(int fd);

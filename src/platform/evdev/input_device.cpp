@@ -68,10 +68,10 @@ ReadResult FdInputDevice::read(std::span<input_event> out) {
             if (count == 0) return {ReadResult::Status::Empty, 0};
             return {ReadResult::Status::Records, count};
         }
-        if (n == 0) return {ReadResult::Status::Gone, 0};   // the other end of a pipe closed
+        if (n == 0) return {ReadResult::Status::Gone, 0};  // the other end of a pipe closed
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReadResult::Status::Empty, 0};
-        return {ReadResult::Status::Gone, 0};                // ENODEV: unplugged
+        return {ReadResult::Status::Gone, 0};  // ENODEV: unplugged
     }
 }
 

@@ -14,9 +14,9 @@ namespace pressory::platform::evdev {
 
 struct ReadResult {
     enum class Status {
-        Records,   // `count` records were read (possibly fewer than asked for)
-        Empty,     // nothing to read now
-        Gone,      // the device went away (unplugged, or its end was closed)
+        Records,  // `count` records were read (possibly fewer than asked for)
+        Empty,    // nothing to read now
+        Gone,     // the device went away (unplugged, or its end was closed)
     };
     Status status;
     std::size_t count;

@@ -117,9 +117,7 @@ KeyReading KeyStateTable::take(int vk) noexcept {
     return {static_cast<std::int16_t>(s), presses};
 }
 
-bool KeyStateTable::isDown(int vk) const noexcept {
-    return vk >= 0 && vk <= 255 && downCount_[at(vk)] > 0;
-}
+bool KeyStateTable::isDown(int vk) const noexcept { return vk >= 0 && vk <= 255 && downCount_[at(vk)] > 0; }
 
 bool KeyStateTable::isDownOn(DeviceId device, int code) const noexcept {
     const Device* d = find(device);

@@ -78,9 +78,9 @@ private:
     void vkUp(int vk) noexcept;
 
     std::vector<Device> devices_;
-    std::array<std::uint16_t, 256> downCount_{};   // physical keys (and sides) holding each code
+    std::array<std::uint16_t, 256> downCount_{};  // physical keys (and sides) holding each code
     std::array<bool, 256> latch_{};
-    std::array<std::int32_t, 256> presses_{};   // since the last reading, held at its limit
+    std::array<std::int32_t, 256> presses_{};  // since the last reading, held at its limit
 };
 
 }  // namespace pressory::platform

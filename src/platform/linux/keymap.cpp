@@ -7,8 +7,8 @@ namespace pressory::platform::keymap {
 namespace {
 
 struct Entry {
-    int code;   // input code
-    int vk;     // virtual-key code on a Japanese Windows system
+    int code;  // input code
+    int vk;    // virtual-key code on a Japanese Windows system
 };
 
 // One row per physical key of a JIS keyboard (plus the keypad, the extra keys
@@ -132,9 +132,12 @@ int vkFromInputCode(int code) noexcept {
 
 int genericVk(int vk) noexcept {
     switch (vk) {
-    case 160: case 161: return 16;
-    case 162: case 163: return 17;
-    case 164: case 165: return 18;
+    case 160:
+    case 161: return 16;
+    case 162:
+    case 163: return 17;
+    case 164:
+    case 165: return 18;
     default: return 0;
     }
 }

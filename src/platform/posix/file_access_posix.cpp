@@ -20,9 +20,7 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-WriteCheck problem(const std::string& path, int err) {
-    return WriteCheck{false, path, history::reasonText(err)};
-}
+WriteCheck problem(const std::string& path, int err) { return WriteCheck{false, path, history::reasonText(err)}; }
 
 // A new file can be made in the folder, and its file system has space left.
 int folderTakesNewFiles(const std::string& folder) {

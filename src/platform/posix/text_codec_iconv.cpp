@@ -53,7 +53,7 @@ struct Cp932Decoder {
     }
 };
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";   // U+FFFD
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 }  // namespace
 
@@ -64,8 +64,10 @@ std::string cp932ToUtf8Lossy(std::string_view in) {
     std::string out;
     if (decoder.cd == reinterpret_cast<iconv_t>(-1)) {
         for (const char c : in) {
-            if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
-            else out.append(kReplacement);
+            if (static_cast<unsigned char>(c) < 0x80)
+                out.push_back(c);
+            else
+                out.append(kReplacement);
         }
         return out;
     }

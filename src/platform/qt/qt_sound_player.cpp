@@ -15,7 +15,7 @@ namespace pressory::platform::qt {
 
 struct QtSoundPlayer::Sound {
     QAudioFormat format;
-    QByteArray samples;   // padded with silence to at least kMinPlayMs
+    QByteArray samples;  // padded with silence to at least kMinPlayMs
     qint64 durationMs = 0;
 };
 
@@ -56,7 +56,8 @@ std::shared_ptr<const QtSoundPlayer::Sound> readSound(const std::string& path) {
     s->durationMs = frames * 1000 / pcm->sampleRate;
     const qint64 minBytes = static_cast<qint64>(pcm->sampleRate) * kMinPlayMs / 1000 * frameBytes;
     s->samples = QByteArray(pcm->samples.data(), static_cast<qsizetype>(pcm->samples.size()));
-    if (s->samples.size() < minBytes) s->samples.append(static_cast<qsizetype>(minBytes - s->samples.size()), pcm->silenceByte());
+    if (s->samples.size() < minBytes)
+        s->samples.append(static_cast<qsizetype>(minBytes - s->samples.size()), pcm->silenceByte());
     return s;
 }
 
@@ -121,7 +122,7 @@ void QtSoundPlayer::play(const std::string& path) {
     const Sound& s = *entry.sound;
     if (!sink_ || sinkFormat_ != s.format) {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull()) return;   // no sound device or server: silence
+        if (device.isNull()) return;  // no sound device or server: silence
         sink_ = std::make_unique<QAudioSink>(device, s.format);
         sinkFormat_ = s.format;
     }

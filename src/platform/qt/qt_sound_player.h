@@ -16,9 +16,9 @@
 #pragma once
 
 #include <QAudioFormat>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
-#include <QElapsedTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,7 +62,7 @@ public:
 
 private:
     struct Entry {
-        std::shared_ptr<const Sound> sound;   // null: the path was refused
+        std::shared_ptr<const Sound> sound;  // null: the path was refused
         bool preloaded = false;
     };
     const Entry& load(const std::string& path, bool preloaded);
@@ -74,7 +74,7 @@ private:
 
     std::unique_ptr<QAudioSink> sink_;
     QAudioFormat sinkFormat_;
-    QIODevice* out_ = nullptr;                // the open stream's input, while playing
+    QIODevice* out_ = nullptr;  // the open stream's input, while playing
     std::shared_ptr<const Sound> playing_;
     std::int64_t written_ = 0;
     QTimer feedTimer_;

@@ -14,7 +14,7 @@ std::string programFolder() {
     const auto slash = exe.find_last_of("\\/");
     if (slash == std::string::npos) return {};
     std::string folder = exe.substr(0, slash);
-    if (folder.size() == 2 && folder[1] == ':') folder += '\\';   // a drive root keeps its backslash
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // a drive root keeps its backslash
     return folder;
 }
 

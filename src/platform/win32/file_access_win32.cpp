@@ -1,7 +1,7 @@
 #include "platform/file_access.h"
 
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <atomic>
 
@@ -16,24 +16,20 @@ std::error_code codeOf(DWORD err) {
     switch (err) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return std::make_error_code(std::errc::permission_denied);
-    case ERROR_WRITE_PROTECT:
-        return std::make_error_code(std::errc::read_only_file_system);
+    case ERROR_LOCK_VIOLATION: return std::make_error_code(std::errc::permission_denied);
+    case ERROR_WRITE_PROTECT: return std::make_error_code(std::errc::read_only_file_system);
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return std::make_error_code(std::errc::no_space_on_device);
-    case ERROR_PATH_NOT_FOUND:
-        return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_HANDLE_DISK_FULL: return std::make_error_code(std::errc::no_space_on_device);
+    case ERROR_PATH_NOT_FOUND: return std::make_error_code(std::errc::no_such_file_or_directory);
     case ERROR_CRC:
-    case ERROR_IO_DEVICE:
-        return std::make_error_code(std::errc::io_error);
-    default:
-        return {static_cast<int>(err), std::system_category()};
+    case ERROR_IO_DEVICE: return std::make_error_code(std::errc::io_error);
+    default: return {static_cast<int>(err), std::system_category()};
     }
 }
 
-WriteCheck problem(const std::string& path, std::error_code ec) { return WriteCheck{false, path, history::reasonText(ec)}; }
+WriteCheck problem(const std::string& path, std::error_code ec) {
+    return WriteCheck{false, path, history::reasonText(ec)};
+}
 
 std::string folderOf(const std::string& path) {
     const auto sep = path.find_last_of("\\/");
@@ -81,8 +77,9 @@ WriteCheck checkWritable(const std::string& path, WriteKind kind) {
         exists = true;
         if (attrs & FILE_ATTRIBUTE_DIRECTORY) return problem(path, std::make_error_code(std::errc::is_a_directory));
         // Opening for writing changes nothing: no creation, no truncation.
-        const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE h =
+            CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return problem(path, codeOf(GetLastError()));
         const DWORD type = GetFileType(h);
         CloseHandle(h);

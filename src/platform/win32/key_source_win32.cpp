@@ -3,8 +3,6 @@
 
 namespace pressory::platform {
 
-KeySourceChoice chooseKeySource(const std::string&) {
-    return {std::make_unique<win32::Win32KeySource>(), {}, {}};
-}
+KeySourceChoice chooseKeySource(const std::string&) { return {std::make_unique<win32::Win32KeySource>(), {}, {}}; }
 
 }  // namespace pressory::platform

@@ -41,7 +41,7 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     Display* d = XOpenDisplay(displayName);
     if (d == nullptr) return nullptr;
     int opcode = 0, event = 0, error = 0;
-    int major = 2, minor = 2;   // 2.1 and later deliver raw events during grabs too
+    int major = 2, minor = 2;  // 2.1 and later deliver raw events during grabs too
     if (!XQueryExtension(d, "XInputExtension", &opcode, &event, &error) ||
         XIQueryVersion(d, &major, &minor) != Success || major < 2) {
         XCloseDisplay(d);
@@ -116,7 +116,8 @@ void X11KeySource::pump() {
         case XI_RawButtonRelease: {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
             const bool key = cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease;
-            const int code = key ? keymap::inputCodeFromXKeycode(raw->detail) : keymap::inputCodeFromXButton(raw->detail);
+            const int code =
+                key ? keymap::inputCodeFromXKeycode(raw->detail) : keymap::inputCodeFromXButton(raw->detail);
             if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawButtonPress)
                 table_.press(raw->sourceid, code);
             else
@@ -138,8 +139,7 @@ void X11KeySource::pump() {
             if (lost) reconcile();
             break;
         }
-        default:
-            break;
+        default: break;
         }
         XFreeEventData(display_, cookie);
     }

@@ -14,7 +14,7 @@
 #include "platform/key_source.h"
 #include "platform/linux/key_state_table.h"
 
-struct _XDisplay;   // Xlib's Display, kept out of this header
+struct _XDisplay;  // Xlib's Display, kept out of this header
 
 namespace pressory::platform::x11 {
 

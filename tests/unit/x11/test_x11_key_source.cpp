@@ -131,7 +131,7 @@ TEST_F(X11Source, YenAndRoAreTwoKeysWhateverTheLayoutSays) {
 }
 
 TEST_F(X11Source, MouseButtonsCountAndTheWheelDoesNot) {
-    for (int vk = 0; vk <= 255; ++vk) src->asyncKeyState(vk);   // clear every latch
+    for (int vk = 0; vk <= 255; ++vk) src->asyncKeyState(vk);  // clear every latch
     for (int wheel = 4; wheel <= 7; ++wheel) inject.tapButton(wheel);
     arrive(8);
     for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(src->asyncKeyState(vk), 0) << vk;
@@ -232,9 +232,7 @@ TEST_F(X11Source, APressMakesTheWakeHandleReadableUntilPumped) {
     EXPECT_EQ(src->eventsSeen(), 2u);
 }
 
-TEST(X11SourceOpen, NoServerMeansNoSource) {
-    EXPECT_EQ(X11KeySource::open(":999"), nullptr);
-}
+TEST(X11SourceOpen, NoServerMeansNoSource) { EXPECT_EQ(X11KeySource::open(":999"), nullptr); }
 
 namespace {
 
@@ -245,7 +243,8 @@ int masterPointer(Display* d, const char* name) {
     XIDeviceInfo* info = XIQueryDevice(d, XIAllMasterDevices, &n);
     int id = -1;
     for (int i = 0; i < n; ++i)
-        if (info[i].use == XIMasterPointer && std::string(info[i].name) == std::string(name) + " pointer") id = info[i].deviceid;
+        if (info[i].use == XIMasterPointer && std::string(info[i].name) == std::string(name) + " pointer")
+            id = info[i].deviceid;
     XIFreeDeviceInfo(info);
     return id;
 }
