@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
 
 #include "app/client_area.h"
@@ -104,6 +105,9 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent)
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
+    // A coarse timer may fire up to 5 % early, which for a recovery write due
+    // in a minute is seconds before the rule asked for it.
+    timer1_->setTimerType(Qt::PreciseTimer);
     connect(timer1_, &QTimer::timeout, this, &frmMain::onTimer1Timeout);
 }
 
@@ -230,6 +234,10 @@ void frmMain::applyPace(const TimerPace::Step& step) {
         timer1_->start(step.timerMs);
     else if (step.timer == TimerPace::Timer::Stop)
         timer1_->stop();
+    else if (!timer1_->isActive() && pace_.dueAt() >= 0)
+        // The one-shot timer that was to stand has fired already (a tick
+        // before its time): it is started again for what is still due.
+        timer1_->start(static_cast<int>(std::max<std::int64_t>(0, pace_.dueAt() - monotonicMs())));
     if (step.tickNow) onTimer1Timeout();
 }
 

@@ -65,6 +65,8 @@ public:
     Step closing();
 
     bool closed() const noexcept { return closed_; }
+    // When the one-shot timer is due, as last asked for; -1 when stopped.
+    Ms dueAt() const noexcept { return due_; }
 
 private:
     bool canWake_;

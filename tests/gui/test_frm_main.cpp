@@ -102,6 +102,7 @@ private slots:
     void keysReachCellsAndTotal();
     void keySoundsFollowTheCheckMark();
     void ticksFollowTheKeySourceEvents();
+    void aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled();
     void saveAndReset();
     void resetWithoutSaving();
     void modeSwitchExchangesGeometry();
@@ -369,6 +370,28 @@ void TestFrmMain::keySoundsFollowTheCheckMark() {
     r.press(65);
     QCOMPARE(r.sound.played.size(), 2);
     QCOMPARE(r.count(65), QStringLiteral("2"));
+}
+
+// The timer that is to bring the recovery write can fire before its time
+// (timers are not exact); the tick it brings then must leave the write
+// scheduled, not drop it.
+void TestFrmMain::aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled() {
+    int sockets[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    Rig r;
+    r.source.wake = sockets[0];
+    r.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 500);  // the first tick found nothing
+    r.press(65);  // the first change is written at once, the next one a minute later
+    r.press(66);
+    QVERIFY(r.w->timer1()->isActive());
+    QVERIFY(r.w->timer1()->remainingTime() > 50'000);
+    r.w->timer1()->stop();  // as if it had fired now, long before the write is due
+    r.w->onTimer1Timeout();
+    QVERIFY(r.w->timer1()->isActive());
+    QVERIFY(r.w->timer1()->remainingTime() > 50'000);
+    ::close(sockets[0]);
+    ::close(sockets[1]);
 }
 
 void TestFrmMain::ticksFollowTheKeySourceEvents() {
