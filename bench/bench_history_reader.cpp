@@ -15,6 +15,7 @@
 #include "counting/key_layout.h"
 #include "history/history_reader.h"
 #include "history/history_record.h"
+#include "history_files.h"
 #include "platform/text_codec.h"
 
 using namespace pressory;
@@ -25,17 +26,6 @@ namespace {
 bool largeWanted() {
     const char* v = std::getenv("PRESSORY_BENCH_LARGE");
     return v && std::string(v) == "1";
-}
-
-// A working day's record, a little different for each n.
-std::string record(int n) {
-    std::array<std::int32_t, 256> c{};
-    std::int32_t total = 0;
-    for (auto vk : layout::countedCodes()) {
-        c[vk] = (vk >= 'A' && vk <= 'Z') ? 1000 + (vk * 37 + n) % 900 : 40 + (vk + n) % 70;
-        total += c[vk];
-    }
-    return history::recordLine({2003, 7, 15, 9, 5, n % 60}, layout::countedCodes(), c, total);
 }
 
 class Files {
@@ -50,18 +40,7 @@ public:
         if (it != made_.end()) return it->second;
         if (made_.empty()) fs::create_directories(dir_);
         const fs::path p = dir_ / ("history-" + std::to_string(records) + ".csv");
-        std::ofstream out(p, std::ios::binary);
-        out << *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption)) << "\r\n";
-        std::string chunk;
-        for (int i = 1; i <= records; ++i) {
-            chunk += record(i);
-            chunk += "\r\n";
-            if (chunk.size() > (1 << 20)) {
-                out << chunk;
-                chunk.clear();
-            }
-        }
-        out << chunk;
+        bench::writeSampleHistory(p, records);
         return made_.emplace(records, p).first->second;
     }
 

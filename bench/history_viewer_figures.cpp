@@ -20,6 +20,7 @@
 #include "history/frm_key_history.h"
 #include "history/history_record.h"
 #include "history/history_viewer.h"
+#include "history_files.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"
 
@@ -27,31 +28,6 @@ using namespace pressory;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string record(int n) {
-    std::array<std::int32_t, 256> c{};
-    std::int32_t total = 0;
-    for (auto vk : layout::countedCodes()) {
-        c[vk] = (vk >= 'A' && vk <= 'Z') ? 1000 + (vk * 37 + n) % 900 : 40 + (vk + n) % 70;
-        total += c[vk];
-    }
-    return history::recordLine({2003, 7, 15, 9, 5, n % 60}, layout::countedCodes(), c, total);
-}
-
-void makeFile(const fs::path& p, int records) {
-    std::ofstream out(p, std::ios::binary);
-    out << *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption)) << "\r\n";
-    std::string chunk;
-    for (int i = 1; i <= records; ++i) {
-        chunk += record(i);
-        chunk += "\r\n";
-        if (chunk.size() > (1 << 20)) {
-            out << chunk;
-            chunk.clear();
-        }
-    }
-    out << chunk;
-}
 
 long rssKiB() {
     long pages = 0, resident = 0;
@@ -90,9 +66,9 @@ int main(int argc, char* argv[]) {
     const fs::path dir = fs::temp_directory_path() / ("pressory-viewer-figures-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path file = dir / "PressoryHistory.csv";
-    makeFile(file, records);
+    bench::writeSampleHistory(file, records);
     const fs::path tiny = dir / "tiny.csv";
-    makeFile(tiny, 1);
+    bench::writeSampleHistory(tiny, 1);
     std::printf("file: %d records, %.1f MB, row-limit item %d\n", records, fs::file_size(file) / 1e6, item);
 
     QWidget owner;

@@ -195,6 +195,19 @@ std::string_view lineEndRepair(std::string_view fileTail) {
     return "\r\n";
 }
 
+std::string writeAndClose(std::FILE* f, std::string_view bytes, const FlushFile& flush) {
+    std::string reason;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0) {
+        reason = reasonText(errno);
+    } else if (flush) {
+        if (const std::error_code flushed = flush(f)) reason = reasonText(flushed);
+    }
+    errno = 0;
+    if (std::fclose(f) != 0 && reason.empty()) reason = reasonText(errno);
+    return reason;
+}
+
 WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, std::string_view recordUtf8,
                          const Encoder& encode, const FlushFile& flush) {
     WriteResult result;
@@ -278,28 +291,11 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
         }
     }
 
-    errno = 0;
-    if (!failed && std::fwrite(bytes->data(), 1, bytes->size(), f) != bytes->size()) {
-        failed = true;
-        err = errno;
-    }
-    if (!failed) {
-        errno = 0;
-        if (std::fflush(f) != 0) {
-            failed = true;
-            err = errno;
-        }
-    }
-    if (!failed && flush) {
-        if (const std::error_code flushed = flush(f)) {
-            failed = true;
-            result.reason = reasonText(flushed);
-        }
-    }
-    errno = 0;
-    if (std::fclose(f) != 0 && !failed) {  // the stream is closed even when this fails
-        failed = true;
-        err = errno;
+    if (failed) {
+        std::fclose(f);
+    } else {
+        result.reason = writeAndClose(f, *bytes, flush);
+        failed = !result.reason.empty();
     }
     if (!failed) {
         result.ok = true;

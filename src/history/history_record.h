@@ -78,4 +78,10 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
 // LF or for an empty file, "\n" after a lone CR, "\r\n" otherwise.
 std::string_view lineEndRepair(std::string_view fileTail);
 
+// Writes `bytes` to the open stream, empties its buffer, hands it to `flush`
+// (when given) and closes it; the stream is closed even when a step fails.
+// Empty when every step went well, else why not (Japanese for the common
+// causes).
+std::string writeAndClose(std::FILE* file, std::string_view bytes, const FlushFile& flush);
+
 }  // namespace pressory::history

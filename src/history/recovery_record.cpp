@@ -223,25 +223,8 @@ WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& rec
         result.reason = reasonText(errno);
         return result;
     }
-    int err = 0;
-    bool failed = false;
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0) {
-        failed = true;
-        err = errno;
-    }
-    if (!failed && flush) {
-        if (const std::error_code flushed = flush(f)) {
-            failed = true;
-            result.reason = reasonText(flushed);
-        }
-    }
-    errno = 0;
-    if (std::fclose(f) != 0 && !failed) {
-        failed = true;
-        err = errno;
-    }
-    if (!failed) {
+    result.reason = writeAndClose(f, bytes, flush);
+    if (result.reason.empty()) {
         // Replaces an existing file in one step, on Windows too.
         fs::rename(temp, path, ec);
         if (!ec) {
@@ -250,7 +233,6 @@ WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& rec
         }
         result.reason = reasonText(ec);
     }
-    if (result.reason.empty()) result.reason = reasonText(err);
     fs::remove(temp, ec);
     return result;
 }
