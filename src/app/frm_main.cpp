@@ -202,6 +202,8 @@ void frmMain::applySettings() {
     poller_.setBlinkColour(r.colorTextBoxBlink);
     client_->setBackColour(r.colorBackGround);
     picture_->applyAtStartUp();
+    mnuVisionHeatMap_->setChecked(r.heatMap != 0);
+    repaintCellColours();
     syncSettingsRecord();
 }
 
@@ -211,11 +213,19 @@ void frmMain::applySettings() {
 void frmMain::onTimer1Timeout() {
     if (ctx_.keySource == nullptr) return;
     ctx_.keySource->pump();
+    const bool heat = heatShown();
+    bool rescaled = false;
     for (const CellChange& c : poller_.tick(*ctx_.keySource, sounds_.get())) {
         CountCell* cell = keyboard_->cell(c.vk);
-        if (c.colour) cell->setColourValue(poller_.cellColour(c.vk));
-        if (c.text) cell->setText(number(poller_.count(c.vk)));
+        if (c.text) {
+            cell->setText(number(poller_.count(c.vk)));
+            if (heat) rescaled = heat_.observe(poller_.count(c.vk)) || rescaled;
+        }
+        if (c.colour || (heat && c.text)) cell->setColourValue(cellColourShown(c.vk));
     }
+    // A new largest count moves the whole scale; most cells keep their
+    // colour, and a cell whose colour stays is not repainted.
+    if (rescaled) repaintCellColours();
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
     recorder_->afterTick(poller_.totalChanged());
     applyPace(pace_.afterTick(monotonicMs(), poller_.flashing(), recorder_->msUntilRecoveryWrite()));
@@ -249,6 +259,22 @@ void frmMain::showCounts() {
 void frmMain::resetCounts() {
     poller_.resetCounts();
     showCounts();
+    if (heatShown()) repaintCellColours();
+}
+
+bool frmMain::heatShown() const { return mnuVisionHeatMap_->isChecked() && !compactMode(); }
+
+std::int32_t frmMain::cellColourShown(int vk) const {
+    const std::int32_t colour = poller_.cellColour(vk);
+    if (!heatShown() || colour != colour::kUp) return colour;
+    return heat_.cellColour(poller_.count(vk), colour);
+}
+
+void frmMain::repaintCellColours() {
+    std::int32_t largest = 0;
+    for (std::uint8_t vk : layout::countedCodes()) largest = std::max(largest, poller_.count(vk));
+    heat_.rescale(largest);
+    for (std::uint8_t vk : layout::countedCodes()) keyboard_->cell(vk)->setColourValue(cellColourShown(vk));
 }
 
 // ---------------------------------------------------------------------------
@@ -325,6 +351,10 @@ void frmMain::onMnuVisionPictureEnableTriggered() { picture_->onSwitchTriggered(
 
 void frmMain::onMnuVisionPictureTriggered() { picture_->choose(ctx_.pictureChooser, this); }
 
+// The action has inverted its check mark already: the cells take the tint
+// or give it up at once.
+void frmMain::onMnuVisionHeatMapTriggered() { repaintCellColours(); }
+
 void frmMain::onMnuHelpHelpTriggered() {
     const std::string& folder = ctx_.installFolder.empty() ? ctx_.programFolder : ctx_.installFolder;
     if (!help::showReadme(ctx_.urlOpener, folder)) showBox(BoxIcon::Critical, help::texts::kBrowserFailed);
@@ -371,6 +401,9 @@ void frmMain::enterMode(bool compact, const QRect& outer) {
     }
     placeOuter(outer);
     cmdResize_->setText(compact ? texts::kLarge : texts::kSmall);
+    // Compact mode hides the cells; the tint follows the counts again when
+    // they show.
+    if (!compact && mnuVisionHeatMap_->isChecked()) repaintCellColours();
 }
 
 QMargins frmMain::frameMargins() const { return marginsBetween(frameGeometry(), geometry()); }
@@ -488,6 +521,7 @@ void frmMain::syncSettingsRecord() {
     r.colorTextBoxBlink = poller_.blinkColour();
     r.colorBackGround = client_->backColour();
     r.pictureEnable = mnuVisionPictureEnable_->isChecked() ? -1 : 0;
+    r.heatMap = mnuVisionHeatMap_->isChecked() ? -1 : 0;
 }
 
 }  // namespace pressory::app

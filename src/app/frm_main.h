@@ -28,6 +28,7 @@
 #include "platform/key_source.h"
 #include "platform/sound_player.h"
 #include "settings/settings.h"
+#include "statistics/heat_tint.h"
 #include "widgets/message_boxes.h"
 
 class QAction;
@@ -94,8 +95,8 @@ public:
     // icon's handler, the poller's polled flags, and the timer, in this order.
     void load();
     // Start-up's settings on top of the created window: row-limit check mark,
-    // sound check mark, blink colour, background colour, picture check mark
-    // and the picture itself.
+    // sound check mark, blink colour, background colour, picture check mark,
+    // the picture itself and the heat tint's check mark.
     void applySettings();
 
     // Appends one record of the counts to the history file and tells the
@@ -156,6 +157,7 @@ private:
     void onMnuVisionFrmColorTriggered();
     void onMnuVisionPictureEnableTriggered();
     void onMnuVisionPictureTriggered();
+    void onMnuVisionHeatMapTriggered();
     void onMnuHelpHelpTriggered();
     void onMnuHelpVersionTriggered();
     void onMnuSoundFileTriggered();
@@ -164,6 +166,13 @@ private:
     void applyPace(const TimerPace::Step& step);
     void resetCounts();
     void showCounts();
+    // Whether the cells show the heat tint: switched on, in full mode.
+    bool heatShown() const;
+    // The colour a counted cell shows now: the poller's, or its heat colour
+    // while the key is up and the tint is shown.
+    std::int32_t cellColourShown(int vk) const;
+    // Every counted cell's colour again, the heat scale from the counts.
+    void repaintCellColours();
     void checkRow(int index);
 
     void setMenusVisible(bool visible);
@@ -200,6 +209,8 @@ private:
     std::array<QAction*, 7> mnuFileMaxRowCount_{};  // indexes 1 to 6
     QAction* mnuSoundEnable_ = nullptr;
     QAction* mnuVisionPictureEnable_ = nullptr;
+    QAction* mnuVisionHeatMap_ = nullptr;
+    statistics::HeatTint heat_;
 
     // The outer rectangle the window was last placed at, and the frame
     // margins known then: when the window system frames the window later,

@@ -64,6 +64,10 @@ void frmMain::buildMenus() {
     connect(mnuVisionPictureEnable_, &QAction::triggered, this, &frmMain::onMnuVisionPictureEnableTriggered);
     connect(addItem(mnuVision_, "mnuVisionPicture", texts::kVisionPicture), &QAction::triggered, this,
             &frmMain::onMnuVisionPictureTriggered);
+    mnuVisionHeatMap_ = addItem(mnuVision_, "mnuVisionHeatMap", texts::kVisionHeatMap);
+    mnuVisionHeatMap_->setCheckable(true);
+    mnuVisionHeatMap_->setChecked(false);
+    connect(mnuVisionHeatMap_, &QAction::triggered, this, &frmMain::onMnuVisionHeatMapTriggered);
 
     mnuSound_ = addMenu(menuBar(), "mnuSound", texts::kSound);
     mnuSoundEnable_ = addItem(mnuSound_, "mnuSoundEnable", texts::kSoundEnable);

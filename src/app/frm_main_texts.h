@@ -41,6 +41,7 @@ inline const QString kVisionKeyColor = QStringLiteral("キー点滅色の設定(
 inline const QString kVisionFrmColor = QStringLiteral("背景色の設定(&C)");
 inline const QString kVisionPictureEnable = QStringLiteral("背景の画像を有効(&E)");
 inline const QString kVisionPicture = QStringLiteral("背景に画像ファイルを設定(&D)");
+inline const QString kVisionHeatMap = QStringLiteral("キーの使用頻度を色で表示(&M)");
 inline const QString kSound = QStringLiteral("サウンド(&S)");
 inline const QString kSoundEnable = QStringLiteral("音声を有効(&E)");
 inline const QString kSoundFile = QStringLiteral("音声ファイル設定(&F)");

@@ -29,6 +29,7 @@ constexpr Entry kEntries[] = {
     {"COLOR", "ColorBackGround", &SettingsRecord::colorBackGround, kDefaultColorBackGround},
     {"COLOR", "PictureBackGround", &SettingsRecord::pictureBackGround, 0},
     {"COLOR", "PictureEnable", &SettingsRecord::pictureEnable, kDefaultPictureEnable},
+    {"COLOR", "HeatMap", &SettingsRecord::heatMap, kDefaultHeatMap},
 };
 
 constexpr std::string_view kSections[] = {"FILE", "SOUND", "COLOR"};

@@ -16,6 +16,7 @@ inline constexpr std::int16_t kDefaultSoundEnable = 0;
 inline constexpr std::int32_t kDefaultColorTextBoxBlink = 255;
 inline constexpr std::int32_t kDefaultColorBackGround = static_cast<std::int32_t>(0x8000000Fu);
 inline constexpr std::int16_t kDefaultPictureEnable = 0;
+inline constexpr std::int16_t kDefaultHeatMap = 0;
 
 struct SettingsRecord {
     std::int16_t fileHistoryMaxRow = kDefaultFileHistoryMaxRow;  // 1..6
@@ -25,6 +26,7 @@ struct SettingsRecord {
     std::int32_t colorBackGround = kDefaultColorBackGround;
     std::int16_t pictureEnable = kDefaultPictureEnable;
     std::string pictureBackGround;
+    std::int16_t heatMap = kDefaultHeatMap;  // the main window's heat tint: -1 on, 0 off
 };
 
 // Loads the record from the settings file at `path` (the platform's narrow
@@ -36,10 +38,12 @@ SettingsRecord loadSettings(const std::string& path);
 // The same from a file already read.
 SettingsRecord loadSettings(const profile::ProfileDocument& file);
 
-// Writes the six settings of the record back, each key replaced on its own
+// Writes the settings of the record back, each key replaced on its own
 // (every other byte of the file stays as it was), in this order:
 // FILE/FileHistoryMaxRow, SOUND/SoundEnable, COLOR/ColorTextBoxBlink,
-// COLOR/ColorBackGround, COLOR/PictureBackGround, COLOR/PictureEnable.
+// COLOR/ColorBackGround, COLOR/PictureBackGround, COLOR/PictureEnable,
+// COLOR/HeatMap. (A file without HeatMap reads it as off; programs that do
+// not know the key leave it alone.)
 // A write that fails does not stop the others; returns false when any failed.
 // The sound paths are not written here. `flush`, when given, brings each
 // replacement onto the disk before it takes the old file's place.

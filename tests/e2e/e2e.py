@@ -39,7 +39,7 @@ assert len(COUNTED) == 84
 FIRST_SETTINGS = (b"[FILE]\r\nFileHistoryMaxRow=1\r\n"
                   b"[SOUND]\r\nSoundEnable=0\r\n"
                   b"[COLOR]\r\nColorTextBoxBlink=255\r\nColorBackGround=-2147483633\r\n"
-                  b"PictureBackGround=\r\nPictureEnable=0\r\n")
+                  b"PictureBackGround=\r\nPictureEnable=0\r\nHeatMap=0\r\n")
 
 
 def run(*args, check=True, timeout=20, env=None):
@@ -498,7 +498,7 @@ def test_sigterm_records_without_a_box(ctx):
     assert settings.startswith(b"; mine\r\n[FILE]\r\nFileHistoryMaxRow=3\r\n[SOUND]\r\nSoundEnable=-1\r\n"
                                b"Key65=/tmp/a.wav\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n"), settings
     assert b"ColorBackGround=-2147483633\r\n" in settings
-    assert settings.endswith(b"PictureEnable=0\r\n")
+    assert settings.endswith(b"PictureEnable=0\r\nHeatMap=0\r\n")
 
 
 def test_wayland_session_without_input_devices_counts_through_x11_and_says_so(ctx):
@@ -806,7 +806,7 @@ def test_background_colour_and_picture_through_the_real_dialogs(ctx):
     settings = open(p.settings_path, "rb").read()
     assert b"ColorBackGround=13395507\r\n" in settings, settings
     assert ("PictureBackGround=%s\r\n" % picture).encode() in settings, settings
-    assert settings.endswith(b"PictureEnable=-1\r\n"), settings
+    assert settings.endswith(b"PictureEnable=-1\r\nHeatMap=0\r\n"), settings
 
     # Applied at the next start, in both modes.
     p = Program(d, folder, ctx.binary).start()
@@ -820,6 +820,42 @@ def test_background_colour_and_picture_through_the_real_dialogs(ctx):
         assert p.wait_exit() == 0
     finally:
         p.kill()
+
+
+def test_heat_map_tints_the_cells_by_their_share(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        to_full_mode(p)
+        menu_command(p, "v", "m")  # View > the heat tint
+        time.sleep(0.3)
+        for key, times in (("a", 8), ("s", 2)):
+            for _ in range(times):
+                d.x("xdotool", "key", "--delay", "30", key)
+        time.sleep(0.4)
+        ax, ay = client_origin(p)
+        _, ch = p.client_size()
+        menu = ch - 356
+
+        def cell_pixel(left_twips, top_twips):
+            # Inside the cell, left of its right-justified count.
+            return pixel(d, ax + left_twips // 15 + 5, ay + menu + top_twips // 15 + 10)
+
+        # A, the most pressed key, in the darkest colour; S at a quarter of it
+        # half way up the scale; D, not pressed, plain.
+        assert cell_pixel(1200, 3120) == (0x1D, 0x91, 0xC0), cell_pixel(1200, 3120)
+        assert cell_pixel(1800, 3120) == (163, 219, 184), cell_pixel(1800, 3120)
+        assert cell_pixel(2400, 3120) == (255, 255, 255), cell_pixel(2400, 3120)
+        # Some typing for the picture of a working period.
+        d.x("xdotool", "type", "--delay", "12", "pack my box with five dozen liquor jugs. " * 2)
+        time.sleep(0.4)
+        os.makedirs(ctx.artefacts, exist_ok=True)
+        shot_window(d, p.wid, os.path.join(ctx.artefacts, "heatmap.png"))
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    assert open(p.settings_path, "rb").read().endswith(b"PictureEnable=0\r\nHeatMap=-1\r\n")
 
 
 def test_readme_goes_to_the_desktops_url_handler(ctx):

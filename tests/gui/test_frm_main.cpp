@@ -26,6 +26,7 @@
 #include "platform/text_codec.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
+#include "statistics/heat_scale.h"
 #include "support/frm_main_rig.h"
 #include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
@@ -100,6 +101,7 @@ private slots:
     void backgroundPicture();
     void rowLimitChoice();
     void keysReachCellsAndTotal();
+    void heatTintFollowsThePeriodsCounts();
     void keySoundsFollowTheCheckMark();
     void ticksFollowTheKeySourceEvents();
     void aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled();
@@ -217,7 +219,8 @@ void TestFrmMain::menuTree() {
                      {"mnuVisionKeyColor", QStringLiteral("キー点滅色の設定(&B)"), none},
                      {"mnuVisionFrmColor", QStringLiteral("背景色の設定(&C)"), none},
                      {"mnuVisionPictureEnable", QStringLiteral("背景の画像を有効(&E)"), none},
-                     {"mnuVisionPicture", QStringLiteral("背景に画像ファイルを設定(&D)"), none}});
+                     {"mnuVisionPicture", QStringLiteral("背景に画像ファイルを設定(&D)"), none},
+                     {"mnuVisionHeatMap", QStringLiteral("キーの使用頻度を色で表示(&M)"), none}});
     check(menus[2], {{"mnuSoundEnable", QStringLiteral("音声を有効(&E)"), none},
                      {"mnuSoundFile", QStringLiteral("音声ファイル設定(&F)"), none}});
     check(menus[3], {{"mnuHelpHelp", QStringLiteral("READMEを表示(&H)"), none},
@@ -355,6 +358,67 @@ void TestFrmMain::keysReachCellsAndTotal() {
     // Only the cells whose keys moved were asked to repaint.
     for (int vk = 0; vk <= 255; ++vk)
         if (CountCell* c = w.txtKey(vk); c && vk != 65 && vk != 66) QCOMPARE(c->repaintRequests(), 0);
+}
+
+// The tint in full mode: each pressed key's cell in the colour of its share,
+// the most pressed darkest, held keys still blinking, unpressed keys plain;
+// off in compact mode and gone when switched off; the switch kept at close.
+void TestFrmMain::heatTintFollowsThePeriodsCounts() {
+    using statistics::colourValueOf;
+    using statistics::heatColour;
+    Rig r;
+    r.record.heatMap = -1;
+    r.start();
+    frmMain& w = *r.w;
+    QVERIFY(r.item("mnuVisionHeatMap")->isChecked());
+    r.w->onCmdResizeClicked();  // full mode
+    QVERIFY(!w.compactMode());
+    for (int i = 0; i < 4; ++i) r.press(65);
+    QCOMPARE(w.txtKey(65)->colourValue(), colourValueOf(heatColour(1)));
+    const int bRepaintsBefore = w.txtKey(66)->repaintRequests();
+    r.press(66);  // a quarter of the largest count: half way up the scale
+    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(0.5)));
+    QVERIFY(w.txtKey(66)->repaintRequests() > bRepaintsBefore);
+    QCOMPARE(w.txtKey(67)->colourValue(), colour::kUp);
+    // A press that does not move the largest count repaints no other cell.
+    const int aRepaints = w.txtKey(65)->repaintRequests();
+    r.press(66);
+    QCOMPARE(w.txtKey(65)->repaintRequests(), aRepaints);
+    // Held, the key blinks; released, it takes its tint again.
+    r.keys.down(66);
+    w.onTimer1Timeout();
+    QCOMPARE(w.txtKey(66)->colourValue(), 255);
+    r.keys.up(66);
+    w.onTimer1Timeout();
+    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(std::sqrt(3.0 / 4.0))));
+    // B passes A: the scale moves, A is no longer the darkest.
+    r.press(66);
+    r.press(66);
+    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(1)));
+    QCOMPARE(w.txtKey(65)->colourValue(), colourValueOf(heatColour(std::sqrt(4.0 / 5.0))));
+
+    // Switched off: plain cells at once; on again: the tint at once.
+    r.item("mnuVisionHeatMap")->trigger();
+    QCOMPARE(w.txtKey(65)->colourValue(), colour::kUp);
+    QCOMPARE(w.txtKey(66)->colourValue(), colour::kUp);
+    r.item("mnuVisionHeatMap")->trigger();
+    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(1)));
+
+    // Compact mode does not tint; back in full mode the tint has followed.
+    r.w->onCmdResizeClicked();
+    QVERIFY(w.compactMode());
+    r.press(67);
+    QCOMPARE(w.txtKey(67)->colourValue(), colour::kUp);
+    r.w->onCmdResizeClicked();
+    QVERIFY(w.txtKey(67)->colourValue() != colour::kUp);
+
+    // A reset leaves every cell plain.
+    r.item("mnuFileNoSaveReset")->trigger();
+    QCOMPARE(w.txtKey(66)->colourValue(), colour::kUp);
+    QCOMPARE(w.txtKey(67)->colourValue(), colour::kUp);
+
+    r.item("mnuFileQuit")->trigger();
+    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "HeatMap"), std::string("-1"));
 }
 
 void TestFrmMain::keySoundsFollowTheCheckMark() {
@@ -620,7 +684,7 @@ void TestFrmMain::closeSequenceOrderAndSettingsBytes() {
     QCOMPARE(f.readAll(), QByteArray("[FILE]\r\nFileHistoryMaxRow=1\r\n"
                                      "[SOUND]\r\nSoundEnable=0\r\n"
                                      "[COLOR]\r\nColorTextBoxBlink=255\r\nColorBackGround=-2147483633\r\n"
-                                     "PictureBackGround=\r\nPictureEnable=0\r\n"));
+                                     "PictureBackGround=\r\nPictureEnable=0\r\nHeatMap=0\r\n"));
     QCOMPARE(r.tray.removes, 1);
     QVERIFY(!r.w->timer1()->isActive());
     QCOMPARE(r.quits, 1);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "statistics/heat_scale.h"
+#include "statistics/heat_tint.h"
 
 namespace pressory::statistics {
 namespace {
@@ -54,6 +55,29 @@ TEST(HeatScale, LevelOfACount) {
 }
 
 TEST(HeatScale, ColourValueIsBlueGreenRed) { EXPECT_EQ(colourValueOf(Rgb{0x12, 0x34, 0x56}), 0x00563412); }
+
+}  // namespace
+}  // namespace pressory::statistics
+
+namespace pressory::statistics {
+namespace {
+
+TEST(HeatTint, FollowsTheLargestCountAndLeavesUnpressedKeysPlain) {
+    constexpr std::int32_t kUp = static_cast<std::int32_t>(0x80000005u);
+    HeatTint tint;
+    EXPECT_EQ(tint.cellColour(0, kUp), kUp);
+    EXPECT_TRUE(tint.observe(4));
+    EXPECT_FALSE(tint.observe(4));  // equal to the largest: the scale stays
+    EXPECT_FALSE(tint.observe(1));
+    EXPECT_EQ(tint.cellColour(4, kUp), colourValueOf(heatColour(1)));
+    EXPECT_EQ(tint.cellColour(1, kUp), colourValueOf(heatColour(0.5)));
+    EXPECT_EQ(tint.cellColour(0, kUp), kUp);
+    EXPECT_TRUE(tint.observe(16));
+    EXPECT_EQ(tint.cellColour(4, kUp), colourValueOf(heatColour(0.5)));
+    tint.rescale(0);  // a reset: the next press starts the scale again
+    EXPECT_TRUE(tint.observe(1));
+    EXPECT_EQ(tint.largest(), 1);
+}
 
 }  // namespace
 }  // namespace pressory::statistics

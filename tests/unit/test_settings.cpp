@@ -17,7 +17,7 @@ bool operator==(const SettingsRecord& a, const SettingsRecord& b) {
     return a.fileHistoryMaxRow == b.fileHistoryMaxRow && a.soundEnable == b.soundEnable &&
            a.soundPaths == b.soundPaths && a.colorTextBoxBlink == b.colorTextBoxBlink &&
            a.colorBackGround == b.colorBackGround && a.pictureEnable == b.pictureEnable &&
-           a.pictureBackGround == b.pictureBackGround;
+           a.pictureBackGround == b.pictureBackGround && a.heatMap == b.heatMap;
 }
 
 SettingsRecord fromText(std::string bytes) { return loadSettings(profile::ProfileDocument(std::move(bytes))); }
@@ -38,6 +38,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAFirstCloseWritesThemBack) {
     EXPECT_EQ(none.colorBackGround, -2147483633);
     EXPECT_EQ(none.pictureEnable, 0);
     EXPECT_EQ(none.pictureBackGround, "");
+    EXPECT_EQ(none.heatMap, 0);
 
     const char* six[][3] = {
         {"FILE", "FileHistoryMaxRow", "1"},    {"SOUND", "SoundEnable", "0"},
@@ -130,7 +131,7 @@ TEST_F(SettingsFileTest, GarbageLoadsWithoutHarm) {
 
 namespace {
 
-TEST_F(SettingsFileTest, SaveWritesTheSixKeysInOrderAndLeavesTheRestAlone) {
+TEST_F(SettingsFileTest, SaveWritesItsKeysInOrderAndLeavesTheRestAlone) {
     // A file of another hand: a comment, a sound path and an unknown key stay as they are.
     std::ofstream(file, std::ios::binary) << "; mine\n[SOUND]\nKey65=a.wav\nSoundEnable=0\n[X]\ny=1\n";
     SettingsRecord r;
@@ -141,13 +142,14 @@ TEST_F(SettingsFileTest, SaveWritesTheSixKeysInOrderAndLeavesTheRestAlone) {
     r.colorBackGround = static_cast<std::int32_t>(0x8000000Fu);
     r.pictureBackGround = "/p/背景.png";
     r.pictureEnable = -1;
+    r.heatMap = -1;
     ASSERT_TRUE(save(file, r));
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     EXPECT_EQ(bytes,
               "; mine\n[SOUND]\nKey65=a.wav\nSoundEnable=-1\n[X]\ny=1\n[FILE]\r\nFileHistoryMaxRow=3\r\n[COLOR]\r\n"
               "ColorTextBoxBlink=65280\r\nColorBackGround=-2147483633\r\nPictureBackGround=/p/背景.png\r\n"
-              "PictureEnable=-1\r\n");
+              "PictureEnable=-1\r\nHeatMap=-1\r\n");
     SettingsRecord back = loadSettings(file);
     EXPECT_EQ(back.soundPaths[65], "a.wav");
     back.soundPaths[65].clear();
