@@ -87,7 +87,7 @@ std::string compactCount(std::int64_t value) {
     const std::string_view name = unit == 10000 ? "万" : "億";
     const std::int64_t whole = value / unit;
     std::string out = std::to_string(whole);
-    if (whole < 100) {
+    if (whole < 10) {
         out.push_back('.');
         out.push_back(static_cast<char>('0' + value % unit / (unit / 10)));
     }

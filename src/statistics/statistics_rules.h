@@ -68,8 +68,8 @@ std::int64_t largestKeyCount(const std::array<std::int64_t, 256>& keySums);
 std::string groupDigits(std::int64_t value);
 
 // A count short enough for a key's cell: the digits below 10000, then in
-// units of 万 (10^4) and 億 (10^8), with one decimal under 100 of the unit
-// ("1.2万", "123万", "4.5億"), never rounded up past the count itself.
+// units of 万 (10^4) and 億 (10^8), with one decimal under 10 of the unit
+// ("1.2万", "56万", "4.5億"), never rounded up past the count itself.
 std::string compactCount(std::int64_t value);
 
 // "12.34%": two decimals, rounded.

@@ -108,9 +108,12 @@ TEST(Texts, NumbersPercentsAndDays) {
     EXPECT_EQ(compactCount(9999), "9999");
     EXPECT_EQ(compactCount(10000), "1.0万");
     EXPECT_EQ(compactCount(12999), "1.2万");  // never more than the count
-    EXPECT_EQ(compactCount(999999), "99.9万");
+    EXPECT_EQ(compactCount(99999), "9.9万");
+    EXPECT_EQ(compactCount(100000), "10万");
+    EXPECT_EQ(compactCount(505156), "50万");
     EXPECT_EQ(compactCount(1000000), "100万");
     EXPECT_EQ(compactCount(99999999), "9999万");
+    EXPECT_EQ(compactCount(100000000), "1.0億");
     EXPECT_EQ(compactCount(123456789), "1.2億");
     EXPECT_EQ(compactCount(12345678901), "123億");
     EXPECT_EQ(formatPercent(12.345678), "12.35%");
