@@ -29,6 +29,7 @@
 #include "platform/text_codec.h"
 #include "sound/frm_sound_config.h"
 #include "sound/sound_keys.h"
+#include "statistics/statistics_window.h"
 #include "widgets/app_icon.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
@@ -325,6 +326,12 @@ void frmMain::checkRow(int index) {
 void frmMain::onMnuFileHistoryTriggered() {
     history::showHistoryViewer(this, recorder_->historyPath(), ctx_.settings->fileHistoryMaxRow, *ctx_.boxes,
                                widgets::appIcon());
+}
+
+// The statistics window reads the whole history; the main window's timer
+// keeps counting while it is read and while the window is open.
+void frmMain::onMnuFileStatisticsTriggered() {
+    statistics::showStatistics(this, recorder_->historyPath(), *ctx_.boxes, widgets::appIcon());
 }
 
 void frmMain::onMnuFileMaxRowCountTriggered(int index) {

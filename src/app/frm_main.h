@@ -150,6 +150,7 @@ private:
     void buildMenus();  // frm_main_menus.cpp
 
     void onMnuFileHistoryTriggered();
+    void onMnuFileStatisticsTriggered();
     void onMnuFileMaxRowCountTriggered(int index);
     void onMnuFileNoSaveResetTriggered();
     void onMnuFileSaveResetTriggered();

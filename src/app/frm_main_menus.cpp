@@ -34,6 +34,8 @@ void frmMain::buildMenus() {
     mnuFile_ = addMenu(menuBar(), "mnuFile", texts::kFile);
     connect(addItem(mnuFile_, "mnuFileHistory", texts::kFileHistory, Qt::CTRL | Qt::Key_H), &QAction::triggered, this,
             &frmMain::onMnuFileHistoryTriggered);
+    connect(addItem(mnuFile_, "mnuFileStatistics", texts::kFileStatistics, Qt::CTRL | Qt::Key_G), &QAction::triggered,
+            this, &frmMain::onMnuFileStatisticsTriggered);
     QMenu* maxRow = addMenu(mnuFile_, "mnuFileMaxRow", texts::kFileMaxRow);
     for (int i = 1; i <= 6; ++i) {
         QAction* a = addItem(maxRow, "", texts::kFileMaxRowCount[i - 1]);

@@ -27,6 +27,7 @@ inline const QString kFieldInitial = QStringLiteral("Text1");
 // Menu bar.
 inline const QString kFile = QStringLiteral("ファイル(&F)");
 inline const QString kFileHistory = QStringLiteral("履歴を表示(&H)");
+inline const QString kFileStatistics = QStringLiteral("統計を表示(&G)");
 inline const QString kFileMaxRow = QStringLiteral("履歴表示の最大件数設定(&C)");
 inline const QString kFileMaxRowCount[6] = {
     QStringLiteral("  10(&1)"), QStringLiteral("  50(&2)"), QStringLiteral(" 100(&3)"),

@@ -1037,6 +1037,81 @@ def test_history_viewer_shows_the_newest_records(ctx):
     check_record(rows[3], {88: 3})
 
 
+# --------------------------------------------------------------------------- statistics window
+
+# Presses per thousand of a working day's typing, by key (letters as in English text).
+SEED_SHARE = dict(zip(range(65, 91), [82, 15, 28, 43, 127, 22, 20, 61, 70, 2, 8, 40, 24, 67, 75, 19, 1, 60, 63,
+                                      91, 28, 10, 24, 2, 20, 1]))
+SEED_SHARE.update({32: 180, 13: 30, 8: 45, 16: 25, 17: 12, 1: 40, 2: 6, 37: 8, 39: 8, 38: 4, 40: 4, 188: 10,
+                   190: 12, 46: 4, 9: 3, 27: 2})
+
+
+def seed_history(path, days):
+    """A history of working days before today, written as the program writes it:
+    one or two records a day, in code page 932 with CR LF."""
+    import datetime
+    today = datetime.date.today()
+    lines = [",".join(HEADER_FIXED + [c for _, c in COUNTED])]
+    for back in range(days, 0, -1):
+        day = today - datetime.timedelta(days=back)
+        if day.weekday() >= 5:
+            continue
+        for part, hour in enumerate((12, 18)[:1 + back % 2]):
+            size = 8 + (back * 7 + part * 3) % 13 + 4 * day.weekday()   # thousands of presses
+            counts = [SEED_SHARE.get(vk, 1) * size + (vk + back) % 7 for vk, _ in COUNTED]
+            stamp = "%s %02d:00:00" % (day.strftime("%Y/%m/%d"), hour)
+            lines.append(",".join([stamp, "0.00", "0.00", "0.00", "0.00", "", "", "", "", "",
+                                   str(sum(counts))] + [str(c) for c in counts]))
+    with open(path, "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
+
+
+def test_statistics_window_after_three_recorded_periods(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    seed_history(os.path.join(folder, "PressoryHistory.csv"), 120)
+    with AccessibilityBus(ctx, d.env) as env:
+        p = Program(d, folder, ctx.binary).start(env)
+        try:
+            to_full_mode(p)
+            # Three periods, each saved with Ctrl+S, which records and resets.
+            for keys in (["a", "a", "a"], ["b", "b"], ["e"]):
+                p.focus()
+                for key in keys:
+                    d.x("xdotool", "key", key)
+                    time.sleep(0.05)
+                time.sleep(0.3)
+                d.x("xdotool", "key", "ctrl+s")
+                box = find_box(p, p.proc.pid)
+                answer_box(p, box)
+                wait_for("the box answered", lambda: find_box_gone(p))
+            _, rows = read_history(p.history_path)
+            records = rows[1:]
+            assert len(records) >= 3 + 60, len(records)
+            for record, must in zip(records[-3:], ({65: 3}, {66: 2}, {69: 1})):
+                check_record(record, must)
+            all_presses = sum(int(r[10]) for r in records)
+
+            p.focus()
+            d.x("xdotool", "key", "ctrl+g")
+            window = wait_for("the statistics window", lambda: window_named(d, p.proc.pid, "統計"), timeout=20)
+            want = "総打鍵数: {:,}".format(all_presses)
+            texts = wait_for("the statistics window's texts", lambda: (lambda t: t if want in t else None)(
+                accessible_texts(env, "Pressory")), timeout=20, step=0.5)
+            assert "記録の件数: %d 件" % len(records) in texts, [t for t in texts if "件" in t]
+            assert any(t.startswith("記録した日数: ") for t in texts)
+            assert any(t.startswith("1. ") and "回（" in t for t in texts), "the most pressed key"
+            assert not any("読み取れない記録" in t for t in texts), "no record was skipped"
+            time.sleep(0.5)
+            os.makedirs(ctx.artefacts, exist_ok=True)
+            shot_window(d, window, os.path.join(ctx.artefacts, "statistics.png"))
+            assert press_button_named(env, "Pressory", "閉じる"), "the window's close button"
+            wait_for("the statistics window closed", lambda: not window_named(d, p.proc.pid, "統計"))
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+        finally:
+            p.kill()
+
+
 def test_key_sound_plays_on_a_null_sink(ctx):
     d, folder = ctx.desktop, ctx.folder()
     sink = NullSink(tempfile.mkdtemp(dir=ctx.tmp)).start()

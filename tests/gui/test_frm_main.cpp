@@ -203,6 +203,7 @@ void TestFrmMain::menuTree() {
     const QKeySequence none;
     check(menus[0],
           {{"mnuFileHistory", QStringLiteral("履歴を表示(&H)"), QKeySequence(Qt::CTRL | Qt::Key_H)},
+           {"mnuFileStatistics", QStringLiteral("統計を表示(&G)"), QKeySequence(Qt::CTRL | Qt::Key_G)},
            {"mnuFileMaxRow", QStringLiteral("履歴表示の最大件数設定(&C)"), none},
            {"mnuFileNoSaveReset", QStringLiteral("保存しないでリセット(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N)},
            {"mnuFileSaveReset", QStringLiteral("保存してリセット(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S)},

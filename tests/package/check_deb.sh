@@ -31,7 +31,7 @@ done
 desktop-file-validate "$root/usr/share/applications/Pressory.desktop" "$root/usr/share/pressory/autostart/Pressory.desktop"
 grep -qx 'Categories=Utility;' "$root/usr/share/applications/Pressory.desktop" || fail "desktop entry not in Utility"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6gui6 libc6; do
+for lib in libqt6widgets6 libqt6gui6 libqt6charts6 libc6; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 echo "package: files in place; Depends: $depends"
