@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "app/client_area.h"
 #include "app/frm_main_texts.h"
@@ -210,7 +211,7 @@ void frmMain::applySettings() {
 
 void frmMain::onTimer1Timeout() {
     if (ctx_.keySource == nullptr) return;
-    ctx_.keySource->pump();
+    if (!std::exchange(sourceJustRead_, false)) ctx_.keySource->pump();
     for (const CellChange& c : poller_.tick(*ctx_.keySource, sounds_.get())) {
         CountCell* cell = keyboard_->cell(c.vk);
         if (c.colour) cell->setColourValue(poller_.cellColour(c.vk));
@@ -225,7 +226,9 @@ void frmMain::onTimer1Timeout() {
 // stops being readable and the watch can stay on; the tick counts it.
 void frmMain::onKeysWakeActivated() {
     ctx_.keySource->pump();
+    sourceJustRead_ = true;
     applyPace(pace_.woke(monotonicMs()));
+    sourceJustRead_ = false;
 }
 
 void frmMain::applyPace(const TimerPace::Step& step) {
