@@ -91,10 +91,10 @@ void X11KeySource::reconcile() {
 }
 
 void X11KeySource::pump() {
-    // One read of what has arrived (a single read that finds nothing when
-    // nothing has), then the queue is drained without another read:
-    // XPending() would end every pump with a second read. What arrives
-    // meanwhile is read at the next pump.
+    // Reads what has arrived: when nothing has, that is one read that finds
+    // nothing, as cheap as a poll() first would be, and when something has,
+    // a poll() would only add a call. The queue is then drained from memory,
+    // without reading again; what arrives meanwhile is read at the next pump.
     XEventsQueued(display_, QueuedAfterReading);
     while (XEventsQueued(display_, QueuedAlready) > 0) {
         XEvent ev;
