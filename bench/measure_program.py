@@ -45,6 +45,20 @@ def cpu_seconds(pid):
         return (int(fields[11]) + int(fields[12])) / TICK
 
 
+def wakeups(pid):
+    """Voluntary context switches of all the process's threads: how often it slept and woke."""
+    total = 0
+    try:
+        for tid in os.listdir("/proc/%d/task" % pid):
+            with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        total += int(line.split()[1])
+    except (OSError, ValueError):
+        pass
+    return total
+
+
 def rss_mb(pid):
     for line in open("/proc/%d/status" % pid):
         if line.startswith("VmRSS:"):
@@ -65,8 +79,9 @@ class Floor:
 
 
 def measure(pids, seconds, load=None):
-    """CPU % of a core of each pid over the same interval, while `load` runs."""
+    """CPU % of a core and wake-ups a second of each pid over the same interval, while `load` runs."""
     c0 = {name: cpu_seconds(pid) for name, pid in pids.items()}
+    w0 = {name: wakeups(pid) for name, pid in pids.items()}
     t0 = time.monotonic()
     sent = 0
     if load:
@@ -76,14 +91,20 @@ def measure(pids, seconds, load=None):
         time.sleep(seconds)
     wall = time.monotonic() - t0
     c1 = {name: cpu_seconds(pid) for name, pid in pids.items()}
-    return {name: 100.0 * (c1[name] - c0[name]) / wall for name in pids}, sent, wall
+    w1 = {name: wakeups(pid) for name, pid in pids.items()}
+    cpu = {name: 100.0 * (c1[name] - c0[name]) / wall for name in pids}
+    wake = {name: (w1[name] - w0[name]) / wall for name in pids}
+    return (cpu, wake), sent, wall
 
 
-def report_cpu(what, cpu, sent=0, wall=0):
+def report_cpu(what, figures, sent=0, wall=0):
+    cpu, wake = figures
     rate = " (%d presses, %.1f/s)" % (sent, sent / wall) if sent else ""
     parts = ", ".join("%s %.3f %%" % (name, v) for name, v in cpu.items())
     ratio = cpu["Pressory"] / cpu["floor"] if cpu["floor"] > 0 else float("inf")
-    print("%s%s: CPU of a core: %s; Pressory/floor %.2f" % (what, rate, parts, ratio), flush=True)
+    wakes = ", ".join("%s %.1f" % (name, v) for name, v in wake.items())
+    print("%s%s: CPU of a core: %s; Pressory/floor %.2f; wake-ups/s: %s" % (what, rate, parts, ratio, wakes),
+          flush=True)
 
 
 def last_record(program):
@@ -128,8 +149,8 @@ def main():
         desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
         time.sleep(2)
 
-        cpu, _, _ = measure(pids, seconds)
-        report_cpu("idle %.0f s" % seconds, cpu)
+        figures, _, _ = measure(pids, seconds)
+        report_cpu("idle %.0f s" % seconds, figures)
         print("RSS: Pressory %.1f MB" % rss_mb(p.proc.pid), flush=True)
 
         keys = ["a", "s", "d", "f", "j", "k", "l", "e", "r", "BackSpace"]
@@ -139,8 +160,8 @@ def main():
             seq = [random.choice(keys) for _ in range(20)]
             subprocess.run(["xdotool", "key", "--delay", "50"] + seq, env=desktop.env, check=False)
             return 20
-        cpu, sent, wall = measure(pids, seconds, twenty_a_second)
-        report_cpu("%.0f s of typing" % wall, cpu, sent, wall)
+        figures, sent, wall = measure(pids, seconds, twenty_a_second)
+        report_cpu("%.0f s of typing" % wall, figures, sent, wall)
 
         if os.path.exists(latency_binary):
             out = subprocess.run([latency_binary, p.wid, "38", "300"], env=desktop.env, text=True,

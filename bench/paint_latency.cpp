@@ -5,8 +5,9 @@
 //
 //   paint_latency WINDOW KEYCODE PRESSES   (WINDOW as decimal or 0x hex)
 //
-// Prints every latency's median, 95th percentile and maximum in ms, and how
-// many presses showed no change within a second.
+// Each press is held 20 ms and released. Prints the median, 95th percentile
+// and maximum in ms of the latencies of the presses and of the releases, and
+// how many showed no change within a second.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -53,39 +54,58 @@ int main(int argc, char** argv) {
     if (!XGetWindowAttributes(d, w, &a)) return 2;
     const auto width = static_cast<unsigned>(a.width), height = static_cast<unsigned>(a.height);
 
+    // The time until the window's pixels differ from `before`; negative when
+    // they did not within a second.
+    auto changeAfter = [&](const std::vector<char>& before) {
+        const Clock::time_point t0 = Clock::now();
+        while (Clock::now() - t0 < std::chrono::seconds(1)) {
+            if (grab(d, w, width, height) != before)
+                return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        }
+        return -1.0;
+    };
+
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> gap(40, 80);
-    std::vector<double> ms;
-    int missed = 0;
+    std::vector<double> pressMs, releaseMs;
+    int pressMissed = 0, releaseMissed = 0;
     for (int i = 0; i < presses; ++i) {
         const std::vector<char> before = grab(d, w, width, height);
         in.key(keycode, true);
         in.sync();
-        const Clock::time_point t0 = Clock::now();
-        bool changed = false;
-        while (Clock::now() - t0 < std::chrono::seconds(1)) {
-            if (grab(d, w, width, height) != before) {
-                changed = true;
-                break;
-            }
-        }
-        const Clock::time_point t1 = Clock::now();
+        const double pressed = changeAfter(before);
+        if (pressed >= 0)
+            pressMs.push_back(pressed);
+        else
+            ++pressMissed;
+        // Held a moment, then released: the cell goes back to its up colour.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const std::vector<char> held = grab(d, w, width, height);
         in.key(keycode, false);
         in.sync();
-        if (changed)
-            ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        const double released = changeAfter(held);
+        if (released >= 0)
+            releaseMs.push_back(released);
         else
-            ++missed;
-        // Let the release be painted before the next press.
+            ++releaseMissed;
         std::this_thread::sleep_for(std::chrono::milliseconds(gap(rng)));
     }
-    std::sort(ms.begin(), ms.end());
-    auto at = [&](double q) {
-        return ms.empty() ? 0.0
-                          : ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))];
+    auto report = [](const char* what, std::vector<double>& ms, int missed) {
+        std::sort(ms.begin(), ms.end());
+        auto at = [&](double q) {
+            return ms.empty()
+                       ? 0.0
+                       : ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))];
+        };
+        if (ms.empty()) {  // e.g. the compact window, which shows the total only
+            std::printf("%s: no change on screen in %d\n", what, missed);
+            return;
+        }
+        std::printf("%s paint latency over %zu: median %.2f ms, p95 %.2f ms, max %.2f ms, no change %d\n", what,
+                    ms.size(), at(0.5), at(0.95), ms.back(), missed);
     };
-    std::printf("paint latency over %zu presses: median %.2f ms, p95 %.2f ms, max %.2f ms, no change %d\n", ms.size(),
-                at(0.5), at(0.95), ms.empty() ? 0.0 : ms.back(), missed);
+    report("press", pressMs, pressMissed);
+    report("release", releaseMs, releaseMissed);
     XCloseDisplay(d);
     return 0;
 }

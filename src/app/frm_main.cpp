@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "app/client_area.h"
 #include "app/frm_main_texts.h"
@@ -213,7 +214,7 @@ void frmMain::applySettings() {
 
 void frmMain::onTimer1Timeout() {
     if (ctx_.keySource == nullptr) return;
-    ctx_.keySource->pump();
+    if (!std::exchange(sourceJustRead_, false)) ctx_.keySource->pump();
     const bool heat = heatShown();
     bool rescaled = false;
     for (const CellChange& c : poller_.tick(*ctx_.keySource, sounds_.get())) {
@@ -236,7 +237,9 @@ void frmMain::onTimer1Timeout() {
 // stops being readable and the watch can stay on; the tick counts it.
 void frmMain::onKeysWakeActivated() {
     ctx_.keySource->pump();
+    sourceJustRead_ = true;
     applyPace(pace_.woke(monotonicMs()));
+    sourceJustRead_ = false;
 }
 
 void frmMain::applyPace(const TimerPace::Step& step) {

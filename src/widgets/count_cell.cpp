@@ -6,9 +6,11 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QPixmap>
 #include <QRawFont>
 #include <array>
 #include <qdrawutil.h>
+#include <unordered_map>
 
 #include "counting/key_layout.h"
 #include "widgets/colour_value.h"
@@ -61,10 +63,53 @@ public:
     }
 };
 
+// The sunken frame and the fill of a cell, drawn once for each size, colour
+// and palette and then copied: qDrawWinPanel() draws its eight lines through
+// the general polygon path, which costs more than the rest of a repaint.
+// The cells of one size share a frame; a held key's blink colour and the up
+// colour are each drawn once.
+struct FrameKey {
+    int width = 0;
+    int height = 0;
+    qreal ratio = 1;
+    QRgb fill = 0;
+    qint64 palette = 0;
+    bool operator==(const FrameKey&) const = default;
+};
+
+size_t qHash(const FrameKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.width, k.height, k.ratio, k.fill, k.palette);
+}
+
+const QPixmap& cellFrame(const QSize& size, qreal ratio, const QColor& fill, const QPalette& palette) {
+    // Colours are few (up, blink, a scale of tints), but a frame of every
+    // colour ever shown is not kept: past the limit the cache starts over.
+    constexpr qsizetype kMaxFrames = 256;
+    static QHash<FrameKey, QPixmap> cache;
+    const FrameKey key{size.width(), size.height(), ratio, fill.rgba(), palette.cacheKey()};
+    if (const auto it = cache.constFind(key); it != cache.constEnd()) return *it;
+    if (cache.size() >= kMaxFrames) cache.clear();
+    QPixmap frame(size * ratio);
+    frame.setDevicePixelRatio(ratio);
+    frame.fill(fill);  // opaque: copied, not blended
+    {
+        QPainter p(&frame);
+        const QBrush brush(fill);
+        qDrawWinPanel(&p, QRect(QPoint(0, 0), size), palette, true, &brush);
+    }
+    return *cache.insert(key, frame);
+}
+
+struct QStringHash {
+    std::size_t operator()(const QString& s) const noexcept { return qHash(s); }
+};
+
+}  // namespace
+
 // The glyphs of the ten digits in one font, with their advances, looked up
 // once: a count is drawn as a run of these glyphs, with no text layout at
 // all, at the same positions as a laid-out line of the same digits.
-struct DigitGlyphs {
+struct CountCell::DigitGlyphs {
     QRawFont raw;
     std::array<quint32, 10> index{};
     std::array<qreal, 10> advance{};
@@ -73,10 +118,12 @@ struct DigitGlyphs {
     bool usable = false;
 };
 
-const DigitGlyphs& digitGlyphs(const QFont& font) {
-    static QHash<QString, DigitGlyphs> cache;
+// Kept for the program's life, one for each font cells have been drawn in;
+// a cell keeps a pointer to its font's entry until its font changes.
+const CountCell::DigitGlyphs& CountCell::digitGlyphs(const QFont& font) {
+    static std::unordered_map<QString, DigitGlyphs, QStringHash> cache;
     const QString key = font.key();
-    if (const auto it = cache.constFind(key); it != cache.constEnd()) return *it;
+    if (const auto it = cache.find(key); it != cache.end()) return it->second;
     DigitGlyphs g;
     g.raw = QRawFont::fromFont(font);
     const QList<quint32> index = g.raw.glyphIndexesForString(QStringLiteral("0123456789"));
@@ -92,8 +139,10 @@ const DigitGlyphs& digitGlyphs(const QFont& font) {
         g.ascent = fm.ascent();
         g.height = fm.ascent() + fm.descent();
     }
-    return *cache.insert(key, g);
+    return cache.emplace(key, g).first->second;
 }
+
+namespace {
 
 QAccessibleInterface* countCellFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("pressory::widgets::CountCell") && object && object->isWidgetType())
@@ -135,11 +184,15 @@ void CountCell::setColourValue(std::int32_t value) {
     update();
 }
 
+void CountCell::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) glyphs_ = nullptr;
+    QWidget::changeEvent(event);
+}
+
 void CountCell::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect r = rect();
-    const QBrush fill(colourOf(colour_, palette()));
-    qDrawWinPanel(&p, r, palette(), true, &fill);
+    p.drawPixmap(0, 0, cellFrame(r.size(), devicePixelRatioF(), colourOf(colour_, palette()), palette()));
     p.setPen(palette().color(QPalette::Text));
     const QRect textRect = r.adjusted(3, 1, -3, -1);
     if (!drawDigits(p, textRect)) p.drawText(textRect, static_cast<int>(alignment_ | Qt::AlignVCenter), text_);
@@ -153,7 +206,8 @@ bool CountCell::drawDigits(QPainter& p, const QRect& textRect) const {
     constexpr qsizetype kMaxDigits = 16;
     const qsizetype n = text_.size();
     if (n == 0 || n > kMaxDigits) return false;
-    const DigitGlyphs& g = digitGlyphs(p.font());
+    if (glyphs_ == nullptr) glyphs_ = &digitGlyphs(font());
+    const DigitGlyphs& g = *glyphs_;
     if (!g.usable) return false;
     std::array<quint32, kMaxDigits> index{};
     std::array<QPointF, kMaxDigits> position{};

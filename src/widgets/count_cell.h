@@ -32,14 +32,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    struct DigitGlyphs;
+    static const DigitGlyphs& digitGlyphs(const QFont& font);
     bool drawDigits(QPainter& painter, const QRect& textRect) const;
 
     QString text_;
     std::int32_t colour_;
     Qt::Alignment alignment_;
     int repaintRequests_ = 0;
+    mutable const DigitGlyphs* glyphs_ = nullptr;  // of font(); found again after a font change
 };
 
 // Makes count cells known to the accessibility layer. Called once by every

@@ -105,6 +105,7 @@ private slots:
     void keySoundsFollowTheCheckMark();
     void ticksFollowTheKeySourceEvents();
     void aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled();
+    void aWakeReadsTheSourceOnceATimedTickReadsItAgain();
     void saveAndReset();
     void resetWithoutSaving();
     void modeSwitchExchangesGeometry();
@@ -455,6 +456,42 @@ void TestFrmMain::aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled() {
     r.w->onTimer1Timeout();
     QVERIFY(r.w->timer1()->isActive());
     QVERIFY(r.w->timer1()->remainingTime() > 50'000);
+    ::close(sockets[0]);
+    ::close(sockets[1]);
+}
+
+// The wake reads the source and its tick runs at once on what was read,
+// without reading again; a tick the timer brings reads the source itself.
+void TestFrmMain::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
+    int sockets[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    Rig r;
+    r.source.wake = sockets[0];
+    int pumps = 0;
+    int ticks = 0;
+    r.source.onRead = [&](int vk) { ticks += vk == 65 ? 1 : 0; };
+    r.source.onPump = [&] {
+        ++pumps;
+        char buffer[64];
+        while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+        }
+    };
+    r.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 500);
+    QTest::qWait(20);  // the next event is more than a tick after the last one
+    pumps = ticks = 0;
+    r.keys.down(65);
+    QCOMPARE(::send(sockets[1], "x", 1, 0), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
+    QCOMPARE(ticks, 1);
+    QCOMPARE(pumps, 1);
+
+    // A tick of the timer (a tap's return, a pending write) reads what has
+    // arrived meanwhile, even though no wake has read it yet.
+    r.w->onTimer1Timeout();
+    QCOMPARE(pumps, 2);
+    QCOMPARE(ticks, 2);
+    r.w.reset();
     ::close(sockets[0]);
     ::close(sockets[1]);
 }

@@ -23,6 +23,7 @@ private slots:
     void pressesOnCellsAreReported();
     void cellsReadAsNamedReadOnlyTexts();
     void countsLookExactlyAsLaidOutText();
+    void oneCellRedrawnAfterSizePaletteAndFontChanges();
 };
 
 void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
@@ -152,6 +153,75 @@ void TestWidgets::countsLookExactlyAsLaidOutText() {
             }
         }
     }
+}
+
+// What a cell looks like when drawn the long way: frame, fill and laid-out text.
+static QImage drawnTheLongWay(const CountCell& cell) {
+    QImage expected(cell.size(), QImage::Format_ARGB32);
+    QPainter p(&expected);
+    p.setFont(cell.font());
+    const QRect r(QPoint(0, 0), cell.size());
+    const QBrush fill(colourOf(cell.colourValue(), cell.palette()));
+    qDrawWinPanel(&p, r, cell.palette(), true, &fill);
+    p.setPen(cell.palette().color(QPalette::Text));
+    p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(cell.alignment() | Qt::AlignVCenter), cell.text());
+    return expected;
+}
+
+// The frame and the digits of a cell are kept from one repaint to the next;
+// one cell whose size, palette, colour or font changes after it has been
+// drawn must show the change, and a second cell of the same size and colour
+// but another palette must not show the first one's frame.
+void TestWidgets::oneCellRedrawnAfterSizePaletteAndFontChanges() {
+    QWidget window;
+    window.show();
+    QFont small = window.font();
+    small.setPixelSize(12);
+    window.setFont(small);
+    CountCell cell(&window, Qt::AlignRight);
+    cell.resize(42, 17);
+    cell.setText(QStringLiteral("1234"));
+    cell.show();
+    auto check = [&](const char* what) {
+        const QImage drawn = cell.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(drawn == drawnTheLongWay(cell), what);
+    };
+    check("first drawing");
+    cell.resize(60, 21);
+    check("wider and taller");
+    cell.resize(30, 15);
+    check("smaller");
+    cell.setColourValue(255);
+    check("another colour");
+    cell.setColourValue(colour::kUp);
+    check("the up colour again");
+
+    QPalette palette = cell.palette();
+    palette.setColor(QPalette::Light, Qt::green);
+    palette.setColor(QPalette::Dark, Qt::blue);
+    palette.setColor(QPalette::Text, Qt::darkMagenta);
+    cell.setPalette(palette);
+    check("another palette");
+
+    CountCell other(&window, Qt::AlignRight);
+    other.resize(cell.size());
+    other.setText(cell.text());
+    other.show();
+    const QImage otherDrawn = other.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    QVERIFY2(otherDrawn == drawnTheLongWay(other), "a cell of the same size in the default palette");
+    QVERIFY(otherDrawn != cell.grab().toImage().convertToFormat(QImage::Format_ARGB32));
+
+    cell.resize(60, 21);  // room for the digits: drawn from the glyphs, not laid out
+    QFont f = small;
+    f.setPixelSize(11);
+    f.setBold(true);
+    cell.setFont(f);
+    check("another font");
+    f.setPixelSize(10);
+    f.setBold(false);
+    window.setFont(f);  // a font the cell has from its parent
+    cell.setFont(QFont());
+    check("the parent's font");
 }
 
 QTEST_MAIN(TestWidgets)

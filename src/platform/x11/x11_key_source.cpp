@@ -1,7 +1,5 @@
 #include "platform/x11/x11_key_source.h"
 
-#include <poll.h>
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
@@ -93,15 +91,10 @@ void X11KeySource::reconcile() {
 }
 
 void X11KeySource::pump() {
-    // Most ticks nothing has arrived: one poll() tells, where XPending()
-    // would try to read twice.
-    if (XEventsQueued(display_, QueuedAlready) == 0) {
-        pollfd p{ConnectionNumber(display_), POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return;
-    }
-    // One read of what has arrived, then the queue is drained without
-    // another read: XPending() would end every pump with a read that finds
-    // nothing. What arrives meanwhile is read at the next pump.
+    // Reads what has arrived: when nothing has, that is one read that finds
+    // nothing, as cheap as a poll() first would be, and when something has,
+    // a poll() would only add a call. The queue is then drained from memory,
+    // without reading again; what arrives meanwhile is read at the next pump.
     XEventsQueued(display_, QueuedAfterReading);
     while (XEventsQueued(display_, QueuedAlready) > 0) {
         XEvent ev;
