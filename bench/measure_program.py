@@ -14,7 +14,11 @@ fastest rate xdotool can inject: 50 000 presses over 36 keys and 3 000 taps of
 one key, counted against sent, with the record's total against the sum of its
 cells.
 
-Usage: bench/measure_program.py BUILD_DIR [SECONDS] [--peer] [--no-accuracy]
+With --full the idle and typing figures are taken in the full window (all
+cells shown); --heat also switches the heat tint on (and implies --full), so
+that the two can be compared.
+
+Usage: bench/measure_program.py BUILD_DIR [SECONDS] [--peer] [--no-accuracy] [--full] [--heat]
 Reports figures; never fails on a time.
 """
 import os
@@ -139,7 +143,17 @@ def main():
             "xdotool", "search", "--onlyvisible", "--class", "xmessage", check=False).split())[0]
         desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
 
+        heat = "--heat" in sys.argv
+        if heat:
+            # The closes above wrote the settings file: the tint is switched on in it.
+            settings = os.path.join(tmp, "Pressory.ini")
+            data = open(settings, "rb").read()
+            assert b"HeatMap=0\r\n" in data, data
+            open(settings, "wb").write(data.replace(b"HeatMap=0\r\n", b"HeatMap=-1\r\n"))
         p = e2e.Program(desktop, tmp, binary).start()
+        if heat or "--full" in sys.argv:
+            e2e.to_full_mode(p)
+            print("measured in the full window%s" % (" with the heat tint" if heat else ""), flush=True)
         floor = Floor(desktop, floor_binary)
         pids = {"Pressory": p.proc.pid, "floor": floor.proc.pid}
         if "--peer" in sys.argv and shutil.which("workrave"):
