@@ -23,34 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool largeWanted() {
-    const char* v = std::getenv("PRESSORY_BENCH_LARGE");
-    return v && std::string(v) == "1";
-}
-
-class Files {
-public:
-    ~Files() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    const fs::path& of(int records) {
-        auto it = made_.find(records);
-        if (it != made_.end()) return it->second;
-        if (made_.empty()) fs::create_directories(dir_);
-        const fs::path p = dir_ / ("history-" + std::to_string(records) + ".csv");
-        bench::writeSampleHistory(p, records);
-        return made_.emplace(records, p).first->second;
-    }
-
-private:
-    fs::path dir_ = fs::temp_directory_path() / ("pressory-bench-reader-" + std::to_string(::getpid()));
-    std::map<int, fs::path> made_;
-};
-
-Files& files() {
-    static Files f;
+bench::SampleFiles& files() {
+    static bench::SampleFiles f("pressory-bench-reader-",
+                                [](const fs::path& p, int records) { bench::writeSampleHistory(p, records); });
     return f;
 }
 
@@ -58,7 +33,7 @@ Files& files() {
 void BM_ReadNewestRows(benchmark::State& state) {
     const int records = static_cast<int>(state.range(0));
     const int rows = static_cast<int>(state.range(1));
-    if (records > 200000 && !largeWanted()) {
+    if (records > 200000 && !bench::largeFilesWanted()) {
         state.SkipWithError("set PRESSORY_BENCH_LARGE=1 to make the 2 000 000-record file");
         return;
     }

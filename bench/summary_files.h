@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "history/history_summary.h"
@@ -15,21 +14,10 @@ namespace pressory::bench {
 inline constexpr int kRecordsPerDay = 8;
 
 inline void writeSummarySample(const std::filesystem::path& path, int records) {
-    std::ofstream out(path, std::ios::binary);
-    out << *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption)) << "\r\n";
     const int firstDay = history::dayNumber({2003, 7, 15});
-    std::string chunk;
-    for (int i = 1; i <= records; ++i) {
-        std::string line = sampleRecord(i);
-        line.replace(0, 10, history::formatDay(firstDay + (i - 1) / kRecordsPerDay));
-        chunk += line;
-        chunk += "\r\n";
-        if (chunk.size() > (1 << 20)) {
-            out << chunk;
-            chunk.clear();
-        }
-    }
-    out << chunk;
+    writeSampleHistory(path, records, [firstDay](std::string& line, int n) {
+        line.replace(0, 10, history::formatDay(firstDay + (n - 1) / kRecordsPerDay));
+    });
 }
 
 }  // namespace pressory::bench
