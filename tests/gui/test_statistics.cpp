@@ -24,6 +24,7 @@
 #include "statistics/heat_legend.h"
 #include "statistics/heat_scale.h"
 #include "statistics/statistics_window.h"
+#include "support/window_fakes.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 #include "widgets/message_boxes.h"
@@ -33,12 +34,7 @@ using namespace pressory::statistics;
 
 namespace {
 
-class RecordingBoxes final : public widgets::MessageBoxes {
-public:
-    QList<QPair<widgets::BoxIcon, QString>> shown;
-    void show(widgets::BoxIcon icon, const QString& text) override { shown.append({icon, text}); }
-    void dismissAll() override {}
-};
+using test::RecordingBoxes;
 
 std::string recordOf(const history::LocalDateTime& when, std::initializer_list<std::pair<int, std::int32_t>> keys) {
     std::array<std::int32_t, 256> counts{};
@@ -247,10 +243,10 @@ void TestStatistics::failuresToSaveAreTold() {
     const QString nowhere = dir_->filePath(QStringLiteral("no-such-folder/out.csv"));
     QVERIFY(!w.saveCsv(nowhere));
     QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].first, widgets::BoxIcon::Exclamation);
-    QVERIFY2(boxes.shown[0].second.startsWith(QDir::toNativeSeparators(nowhere) +
-                                              QStringLiteral(" に保存できませんでした。")),
-             qPrintable(boxes.shown[0].second));
+    QCOMPARE(boxes.shown[0].icon, widgets::BoxIcon::Exclamation);
+    QVERIFY2(
+        boxes.shown[0].text.startsWith(QDir::toNativeSeparators(nowhere) + QStringLiteral(" に保存できませんでした。")),
+        qPrintable(boxes.shown[0].text));
     QVERIFY(!w.savePicture(dir_->filePath(QStringLiteral("no-such-folder/out.png"))));
     QCOMPARE(boxes.shown.size(), 2);
     // A folder in the file's place.
