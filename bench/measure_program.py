@@ -16,9 +16,14 @@ cells.
 
 With --full the idle and typing figures are taken in the full window (all
 cells shown); --heat also switches the heat tint on (and implies --full), so
-that the two can be compared.
+that the two can be compared. --against=OTHER_BUILD runs that build's program
+beside this one over the same seconds (its own folder, the same window mode):
+two builds compared side by side, whatever else the machine is doing. A
+second floor is woken by the releases too, as a program that shows which keys
+are down has to be.
 
 Usage: bench/measure_program.py BUILD_DIR [SECONDS] [--peer] [--no-accuracy] [--full] [--heat]
+                                [--against=OTHER_BUILD]
 Reports figures; never fails on a time.
 """
 import os
@@ -71,8 +76,8 @@ def rss_mb(pid):
 
 
 class Floor:
-    def __init__(self, desktop, binary):
-        self.proc = subprocess.Popen([binary], env=desktop.env, stdout=subprocess.PIPE,
+    def __init__(self, desktop, binary, releases=False):
+        self.proc = subprocess.Popen([binary] + (["--releases"] if releases else []), env=desktop.env, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, text=True)
         assert self.proc.stdout.readline().strip() == "ready", "the floor program did not start"
 
@@ -105,9 +110,11 @@ def report_cpu(what, figures, sent=0, wall=0):
     cpu, wake = figures
     rate = " (%d presses, %.1f/s)" % (sent, sent / wall) if sent else ""
     parts = ", ".join("%s %.3f %%" % (name, v) for name, v in cpu.items())
-    ratio = cpu["Pressory"] / cpu["floor"] if cpu["floor"] > 0 else float("inf")
+    def ratio_to(name):
+        return cpu["Pressory"] / cpu[name] if cpu[name] > 0 else float("inf")
     wakes = ", ".join("%s %.1f" % (name, v) for name, v in wake.items())
-    print("%s%s: CPU of a core: %s; Pressory/floor %.2f; wake-ups/s: %s" % (what, rate, parts, ratio, wakes),
+    print("%s%s: CPU of a core: %s; Pressory/floor %.2f, Pressory/floor with releases %.2f; wake-ups/s: %s"
+          % (what, rate, parts, ratio_to("floor"), ratio_to("floor with releases"), wakes),
           flush=True)
 
 
@@ -118,6 +125,7 @@ def last_record(program):
 
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    against = next((a.split("=", 1)[1] for a in sys.argv[1:] if a.startswith("--against=")), None)
     build = args[0] if args else "build"
     seconds = float(args[1]) if len(args) > 1 else 60.0
     binary = os.path.abspath(os.path.join(build, "src", "app", "Pressory"))
@@ -151,11 +159,26 @@ def main():
             assert b"HeatMap=0\r\n" in data, data
             open(settings, "wb").write(data.replace(b"HeatMap=0\r\n", b"HeatMap=-1\r\n"))
         p = e2e.Program(desktop, tmp, binary).start()
+        other_program = None
+        if against:
+            other_tmp = os.path.join(tmp, "against")
+            os.mkdir(other_tmp)
+            if os.path.exists(os.path.join(tmp, "Pressory.ini")):
+                shutil.copy2(os.path.join(tmp, "Pressory.ini"), other_tmp)
+            other_program = e2e.Program(desktop, other_tmp,
+                                        os.path.abspath(os.path.join(against, "src", "app", "Pressory"))).start()
         if heat or "--full" in sys.argv:
-            e2e.to_full_mode(p)
+            for program in (p, other_program):
+                if program:
+                    e2e.to_full_mode(program)
             print("measured in the full window%s" % (" with the heat tint" if heat else ""), flush=True)
         floor = Floor(desktop, floor_binary)
-        pids = {"Pressory": p.proc.pid, "floor": floor.proc.pid}
+        # The same floor woken by the releases too: what showing the keys
+        # that are down costs at the least.
+        floor_releases = Floor(desktop, floor_binary, releases=True)
+        pids = {"Pressory": p.proc.pid, "floor": floor.proc.pid, "floor with releases": floor_releases.proc.pid}
+        if other_program:
+            pids["Pressory of " + against] = other_program.proc.pid
         if "--peer" in sys.argv and shutil.which("workrave"):
             peer = subprocess.Popen(["workrave"], env=desktop.env, stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
@@ -177,14 +200,19 @@ def main():
         figures, sent, wall = measure(pids, seconds, twenty_a_second)
         report_cpu("%.0f s of typing" % wall, figures, sent, wall)
 
-        if os.path.exists(latency_binary):
+        # Two programs' windows lie on one another: the latency is read of one alone.
+        if os.path.exists(latency_binary) and not other_program:
             out = subprocess.run([latency_binary, p.wid, "38", "300"], env=desktop.env, text=True,
                                  stdout=subprocess.PIPE, check=False).stdout.strip()
             print(out, flush=True)
 
         p.proc.send_signal(signal.SIGTERM)
         p.wait_exit()
+        if other_program:
+            other_program.proc.send_signal(signal.SIGTERM)
+            other_program.wait_exit()
         seen = floor.stop()
+        floor_releases.stop()
         _, total = last_record(p)
         print("the typing above: Pressory counted %d, the floor %d" % (total, seen), flush=True)
 

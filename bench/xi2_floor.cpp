@@ -4,8 +4,11 @@
 // and counts. No state, no window, no timer. bench/measure_program.py runs
 // it beside Pressory under the same load to compare their CPU time.
 //
-//   xi2_floor    counts until SIGTERM or SIGINT, then prints
-//                "presses N" (keys and buttons) and exits
+//   xi2_floor [--releases]
+//                counts until SIGTERM or SIGINT, then prints
+//                "presses N" (keys and buttons) and exits. With --releases
+//                it is also woken by the releases, as a program must be that
+//                shows which keys are down; it still counts only presses.
 #include <poll.h>
 
 #include <X11/Xlib.h>
@@ -14,13 +17,15 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 volatile std::sig_atomic_t stopping = 0;
 void onSignal(int) { stopping = 1; }
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool releases = argc > 1 && std::string_view(argv[1]) == "--releases";
     Display* d = XOpenDisplay(nullptr);
     if (d == nullptr) {
         std::fprintf(stderr, "cannot open the display\n");
@@ -35,6 +40,10 @@ int main() {
     unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(mask, XI_RawKeyPress);
     XISetMask(mask, XI_RawButtonPress);
+    if (releases) {
+        XISetMask(mask, XI_RawKeyRelease);
+        XISetMask(mask, XI_RawButtonRelease);
+    }
     XIEventMask m{XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
     XISelectEvents(d, DefaultRootWindow(d), &m, 1);
     XSync(d, False);
@@ -51,7 +60,8 @@ int main() {
         while (XPending(d) > 0) {
             XEvent ev;
             XNextEvent(d, &ev);
-            if (ev.xcookie.type == GenericEvent && ev.xcookie.extension == opcode) ++presses;
+            if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != opcode) continue;
+            if (ev.xcookie.evtype == XI_RawKeyPress || ev.xcookie.evtype == XI_RawButtonPress) ++presses;
         }
         pollfd p{ConnectionNumber(d), POLLIN, 0};
         if (poll(&p, 1, -1) < 0 && errno != EINTR) break;
