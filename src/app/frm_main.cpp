@@ -217,6 +217,9 @@ void frmMain::onTimer1Timeout() {
     if (!std::exchange(sourceJustRead_, false)) ctx_.keySource->pump();
     const bool heat = heatShown();
     bool rescaled = false;
+    // What the tick changes is painted before it returns, not on a later
+    // turn of the event loop.
+    const CountCell::RepaintBatch paintNow;
     for (const CellChange& c : poller_.tick(*ctx_.keySource, sounds_.get())) {
         CountCell* cell = keyboard_->cell(c.vk);
         if (c.text) {

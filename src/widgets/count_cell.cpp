@@ -8,9 +8,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRawFont>
+#include <QRegion>
 #include <array>
 #include <qdrawutil.h>
 #include <unordered_map>
+#include <vector>
 
 #include "counting/key_layout.h"
 #include "widgets/colour_value.h"
@@ -166,11 +168,54 @@ CountCell::CountCell(QWidget* parent, Qt::Alignment alignment)
     setFocusPolicy(Qt::NoFocus);
 }
 
+namespace {
+
+struct OpenBatch {
+    int depth = 0;
+    std::vector<CountCell*> cells;
+};
+
+OpenBatch& openBatch() {
+    static OpenBatch batch;
+    return batch;
+}
+
+}  // namespace
+
+CountCell::RepaintBatch::RepaintBatch() { ++openBatch().depth; }
+
+CountCell::RepaintBatch::~RepaintBatch() {
+    OpenBatch& b = openBatch();
+    if (--b.depth > 0) return;
+    for (CountCell* cell : b.cells) {
+        cell->inBatch_ = false;
+        if (!cell->isVisible()) continue;
+        QWidget* w = cell->window();
+        if (!QRect(cell->mapTo(w, QPoint(0, 0)), cell->size()).intersects(w->rect())) continue;
+        cell->repaint();
+    }
+    b.cells.clear();
+}
+
+CountCell::~CountCell() {
+    if (inBatch_) std::erase(openBatch().cells, this);
+}
+
+void CountCell::requestRepaint() {
+    ++repaintRequests_;
+    OpenBatch& b = openBatch();
+    if (b.depth == 0) {
+        update();
+    } else if (!inBatch_) {
+        inBatch_ = true;
+        b.cells.push_back(this);
+    }
+}
+
 void CountCell::setText(const QString& text) {
     if (text == text_) return;
     text_ = text;
-    ++repaintRequests_;
-    update();
+    requestRepaint();
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent ev(this, text_);
         QAccessible::updateAccessibility(&ev);
@@ -180,8 +225,7 @@ void CountCell::setText(const QString& text) {
 void CountCell::setColourValue(std::int32_t value) {
     if (value == colour_) return;
     colour_ = value;
-    ++repaintRequests_;
-    update();
+    requestRepaint();
 }
 
 void CountCell::changeEvent(QEvent* event) {

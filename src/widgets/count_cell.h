@@ -17,6 +17,7 @@ class CountCell final : public QWidget {
     Q_OBJECT
 public:
     explicit CountCell(QWidget* parent, Qt::Alignment alignment);
+    ~CountCell() override;
 
     const QString& text() const { return text_; }
     void setText(const QString& text);
@@ -30,6 +31,20 @@ public:
     // How many times a change asked for a repaint (for the windows' tests).
     int repaintRequests() const { return repaintRequests_; }
 
+    // While a batch is open (on the GUI thread), the cells that change are
+    // not left for the event loop to paint later, which would wake it once
+    // more just for that: when the last open batch closes, each is painted
+    // at once, however often it changed. A cell that lies outside its
+    // window's area (the keyboard of the compact window) or is hidden is not
+    // painted at all; it is painted whole when it shows.
+    class RepaintBatch {
+    public:
+        RepaintBatch();
+        ~RepaintBatch();
+        RepaintBatch(const RepaintBatch&) = delete;
+        RepaintBatch& operator=(const RepaintBatch&) = delete;
+    };
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -38,11 +53,13 @@ private:
     struct DigitGlyphs;
     static const DigitGlyphs& digitGlyphs(const QFont& font);
     bool drawDigits(QPainter& painter, const QRect& textRect) const;
+    void requestRepaint();
 
     QString text_;
     std::int32_t colour_;
     Qt::Alignment alignment_;
     int repaintRequests_ = 0;
+    bool inBatch_ = false;
     mutable const DigitGlyphs* glyphs_ = nullptr;  // of font(); found again after a font change
 };
 

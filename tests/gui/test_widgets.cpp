@@ -1,6 +1,7 @@
 // The keyboard widget as a second window uses it: moved down, with cells
 // hidden and paths as texts; and the cells as assistive technology reads them.
 #include <QAccessible>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalSpy>
@@ -24,6 +25,7 @@ private slots:
     void cellsReadAsNamedReadOnlyTexts();
     void countsLookExactlyAsLaidOutText();
     void oneCellRedrawnAfterSizePaletteAndFontChanges();
+    void batchPaintsChangedCellsInTheWindowAtItsClose();
 };
 
 void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
@@ -222,6 +224,58 @@ void TestWidgets::oneCellRedrawnAfterSizePaletteAndFontChanges() {
     window.setFont(f);  // a font the cell has from its parent
     cell.setFont(QFont());
     check("the parent's font");
+}
+
+namespace {
+
+class PaintCounter : public QObject {
+public:
+    int of(QObject* o) const { return counts_.value(o); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++counts_[watched];
+        return false;
+    }
+
+private:
+    QHash<QObject*, int> counts_;
+};
+
+}  // namespace
+
+void TestWidgets::batchPaintsChangedCellsInTheWindowAtItsClose() {
+    QWidget window;
+    window.resize(100, 40);
+    CountCell inside(&window, Qt::AlignRight);
+    inside.setGeometry(5, 5, 60, 20);
+    CountCell outside(&window, Qt::AlignRight);  // beyond the window's edge, as the compact window's keys
+    outside.setGeometry(120, 5, 60, 20);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    PaintCounter paints;
+    inside.installEventFilter(&paints);
+    outside.installEventFilter(&paints);
+    {
+        const CountCell::RepaintBatch batch;
+        {
+            const CountCell::RepaintBatch nested;
+            inside.setText(QStringLiteral("12"));
+        }
+        inside.setColourValue(255);
+        outside.setText(QStringLiteral("7"));
+        QCOMPARE(paints.of(&inside), 0);  // nothing before the outer batch closes
+    }
+    // Painted once at the close, before the event loop turns.
+    QCOMPARE(paints.of(&inside), 1);
+    QCOMPARE(paints.of(&outside), 0);
+    // Nothing is left for the loop, and the cell outside is painted once it shows.
+    QCoreApplication::processEvents();
+    QCOMPARE(paints.of(&inside), 1);
+    QCOMPARE(paints.of(&outside), 0);
+    window.resize(200, 40);
+    QTRY_VERIFY(paints.of(&outside) > 0);
 }
 
 QTEST_MAIN(TestWidgets)
