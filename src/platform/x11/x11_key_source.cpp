@@ -1,7 +1,13 @@
 #include "platform/x11/x11_key_source.h"
 
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XI2proto.h>
 #include <X11/extensions/XInput2.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/linux/keymap.h"
 
@@ -61,6 +67,9 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     };
     XISelectEvents(d, DefaultRootWindow(d), masks, 2);
 
+    // The source reads the events itself, through xcb: Xlib only makes the
+    // requests.
+    XSetEventQueueOwner(d, XCBOwnsEventQueue);
     std::unique_ptr<X11KeySource> source(new X11KeySource(d, opcode));
     // The queries of the seed are round trips, so the selection is in force
     // when open() returns. A key pressed between selection and query is
@@ -70,7 +79,8 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     return source;
 }
 
-X11KeySource::X11KeySource(_XDisplay* display, int xiOpcode) : display_(display), xiOpcode_(xiOpcode) {}
+X11KeySource::X11KeySource(_XDisplay* display, int xiOpcode)
+    : display_(display), xcb_(XGetXCBConnection(display)), xiOpcode_(xiOpcode) {}
 
 X11KeySource::~X11KeySource() { XCloseDisplay(display_); }
 
@@ -91,50 +101,62 @@ void X11KeySource::reconcile() {
 }
 
 void X11KeySource::pump() {
-    // Reads what has arrived: when nothing has, that is one read that finds
-    // nothing, as cheap as a poll() first would be, and when something has,
-    // a poll() would only add a call. The queue is then drained from memory,
-    // without reading again; what arrives meanwhile is read at the next pump.
-    XEventsQueued(display_, QueuedAfterReading);
-    while (XEventsQueued(display_, QueuedAlready) > 0) {
-        XEvent ev;
-        XNextEvent(display_, &ev);
-        XGenericEventCookie* cookie = &ev.xcookie;
-        if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(display_, cookie))
-            continue;
-        switch (cookie->evtype) {
-        case XI_RawKeyPress:
-        case XI_RawKeyRelease:
-        case XI_RawButtonPress:
-        case XI_RawButtonRelease: {
-            const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            const bool key = cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease;
-            const int code =
-                key ? keymap::inputCodeFromXKeycode(raw->detail) : keymap::inputCodeFromXButton(raw->detail);
-            if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawButtonPress)
-                table_.press(raw->sourceid, code);
-            else
-                table_.release(raw->sourceid, code);
-            ++eventsSeen_;
-            break;
-        }
-        case XI_HierarchyChanged: {
-            const auto* h = static_cast<const XIHierarchyEvent*>(cookie->data);
-            bool lost = false;
-            for (int i = 0; i < h->num_info; ++i) {
-                // A device that no longer sends through a master will not
-                // send the releases of the keys it holds.
-                if ((h->info[i].flags & (XISlaveRemoved | XISlaveDetached | XIDeviceDisabled | XIMasterRemoved)) != 0) {
-                    table_.releaseDevice(h->info[i].deviceid);
-                    lost = true;
-                }
+    // One read of the socket (none when a round trip has queued events
+    // already); the events it brought are then taken from memory. What
+    // arrives meanwhile keeps the socket readable and is read at the next
+    // pump.
+    for (xcb_generic_event_t* ev = xcb_poll_for_event(xcb_); ev != nullptr; ev = xcb_poll_for_queued_event(xcb_)) {
+        handle(ev);
+        std::free(ev);
+    }
+}
+
+// The events come as xcb hands them over: the 32 bytes of the wire event,
+// then the sequence number xcb adds, then the rest of a long event.
+void X11KeySource::handle(const void* xcbEvent) {
+    const auto* ev = static_cast<const xcb_generic_event_t*>(xcbEvent);
+    if ((ev->response_type & 0x7f) != XCB_GE_GENERIC) return;
+    const auto* ge = reinterpret_cast<const xGenericEvent*>(ev);
+    if (ge->extension != xiOpcode_) return;
+    switch (ge->evtype) {
+    case XI_RawKeyPress:
+    case XI_RawKeyRelease:
+    case XI_RawButtonPress:
+    case XI_RawButtonRelease: {
+        xXIRawEvent raw;
+        std::memcpy(&raw, ev, sizeof raw);
+        const bool key = raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawKeyRelease;
+        const int code = key ? keymap::inputCodeFromXKeycode(static_cast<int>(raw.detail))
+                             : keymap::inputCodeFromXButton(static_cast<int>(raw.detail));
+        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress)
+            table_.press(raw.sourceid, code);
+        else
+            table_.release(raw.sourceid, code);
+        ++eventsSeen_;
+        break;
+    }
+    case XI_HierarchyChanged: {
+        xXIHierarchyEvent h;
+        std::memcpy(&h, ev, sizeof h);
+        // The infos follow the event's 32 bytes, after xcb's sequence number,
+        // within the length the event gives (in 4-byte units beyond 32).
+        const char* infos = reinterpret_cast<const char*>(ev) + sizeof(xcb_generic_event_t);
+        const std::size_t room = static_cast<std::size_t>(h.length) * 4;
+        bool lost = false;
+        for (std::size_t i = 0; i < h.num_info && (i + 1) * sizeof(xXIHierarchyInfo) <= room; ++i) {
+            xXIHierarchyInfo info;
+            std::memcpy(&info, infos + i * sizeof info, sizeof info);
+            // A device that no longer sends through a master will not send
+            // the releases of the keys it holds.
+            if ((info.flags & (XISlaveRemoved | XISlaveDetached | XIDeviceDisabled | XIMasterRemoved)) != 0) {
+                table_.releaseDevice(info.deviceid);
+                lost = true;
             }
-            if (lost) reconcile();
-            break;
         }
-        default: break;
-        }
-        XFreeEventData(display_, cookie);
+        if (lost) reconcile();
+        break;
+    }
+    default: break;
     }
 }
 

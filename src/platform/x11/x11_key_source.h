@@ -15,6 +15,7 @@
 #include "platform/linux/key_state_table.h"
 
 struct _XDisplay;  // Xlib's Display, kept out of this header
+struct xcb_connection_t;
 
 namespace pressory::platform::x11 {
 
@@ -46,8 +47,10 @@ private:
     X11KeySource(_XDisplay* display, int xiOpcode);
     void seed();
     void reconcile();
+    void handle(const void* xcbEvent);  // an xcb_generic_event_t
 
     _XDisplay* display_;
+    xcb_connection_t* xcb_;
     int xiOpcode_;
     std::uint64_t eventsSeen_ = 0;
     KeyStateTable table_;
