@@ -187,14 +187,24 @@ CountCell::RepaintBatch::RepaintBatch() { ++openBatch().depth; }
 CountCell::RepaintBatch::~RepaintBatch() {
     OpenBatch& b = openBatch();
     if (--b.depth > 0) return;
+    CountCell* last = nullptr;
     for (CountCell* cell : b.cells) {
         cell->inBatch_ = false;
         if (!cell->isVisible()) continue;
         QWidget* w = cell->window();
         if (!QRect(cell->mapTo(w, QPoint(0, 0)), cell->size()).intersects(w->rect())) continue;
-        cell->repaint();
+        // All but the last are marked, and the last one's repaint paints
+        // them all in one pass with one flush: a window whose backing store
+        // is shared with the server waits for the server to finish the
+        // previous flush before it paints again.
+        if (last != nullptr && last->window() == w)
+            last->update();
+        else if (last != nullptr)
+            last->repaint();
+        last = cell;
     }
     b.cells.clear();
+    if (last != nullptr) last->repaint();
 }
 
 CountCell::~CountCell() {
