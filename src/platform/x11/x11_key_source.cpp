@@ -44,6 +44,9 @@ KeyStateTable::CodeSet queryDown(Display* d) {
 std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     Display* d = XOpenDisplay(displayName);
     if (d == nullptr) return nullptr;
+    // The source reads the events itself, through xcb, before any could be
+    // read by Xlib: Xlib only makes the requests.
+    XSetEventQueueOwner(d, XCBOwnsEventQueue);
     int opcode = 0, event = 0, error = 0;
     int major = 2, minor = 2;  // 2.1 and later deliver raw events during grabs too
     if (!XQueryExtension(d, "XInputExtension", &opcode, &event, &error) ||
@@ -67,9 +70,6 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     };
     XISelectEvents(d, DefaultRootWindow(d), masks, 2);
 
-    // The source reads the events itself, through xcb: Xlib only makes the
-    // requests.
-    XSetEventQueueOwner(d, XCBOwnsEventQueue);
     std::unique_ptr<X11KeySource> source(new X11KeySource(d, opcode));
     // The queries of the seed are round trips, so the selection is in force
     // when open() returns. A key pressed between selection and query is
