@@ -114,6 +114,19 @@ void TestWidgets::cellsReadAsNamedReadOnlyTexts() {
     QVERIFY(board && board->indexOfChild(a) >= 0);
 }
 
+// What a cell looks like when drawn the long way: frame, fill and laid-out text.
+static QImage drawnTheLongWay(const CountCell& cell) {
+    QImage expected(cell.size(), QImage::Format_ARGB32);
+    QPainter p(&expected);
+    p.setFont(cell.font());
+    const QRect r(QPoint(0, 0), cell.size());
+    const QBrush fill(colourOf(cell.colourValue(), cell.palette()));
+    qDrawWinPanel(&p, r, cell.palette(), true, &fill);
+    p.setPen(cell.palette().color(QPalette::Text));
+    p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(cell.alignment() | Qt::AlignVCenter), cell.text());
+    return expected;
+}
+
 // Counts are drawn from cached digit glyphs; they must look exactly as the
 // laid-out text they replace, pixel for pixel, whatever the size, font,
 // colour, alignment and number of digits.
@@ -135,39 +148,17 @@ void TestWidgets::countsLookExactlyAsLaidOutText() {
                     cell.setText(text);
                     cell.setColourValue(text.size() % 2 ? 255 : colour::kUp);
                     const QImage drawn = cell.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-                    QImage expected(drawn.size(), QImage::Format_ARGB32);
-                    {
-                        QPainter p(&expected);
-                        p.setFont(cell.font());
-                        const QRect r(QPoint(0, 0), cell.size());
-                        const QBrush fill(colourOf(cell.colourValue(), cell.palette()));
-                        qDrawWinPanel(&p, r, cell.palette(), true, &fill);
-                        p.setPen(cell.palette().color(QPalette::Text));
-                        p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(alignment | Qt::AlignVCenter), text);
-                    }
-                    QVERIFY2(drawn == expected, qPrintable(QStringLiteral("text %1, %2 px, %3x%4, alignment %5")
-                                                               .arg(text)
-                                                               .arg(pixelSize)
-                                                               .arg(size.width())
-                                                               .arg(size.height())
-                                                               .arg(int(alignment))));
+                    QVERIFY2(drawn == drawnTheLongWay(cell),
+                             qPrintable(QStringLiteral("text %1, %2 px, %3x%4, alignment %5")
+                                            .arg(text)
+                                            .arg(pixelSize)
+                                            .arg(size.width())
+                                            .arg(size.height())
+                                            .arg(int(alignment))));
                 }
             }
         }
     }
-}
-
-// What a cell looks like when drawn the long way: frame, fill and laid-out text.
-static QImage drawnTheLongWay(const CountCell& cell) {
-    QImage expected(cell.size(), QImage::Format_ARGB32);
-    QPainter p(&expected);
-    p.setFont(cell.font());
-    const QRect r(QPoint(0, 0), cell.size());
-    const QBrush fill(colourOf(cell.colourValue(), cell.palette()));
-    qDrawWinPanel(&p, r, cell.palette(), true, &fill);
-    p.setPen(cell.palette().color(QPalette::Text));
-    p.drawText(r.adjusted(3, 1, -3, -1), static_cast<int>(cell.alignment() | Qt::AlignVCenter), cell.text());
-    return expected;
 }
 
 // The frame and the digits of a cell are kept from one repaint to the next;
