@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRawFont>
-#include <QRegion>
 #include <array>
 #include <qdrawutil.h>
 #include <unordered_map>

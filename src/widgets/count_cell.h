@@ -33,8 +33,9 @@ public:
 
     // While a batch is open (on the GUI thread), the cells that change are
     // not left for the event loop to paint later, which would wake it once
-    // more just for that: when the last open batch closes, each is painted
-    // at once, however often it changed. A cell that lies outside its
+    // more just for that: when the last open batch closes, they are painted
+    // at once, in one pass and one flush per window, each once however often
+    // it changed. A cell that lies outside its
     // window's area (the keyboard of the compact window) or is hidden is not
     // painted at all; it is painted whole when it shows.
     class RepaintBatch {
