@@ -233,7 +233,9 @@ void frmMain::onTimer1Timeout() {
     if (rescaled) repaintCellColours();
     if (poller_.totalChanged()) txtSummary_->setText(number(poller_.total()));
     recorder_->afterTick(poller_.totalChanged());
-    applyPace(pace_.afterTick(monotonicMs(), poller_.flashing(), recorder_->msUntilRecoveryWrite()));
+    // A tap's cell goes back to the up colour 10 ms later; the compact
+    // window shows no cell.
+    applyPace(pace_.afterTick(monotonicMs(), poller_.flashing() && !compactMode(), recorder_->msUntilRecoveryWrite()));
 }
 
 // The source is read as soon as it wakes the program, so that its handle
@@ -417,6 +419,11 @@ void frmMain::enterMode(bool compact, const QRect& outer) {
     // Compact mode hides the cells; the tint follows the counts again when
     // they show.
     if (!compact && mnuVisionHeatMap_->isChecked()) repaintCellColours();
+    if (ctx_.keySource != nullptr) {
+        ctx_.keySource->setKeysShown(!compact);
+        // The cells show again: a tick paints which keys are down now.
+        if (!compact && keysWake_ != nullptr) applyPace(pace_.woke(monotonicMs()));
+    }
 }
 
 QMargins frmMain::frameMargins() const { return marginsBetween(frameGeometry(), geometry()); }

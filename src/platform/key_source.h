@@ -22,6 +22,14 @@ public:
     // Reads pending events without blocking. Sources that query the state
     // directly (Win32) do nothing here.
     virtual void pump() {}
+    // Whether the program shows which keys are down (the full window) or
+    // only counts them (the compact window). While it only counts, a source
+    // may take a press as a press that is over at once and not wake the
+    // program for the releases: Shift, Ctrl and Alt, whose pair counts as one
+    // key, and keys held already, still go up by their own releases. Shown
+    // again, the source learns which keys are down, without counting them.
+    // Sources that cannot choose their events do nothing.
+    virtual void setKeysShown(bool shown) { (void)shown; }
 };
 
 struct KeySourceChoice {

@@ -532,11 +532,26 @@ void TestFrmMain::ticksFollowTheKeySourceEvents() {
     QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(66)->colourValue(), colour::kUp, 300);
     QCOMPARE(tickTimes.size(), ticksWhileHeld + 1);
 
-    // A tap that is over before its tick blinks, and goes back to the up
-    // colour 10 ms later without any further event.
+    // The compact window shows no cell: the source is told so, and a tap
+    // asks for no tick to paint its cell's return to the up colour.
+    QVERIFY(!r.source.keysShown);
+    const qsizetype beforeTap = tickTimes.size();
     r.keys.tap(65);
     send();
     QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
+    QTest::qWait(50);
+    QCOMPARE(tickTimes.size(), beforeTap + 1);
+
+    // The full window: the source is told, and a tick shows the keys at once.
+    // A tap that is over before its tick blinks, and goes back to the up
+    // colour 10 ms later without any further event.
+    const qsizetype beforeFull = tickTimes.size();
+    r.w->cmdResize()->click();
+    QVERIFY(r.source.keysShown);
+    QTRY_COMPARE_WITH_TIMEOUT(tickTimes.size(), beforeFull + 1, 300);
+    r.keys.tap(65);
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("2"), 300);
     QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(65)->colourValue(), colour::kUp, 300);
     // The count changed less than a minute after the recovery file was
     // written: the one timed tick left is the one that writes it again.

@@ -84,6 +84,7 @@ class ScriptedKeySource final : public platform::PlatformKeySource {
 public:
     explicit ScriptedKeySource(platform::ScriptedKeyState& keys) : keys_(keys) {}
     int wake = -1;
+    bool keysShown = true;  // as the window last said
     std::function<void()> onPump;
     std::function<void(int vk)> onRead;  // a key is read (a tick reads every counted key)
 
@@ -96,6 +97,7 @@ public:
         if (onPump) onPump();
     }
     int wakeHandle() const override { return wake; }
+    void setKeysShown(bool shown) override { keysShown = shown; }
 
 private:
     platform::ScriptedKeyState& keys_;

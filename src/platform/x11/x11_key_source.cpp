@@ -14,16 +14,21 @@
 namespace pressory::platform::x11 {
 namespace {
 
-// The keys and buttons an X server reports down now, as input codes. The
-// buttons are the physical ones, as the raw events name them.
-KeyStateTable::CodeSet queryDown(Display* d) {
+// The keys an X server reports down now, as input codes.
+KeyStateTable::CodeSet queryKeys(Display* d) {
     KeyStateTable::CodeSet down;
     char keys[32] = {};
     XQueryKeymap(d, keys);
     for (int kc = 8; kc < 256; ++kc)
         if ((static_cast<unsigned char>(keys[kc / 8]) >> (kc % 8)) & 1u)
             down.set(static_cast<std::size_t>(keymap::inputCodeFromXKeycode(kc)));
+    return down;
+}
 
+// The buttons it reports down now: the physical ones, as the raw events
+// name them.
+KeyStateTable::CodeSet queryButtons(Display* d) {
+    KeyStateTable::CodeSet down;
     Window root = 0, child = 0;
     int rx = 0, ry = 0, wx = 0, wy = 0;
     unsigned int mask = 0;
@@ -37,6 +42,28 @@ KeyStateTable::CodeSet queryDown(Display* d) {
         if (code >= 0) down.set(static_cast<std::size_t>(code));
     }
     return down;
+}
+
+KeyStateTable::CodeSet queryDown(Display* d) { return queryKeys(d) | queryButtons(d); }
+
+// The input codes of the buttons.
+KeyStateTable::CodeSet buttonCodes() {
+    KeyStateTable::CodeSet codes;
+    for (int b = 1; b < 256; ++b)
+        if (const int code = keymap::inputCodeFromXButton(b); code >= 0) codes.set(static_cast<std::size_t>(code));
+    return codes;
+}
+
+// Whether a key's release decides a count: Shift, Ctrl and Alt, whose pair
+// counts a press only when it goes from all up to down.
+bool countsByPair(int code) {
+    return code >= 0 && code < keymap::kCodeCount && keymap::genericVk(keymap::vkFromInputCode(code)) != 0;
+}
+
+// Whether an event came after the request of this sequence number was
+// handled (the server stamps each event with the last request it handled).
+bool notOlderThan(std::uint32_t eventSequence, std::uint32_t request) {
+    return static_cast<std::int32_t>(eventSequence - request) >= 0;
 }
 
 }  // namespace
@@ -55,22 +82,13 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
         return nullptr;
     }
 
-    unsigned char rawMask[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(rawMask, XI_RawKeyPress);
-    XISetMask(rawMask, XI_RawKeyRelease);
-    XISetMask(rawMask, XI_RawButtonPress);
-    XISetMask(rawMask, XI_RawButtonRelease);
     unsigned char hierarchyMask[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(hierarchyMask, XI_HierarchyChanged);
-    XIEventMask masks[2] = {
-        // Master devices only: each press arrives once, naming its physical
-        // device as the source.
-        {XIAllMasterDevices, static_cast<int>(sizeof rawMask), rawMask},
-        {XIAllDevices, static_cast<int>(sizeof hierarchyMask), hierarchyMask},
-    };
-    XISelectEvents(d, DefaultRootWindow(d), masks, 2);
+    XIEventMask hierarchy = {XIAllDevices, static_cast<int>(sizeof hierarchyMask), hierarchyMask};
+    XISelectEvents(d, DefaultRootWindow(d), &hierarchy, 1);
 
     std::unique_ptr<X11KeySource> source(new X11KeySource(d, opcode));
+    source->selectRaw(true);
     // The queries of the seed are round trips, so the selection is in force
     // when open() returns. A key pressed between selection and query is
     // both queried and queued; the table takes the queued press as the same
@@ -87,6 +105,58 @@ X11KeySource::~X11KeySource() { XCloseDisplay(display_); }
 int X11KeySource::wakeHandle() const { return ConnectionNumber(display_); }
 
 void X11KeySource::roundTrip() { XSync(display_, False); }
+
+void X11KeySource::selectRaw(bool releases) {
+    unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(mask, XI_RawKeyPress);
+    XISetMask(mask, XI_RawButtonPress);
+    if (releases) {
+        XISetMask(mask, XI_RawKeyRelease);
+        XISetMask(mask, XI_RawButtonRelease);
+    }
+    // Master devices only: each press arrives once, naming its physical
+    // device as the source.
+    XIEventMask raw = {XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
+    XISelectEvents(display_, DefaultRootWindow(display_), &raw, 1);
+    XFlush(display_);
+    releasesSelected_ = releases;
+}
+
+void X11KeySource::setKeysShown(bool shown) {
+    if (shown == keysShown_) return;
+    keysShown_ = shown;
+    if (shown && !releasesSelected_) {
+        // Keys pressed while only presses came may be held: the server says.
+        selectRaw(true);
+        querySettle();
+    }
+    pump();
+}
+
+// Asks which keys and buttons are down once the releases are selected. The
+// events older than the answers are in the queue when it returns; each
+// answer is applied before the first event newer than it.
+void X11KeySource::querySettle() {
+    static const KeyStateTable::CodeSet buttons = buttonCodes();
+    settles_[0].sequence = static_cast<std::uint32_t>(NextRequest(display_));
+    settles_[0].down = queryKeys(display_);
+    settles_[0].scope = ~buttons;
+    settles_[1].sequence = static_cast<std::uint32_t>(NextRequest(display_));
+    settles_[1].down = queryButtons(display_);
+    settles_[1].scope = buttons;
+    settlesPending_ = 2;
+}
+
+// Applies the answers older than an event of this sequence number (null:
+// all of them, every older event being handled).
+void X11KeySource::applySettles(const std::uint32_t* sequence) {
+    while (settlesPending_ > 0) {
+        const Settle& s = settles_[2 - settlesPending_];
+        if (sequence != nullptr && !notOlderThan(*sequence, s.sequence)) return;
+        table_.settle(s.down, s.scope);
+        --settlesPending_;
+    }
+}
 
 void X11KeySource::seed() {
     const KeyStateTable::CodeSet down = queryDown(display_);
@@ -106,9 +176,13 @@ void X11KeySource::pump() {
     // arrives meanwhile keeps the socket readable and is read at the next
     // pump.
     for (xcb_generic_event_t* ev = xcb_poll_for_event(xcb_); ev != nullptr; ev = xcb_poll_for_queued_event(xcb_)) {
+        if (settlesPending_ > 0) applySettles(&ev->full_sequence);
         handle(ev);
         std::free(ev);
     }
+    applySettles(nullptr);
+    // Keys not shown and nothing held: presses only, from now on.
+    if (!keysShown_ && releasesSelected_ && !table_.anyDown()) selectRaw(false);
 }
 
 // The events come as xcb hands them over: the 32 bytes of the wire event,
@@ -128,9 +202,20 @@ void X11KeySource::handle(const void* xcbEvent) {
         const bool key = raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawKeyRelease;
         const int code = key ? keymap::inputCodeFromXKeycode(static_cast<int>(raw.detail))
                              : keymap::inputCodeFromXButton(static_cast<int>(raw.detail));
-        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress)
+        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress) {
             table_.press(raw.sourceid, code);
-        else
+            if (!releasesSelected_) {
+                if (countsByPair(code)) {
+                    // Its release decides the next press of the pair: the
+                    // releases come again until every key is up. One that
+                    // went up before they did is found by the query.
+                    selectRaw(true);
+                    querySettle();
+                } else {
+                    table_.release(raw.sourceid, code);
+                }
+            }
+        } else
             table_.release(raw.sourceid, code);
         ++eventsSeen_;
         break;

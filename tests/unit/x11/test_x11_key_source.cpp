@@ -175,6 +175,72 @@ TEST_F(X11Source, AKeyAndAButtonHeldAtTheStartAreSeenAndReleased) {
     EXPECT_EQ(poller.count(66), 2);
 }
 
+TEST_F(X11Source, KeysNotShownWakeOnlyForPressesAndThePairStillCountsOnce) {
+    src->setKeysShown(false);
+    src->roundTrip();  // the selection is in force
+    for (int i = 0; i < 3; ++i) inject.tapKey(kA);
+    arrive(3);  // no releases
+    tick();
+    EXPECT_EQ(poller.count(65), 3);
+    EXPECT_EQ(poller.currentState(65), 1) << "pressed, not held";
+
+    // The right Shift pressed while the left one is held is no new press of
+    // the pair: the releases come while a Shift is down.
+    inject.key(kLeftShift, true);
+    arrive(1);
+    inject.key(kRightShift, true);
+    inject.key(kRightShift, false);
+    inject.key(kLeftShift, false);
+    arrive(3);
+    tick();
+    EXPECT_EQ(poller.count(16), 1);
+    EXPECT_EQ(poller.currentState(16), 1);
+    // A Shift tapped before the releases were selected is not left held.
+    inject.tapKey(kRightShift);
+    arrive(1);
+    tick();
+    EXPECT_EQ(poller.count(16), 2);
+    src->roundTrip();
+    src->pump();
+    tick();
+    EXPECT_EQ(poller.currentState(16), 0);
+
+    // All keys up: presses only again.
+    src->roundTrip();
+    inject.tapKey(kB);
+    arrive(1);
+    tick();
+    EXPECT_EQ(poller.count(66), 1);
+}
+
+TEST_F(X11Source, KeysHeldWhenTheyStopOrStartBeingShownKeepTheirState) {
+    // Held while shown: its release still comes.
+    inject.key(kA, true);
+    arrive(1);
+    tick();
+    src->setKeysShown(false);
+    inject.key(kA, false);
+    arrive(1);
+    tick();
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_EQ(poller.currentState(65), 0);
+
+    // Pressed while not shown, held when shown again: down, without a
+    // second press, until its release.
+    src->roundTrip();
+    inject.key(kB, true);
+    arrive(1);
+    tick();
+    src->setKeysShown(true);
+    tick();
+    EXPECT_EQ(poller.count(66), 1);
+    EXPECT_EQ(poller.currentState(66), kDown);
+    inject.key(kB, false);
+    arrive(1);
+    tick();
+    EXPECT_EQ(poller.currentState(66), 0);
+}
+
 TEST_F(X11Source, TheChoiceOnXcbIsThisSource) {
     auto choice = pressory::platform::chooseKeySource("xcb");
     ASSERT_NE(choice.source, nullptr);
