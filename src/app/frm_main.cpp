@@ -162,7 +162,7 @@ QLabel* frmMain::label1(int vk) const { return keyboard_->caption(vk); }
 
 QAction* frmMain::menuItem(const QString& name) const { return findChild<QAction*>(name); }
 
-bool frmMain::compactMode() const { return cmdResize_->text() == texts::kLarge; }
+bool frmMain::compactMode() const { return compact_; }
 
 std::int32_t frmMain::backColour() const { return client_->backColour(); }
 
@@ -415,6 +415,7 @@ void frmMain::enterMode(bool compact, const QRect& outer) {
         setWindowFlags(flags);
     }
     placeOuter(outer);
+    compact_ = compact;
     cmdResize_->setText(compact ? texts::kLarge : texts::kSmall);
     // Compact mode hides the cells; the tint follows the counts again when
     // they show.

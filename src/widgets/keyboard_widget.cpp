@@ -33,6 +33,10 @@ KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetT
             caption->setObjectName(QStringLiteral("Label1(%1)").arg(key.vk));
             caption->setGeometry(tw.rect(moved(key.captionRect())));
             caption->setVisible(key.shown);
+            // The caption's bottom row lies on the cell's top row, where the
+            // caption draws nothing: under the cell, whose every paint would
+            // otherwise lay out the caption's text again.
+            caption->stackUnder(cell);
             captions_[i] = caption;
             cell->setAccessibleName(text);
         }

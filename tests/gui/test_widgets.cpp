@@ -267,6 +267,24 @@ void TestWidgets::batchPaintsChangedCellsInTheWindowAtItsClose() {
     QCOMPARE(paints.of(&outside), 0);
     window.resize(200, 40);
     QTRY_VERIFY(paints.of(&outside) > 0);
+
+    // A keyboard's cell is painted alone: its caption, whose bottom row lies
+    // on the cell's top row, is not painted again.
+    QWidget full;
+    KeyboardWidget keyboard(&full, TwipScale(96, 96));
+    full.resize(keyboard.size());
+    full.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&full));
+    QCoreApplication::processEvents();
+    QVERIFY(keyboard.caption(65)->geometry().intersects(keyboard.cell(65)->geometry()));
+    keyboard.cell(65)->installEventFilter(&paints);
+    keyboard.caption(65)->installEventFilter(&paints);
+    {
+        const CountCell::RepaintBatch batch;
+        keyboard.cell(65)->setText(QStringLiteral("3"));
+    }
+    QCOMPARE(paints.of(keyboard.cell(65)), 1);
+    QCOMPARE(paints.of(keyboard.caption(65)), 0);
 }
 
 QTEST_MAIN(TestWidgets)
