@@ -202,7 +202,7 @@ private:
     GeometryFields geometryFields_;
     QTimer* timer1_ = nullptr;
     QSocketNotifier* keysWake_ = nullptr;
-    bool compact_ = false;  // as the resize button's text says ("大": compact)
+    bool compact_ = false;         // as the resize button's text says ("大": compact)
     bool sourceJustRead_ = false;  // a wake read the source and ticks at once: the tick reads nothing new
 
     QMenu* mnuFile_ = nullptr;
