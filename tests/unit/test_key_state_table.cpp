@@ -174,32 +174,6 @@ TEST(KeyStateTable, TrimReleasesOnlyUnknownKeysThatAreUpNow) {
     EXPECT_TRUE(t.isDown(161)) << "a key whose holder is known stays";
 }
 
-TEST(KeyStateTable, SettleMakesTheScopeExactlyWhatIsDownWithoutNewPresses) {
-    KeyStateTable t;
-    t.press(3, kA);
-    t.press(4, kA);
-    t.press(3, kLeftShift);
-    t.press(3, kB);
-    (void)t.take(65);
-    (void)t.take(16);
-    KeyStateTable::CodeSet down, scope;
-    down.set(kRightShift);  // held, its press seen as a press that was over
-    scope.set(kA);
-    scope.set(kLeftShift);
-    scope.set(kRightShift);
-    t.settle(down, scope);
-    EXPECT_EQ(t.take(65).state, 0) << "up on both devices";
-    EXPECT_TRUE(t.isDown(66)) << "outside the scope";
-    const pressory::KeyReading shift = t.take(16);
-    EXPECT_EQ(shift.state, kDown) << "the pair is still down: the right key holds it";
-    EXPECT_EQ(shift.presses, 0);
-    EXPECT_EQ(t.take(161).presses, 0);
-    t.release(7, kRightShift);  // whichever device lets it go
-    t.release(3, kB);
-    EXPECT_FALSE(t.isDown(16));
-    EXPECT_FALSE(t.anyDown());
-}
-
 TEST(KeyStateTable, PollerCountsEachPressOnceThroughTheTable) {
     Table t;
     Poller p;

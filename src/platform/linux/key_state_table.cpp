@@ -25,12 +25,12 @@ KeyStateTable::Device& KeyStateTable::findOrAdd(DeviceId id) {
     return devices_.back();
 }
 
-void KeyStateTable::vkDown(int vk, bool newPress) noexcept {
-    if (downCount_[at(vk)]++ == 0 && newPress) {
+void KeyStateTable::vkDown(int vk) noexcept {
+    if (downCount_[at(vk)]++ == 0) {
         latch_[at(vk)] = true;
         if (presses_[at(vk)] < kMaxPresses) ++presses_[at(vk)];
     }
-    if (const int g = keymap::genericVk(vk)) vkDown(g, newPress);
+    if (const int g = keymap::genericVk(vk)) vkDown(g);
 }
 
 void KeyStateTable::vkUp(int vk) noexcept {
@@ -103,29 +103,6 @@ void KeyStateTable::trimUnknown(const CodeSet& down) {
     const CodeSet gone = u->down & ~down;
     for (int c = 0; c < keymap::kCodeCount; ++c)
         if (gone.test(at(c))) release(kUnknownOwner, c);
-}
-
-void KeyStateTable::settle(const CodeSet& down, const CodeSet& scope) {
-    CodeSet held;
-    for (const Device& d : devices_) held |= d.down;
-    for (int c = 0; c < keymap::kCodeCount; ++c) {
-        if (!scope.test(at(c))) continue;
-        if (!down.test(at(c))) {
-            for (const Device& d : devices_)
-                if (d.down.test(at(c))) release(d.id, c);
-        } else if (!held.test(at(c))) {
-            const int vk = keymap::vkFromInputCode(c);
-            if (vk == 0) continue;
-            findOrAdd(kUnknownOwner).down.set(at(c));
-            vkDown(vk, false);
-        }
-    }
-}
-
-bool KeyStateTable::anyDown() const noexcept {
-    for (const Device& d : devices_)
-        if (d.down.any()) return true;
-    return false;
 }
 
 KeyReading KeyStateTable::take(int vk) noexcept {

@@ -55,15 +55,6 @@ public:
     // Keys of unknown holder that are not in `down` are released.
     void trimUnknown(const CodeSet& down);
 
-    // Within `scope`, the keys become exactly `down` (after a state query):
-    // keys not in it are released on every device, and keys in it that no
-    // device holds become held by an unknown holder without a new press, as
-    // their press was seen or counted before.
-    void settle(const CodeSet& down, const CodeSet& scope);
-
-    // Whether any key is down on any device.
-    bool anyDown() const noexcept;
-
     // The value for the poller: bit 15 while the code is down, bit 0 when it
     // went down since the previous reading of this code, and the number of
     // times it went down since then. Clears the latch and the number. Codes
@@ -83,7 +74,7 @@ private:
     Device* find(DeviceId id) noexcept;
     const Device* find(DeviceId id) const noexcept;
     Device& findOrAdd(DeviceId id);
-    void vkDown(int vk, bool newPress = true) noexcept;
+    void vkDown(int vk) noexcept;
     void vkUp(int vk) noexcept;
 
     std::vector<Device> devices_;

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XI2proto.h>
 #include <X11/extensions/XInput2.h>
+#include <poll.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -14,21 +15,16 @@
 namespace pressory::platform::x11 {
 namespace {
 
-// The keys an X server reports down now, as input codes.
-KeyStateTable::CodeSet queryKeys(Display* d) {
+// The keys and buttons an X server reports down now, as input codes. The
+// buttons are the physical ones, as the raw events name them.
+KeyStateTable::CodeSet queryDown(Display* d) {
     KeyStateTable::CodeSet down;
     char keys[32] = {};
     XQueryKeymap(d, keys);
     for (int kc = 8; kc < 256; ++kc)
         if ((static_cast<unsigned char>(keys[kc / 8]) >> (kc % 8)) & 1u)
             down.set(static_cast<std::size_t>(keymap::inputCodeFromXKeycode(kc)));
-    return down;
-}
 
-// The buttons it reports down now: the physical ones, as the raw events
-// name them.
-KeyStateTable::CodeSet queryButtons(Display* d) {
-    KeyStateTable::CodeSet down;
     Window root = 0, child = 0;
     int rx = 0, ry = 0, wx = 0, wy = 0;
     unsigned int mask = 0;
@@ -44,51 +40,61 @@ KeyStateTable::CodeSet queryButtons(Display* d) {
     return down;
 }
 
-KeyStateTable::CodeSet queryDown(Display* d) { return queryKeys(d) | queryButtons(d); }
-
-// The input codes of the buttons.
-KeyStateTable::CodeSet buttonCodes() {
-    KeyStateTable::CodeSet codes;
-    for (int b = 1; b < 256; ++b)
-        if (const int code = keymap::inputCodeFromXButton(b); code >= 0) codes.set(static_cast<std::size_t>(code));
-    return codes;
+// A connection whose events xcb reads (Xlib only makes the requests), with
+// XInput 2.0 or later; null without one.
+Display* openWithXInput2(const char* displayName, int* opcode) {
+    Display* d = XOpenDisplay(displayName);
+    if (d == nullptr) return nullptr;
+    XSetEventQueueOwner(d, XCBOwnsEventQueue);
+    int event = 0, error = 0;
+    int major = 2, minor = 2;  // 2.1 and later deliver raw events during grabs too
+    if (!XQueryExtension(d, "XInputExtension", opcode, &event, &error) ||
+        XIQueryVersion(d, &major, &minor) != Success || major < 2) {
+        XCloseDisplay(d);
+        return nullptr;
+    }
+    return d;
 }
 
-// Whether a key's release decides a count: Shift, Ctrl and Alt, whose pair
-// counts a press only when it goes from all up to down.
-bool countsByPair(int code) {
-    return code >= 0 && code < keymap::kCodeCount && keymap::genericVk(keymap::vkFromInputCode(code)) != 0;
-}
-
-// Whether an event came after the request of this sequence number was
-// handled (the server stamps each event with the last request it handled).
-bool notOlderThan(std::uint32_t eventSequence, std::uint32_t request) {
-    return static_cast<std::int32_t>(eventSequence - request) >= 0;
+// Raw presses of the master devices, with their releases or without; and
+// the changes of the device hierarchy. Master devices only: each press
+// arrives once, naming its physical device as the source.
+void selectRaw(Display* d, bool releases, bool hierarchy) {
+    unsigned char rawMask[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(rawMask, XI_RawKeyPress);
+    XISetMask(rawMask, XI_RawButtonPress);
+    if (releases) {
+        XISetMask(rawMask, XI_RawKeyRelease);
+        XISetMask(rawMask, XI_RawButtonRelease);
+    }
+    unsigned char hierarchyMask[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(hierarchyMask, XI_HierarchyChanged);
+    XIEventMask masks[2] = {
+        {XIAllMasterDevices, static_cast<int>(sizeof rawMask), rawMask},
+        {XIAllDevices, static_cast<int>(sizeof hierarchyMask), hierarchyMask},
+    };
+    XISelectEvents(d, DefaultRootWindow(d), masks, hierarchy ? 2 : 1);
 }
 
 }  // namespace
 
 std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
-    Display* d = XOpenDisplay(displayName);
-    if (d == nullptr) return nullptr;
-    // The source reads the events itself, through xcb, before any could be
-    // read by Xlib: Xlib only makes the requests.
-    XSetEventQueueOwner(d, XCBOwnsEventQueue);
-    int opcode = 0, event = 0, error = 0;
-    int major = 2, minor = 2;  // 2.1 and later deliver raw events during grabs too
-    if (!XQueryExtension(d, "XInputExtension", &opcode, &event, &error) ||
-        XIQueryVersion(d, &major, &minor) != Success || major < 2) {
-        XCloseDisplay(d);
+    int opcode = 0, sameOpcode = 0;  // the extension's number is the server's
+    Display* state = openWithXInput2(displayName, &opcode);
+    if (state == nullptr) return nullptr;
+    Display* wake = openWithXInput2(displayName, &sameOpcode);
+    if (wake == nullptr) {
+        XCloseDisplay(state);
         return nullptr;
     }
+    // The state connection selects first: every event the wake connection
+    // receives, the state connection receives too.
+    selectRaw(state, true, true);
+    XSync(state, False);
+    selectRaw(wake, true, false);
+    XSync(wake, False);
 
-    unsigned char hierarchyMask[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(hierarchyMask, XI_HierarchyChanged);
-    XIEventMask hierarchy = {XIAllDevices, static_cast<int>(sizeof hierarchyMask), hierarchyMask};
-    XISelectEvents(d, DefaultRootWindow(d), &hierarchy, 1);
-
-    std::unique_ptr<X11KeySource> source(new X11KeySource(d, opcode));
-    source->selectRaw(true);
+    std::unique_ptr<X11KeySource> source(new X11KeySource(state, wake, opcode));
     // The queries of the seed are round trips, so the selection is in force
     // when open() returns. A key pressed between selection and query is
     // both queried and queued; the table takes the queued press as the same
@@ -97,65 +103,30 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
     return source;
 }
 
-X11KeySource::X11KeySource(_XDisplay* display, int xiOpcode)
-    : display_(display), xcb_(XGetXCBConnection(display)), xiOpcode_(xiOpcode) {}
+X11KeySource::X11KeySource(_XDisplay* state, _XDisplay* wake, int xiOpcode)
+    : display_(state),
+      xcb_(XGetXCBConnection(state)),
+      wakeDisplay_(wake),
+      wakeXcb_(XGetXCBConnection(wake)),
+      xiOpcode_(xiOpcode) {}
 
-X11KeySource::~X11KeySource() { XCloseDisplay(display_); }
+X11KeySource::~X11KeySource() {
+    XCloseDisplay(wakeDisplay_);
+    XCloseDisplay(display_);
+}
 
-int X11KeySource::wakeHandle() const { return ConnectionNumber(display_); }
+int X11KeySource::wakeHandle() const { return ConnectionNumber(wakeDisplay_); }
 
-void X11KeySource::roundTrip() { XSync(display_, False); }
-
-void X11KeySource::selectRaw(bool releases) {
-    unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(mask, XI_RawKeyPress);
-    XISetMask(mask, XI_RawButtonPress);
-    if (releases) {
-        XISetMask(mask, XI_RawKeyRelease);
-        XISetMask(mask, XI_RawButtonRelease);
-    }
-    // Master devices only: each press arrives once, naming its physical
-    // device as the source.
-    XIEventMask raw = {XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
-    XISelectEvents(display_, DefaultRootWindow(display_), &raw, 1);
-    XFlush(display_);
-    releasesSelected_ = releases;
+void X11KeySource::roundTrip() {
+    XSync(wakeDisplay_, False);
+    XSync(display_, False);
 }
 
 void X11KeySource::setKeysShown(bool shown) {
     if (shown == keysShown_) return;
     keysShown_ = shown;
-    if (shown && !releasesSelected_) {
-        // Keys pressed while only presses came may be held: the server says.
-        selectRaw(true);
-        querySettle();
-    }
-    pump();
-}
-
-// Asks which keys and buttons are down once the releases are selected. The
-// events older than the answers are in the queue when it returns; each
-// answer is applied before the first event newer than it.
-void X11KeySource::querySettle() {
-    static const KeyStateTable::CodeSet buttons = buttonCodes();
-    settles_[0].sequence = static_cast<std::uint32_t>(NextRequest(display_));
-    settles_[0].down = queryKeys(display_);
-    settles_[0].scope = ~buttons;
-    settles_[1].sequence = static_cast<std::uint32_t>(NextRequest(display_));
-    settles_[1].down = queryButtons(display_);
-    settles_[1].scope = buttons;
-    settlesPending_ = 2;
-}
-
-// Applies the answers older than an event of this sequence number (null:
-// all of them, every older event being handled).
-void X11KeySource::applySettles(const std::uint32_t* sequence) {
-    while (settlesPending_ > 0) {
-        const Settle& s = settles_[2 - settlesPending_];
-        if (sequence != nullptr && !notOlderThan(*sequence, s.sequence)) return;
-        table_.settle(s.down, s.scope);
-        --settlesPending_;
-    }
+    selectRaw(wakeDisplay_, shown, false);
+    XFlush(wakeDisplay_);
 }
 
 void X11KeySource::seed() {
@@ -171,18 +142,44 @@ void X11KeySource::reconcile() {
 }
 
 void X11KeySource::pump() {
-    // One read of the socket (none when a round trip has queued events
-    // already); the events it brought are then taken from memory. What
-    // arrives meanwhile keeps the socket readable and is read at the next
-    // pump.
+    // What woke the program: one read of the wake connection's socket; its
+    // events only tell how many presses and releases there were.
+    for (xcb_generic_event_t* ev = xcb_poll_for_event(wakeXcb_); ev != nullptr;
+         ev = xcb_poll_for_queued_event(wakeXcb_)) {
+        if (const int type = rawType(ev); type == XI_RawKeyPress || type == XI_RawButtonPress)
+            ++wakePresses_;
+        else if (type == XI_RawKeyRelease || type == XI_RawButtonRelease)
+            ++wakeReleases_;
+        std::free(ev);
+    }
+    // The state: one read of its socket (none when a round trip has queued
+    // events already); the events it brought are then taken from memory.
+    // What arrives meanwhile is read at the next pump.
+    readState();
+    // The server writes an event to both connections at once. Should the
+    // state connection's copy not have arrived yet, it is waited for, a
+    // moment at most: the press that woke the program is counted in this
+    // tick.
+    for (int i = 0; i < 20 && (statePresses_ < wakePresses_ || stateReleases_ < wakeReleases_); ++i) {
+        pollfd p{ConnectionNumber(display_), POLLIN, 0};
+        if (poll(&p, 1, 5) > 0) readState();
+    }
+}
+
+void X11KeySource::readState() {
     for (xcb_generic_event_t* ev = xcb_poll_for_event(xcb_); ev != nullptr; ev = xcb_poll_for_queued_event(xcb_)) {
-        if (settlesPending_ > 0) applySettles(&ev->full_sequence);
         handle(ev);
         std::free(ev);
     }
-    applySettles(nullptr);
-    // Keys not shown and nothing held: presses only, from now on.
-    if (!keysShown_ && releasesSelected_ && !table_.anyDown()) selectRaw(false);
+}
+
+// The XInput event type of a raw event of this source's extension; 0 for
+// any other event.
+int X11KeySource::rawType(const void* xcbEvent) const {
+    const auto* ev = static_cast<const xcb_generic_event_t*>(xcbEvent);
+    if ((ev->response_type & 0x7f) != XCB_GE_GENERIC) return 0;
+    const auto* ge = reinterpret_cast<const xGenericEvent*>(ev);
+    return ge->extension == xiOpcode_ ? ge->evtype : 0;
 }
 
 // The events come as xcb hands them over: the 32 bytes of the wire event,
@@ -204,20 +201,11 @@ void X11KeySource::handle(const void* xcbEvent) {
                              : keymap::inputCodeFromXButton(static_cast<int>(raw.detail));
         if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress) {
             table_.press(raw.sourceid, code);
-            if (!releasesSelected_) {
-                if (countsByPair(code)) {
-                    // Its release decides the next press of the pair: the
-                    // releases come again until every key is up. One that
-                    // went up before they did is found by the query.
-                    selectRaw(true);
-                    querySettle();
-                } else {
-                    table_.release(raw.sourceid, code);
-                }
-            }
-        } else
+            ++statePresses_;
+        } else {
             table_.release(raw.sourceid, code);
-        ++eventsSeen_;
+            ++stateReleases_;
+        }
         break;
     }
     case XI_HierarchyChanged: {

@@ -4,11 +4,11 @@
 // a press of 0 ms is an event like any other, so nothing is missed between
 // two readings; no request is made of the server on a reading.
 //
-// While the keys are not shown, the releases are not selected as long as no
-// key is held, so that a press wakes the program once: each press is then
-// taken as a press that is over at once. A press of Shift, Ctrl or Alt
-// selects the releases again until every key is up, since whether the pair
-// goes from all up to down depends on when its keys go up.
+// The program is woken by a second connection. While the keys are shown it
+// selects the presses and the releases; while they are not (the compact
+// window), the presses only, so that a release does not wake the program.
+// The state connection always selects both and is read whenever the
+// program is woken, so the state is exact either way.
 //
 // Only the state of the keys is kept, never which keys were pressed in what
 // order.
@@ -35,8 +35,9 @@ public:
     X11KeySource(const X11KeySource&) = delete;
     X11KeySource& operator=(const X11KeySource&) = delete;
 
-    // The connection's socket, readable when events arrive. Events that a
-    // roundTrip() has queued do not make it readable: pump() after it.
+    // The wake connection's socket, readable when a press (and, while the
+    // keys are shown, a release) arrives. Events that a roundTrip() has
+    // queued do not make it readable: pump() after it.
     int wakeHandle() const override;
     // Handles the events that have arrived, without waiting for more.
     void pump() override;
@@ -44,39 +45,33 @@ public:
     KeyReading readKey(int vk) override { return table_.take(vk); }
     void setKeysShown(bool shown) override;
 
-    // One round trip: afterwards every event the server had made before it
-    // is queued for pump(). For tests and measurements.
+    // One round trip on each connection: afterwards every event the server
+    // had made before it is queued for pump(). For tests and measurements.
     void roundTrip();
     // Raw key and button events handled so far.
-    std::uint64_t eventsSeen() const noexcept { return eventsSeen_; }
+    std::uint64_t eventsSeen() const noexcept { return statePresses_ + stateReleases_; }
 
 private:
-    X11KeySource(_XDisplay* display, int xiOpcode);
+    X11KeySource(_XDisplay* state, _XDisplay* wake, int xiOpcode);
     void seed();
     void reconcile();
+    void readState();
     void handle(const void* xcbEvent);  // an xcb_generic_event_t
-    void selectRaw(bool releases);
-    void querySettle();
-    void applySettles(const std::uint32_t* sequence);
+    int rawType(const void* xcbEvent) const;
 
-    // A state query's answer, to be applied to the table once the events
-    // older than it are handled: the first event whose sequence number is
-    // this query's or later is newer than the answer.
-    struct Settle {
-        std::uint32_t sequence = 0;
-        KeyStateTable::CodeSet down;
-        KeyStateTable::CodeSet scope;
-    };
-
-    _XDisplay* display_;
+    _XDisplay* display_;  // the state connection
     xcb_connection_t* xcb_;
+    _XDisplay* wakeDisplay_;
+    xcb_connection_t* wakeXcb_;
     int xiOpcode_;
-    std::uint64_t eventsSeen_ = 0;
-    KeyStateTable table_;
     bool keysShown_ = true;
-    bool releasesSelected_ = true;
-    Settle settles_[2];  // the keys, then the buttons
-    int settlesPending_ = 0;
+    // Raw events read from each connection. The state connection receives
+    // all that the wake connection does, and more.
+    std::uint64_t statePresses_ = 0;
+    std::uint64_t stateReleases_ = 0;
+    std::uint64_t wakePresses_ = 0;
+    std::uint64_t wakeReleases_ = 0;
+    KeyStateTable table_;
 };
 
 }  // namespace pressory::platform::x11
