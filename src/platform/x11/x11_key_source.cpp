@@ -143,13 +143,10 @@ void X11KeySource::reconcile() {
 
 void X11KeySource::pump() {
     // What woke the program: one read of the wake connection's socket; its
-    // events only tell how many presses and releases there were.
+    // events only tell up to when the state has to be read.
     for (xcb_generic_event_t* ev = xcb_poll_for_event(wakeXcb_); ev != nullptr;
          ev = xcb_poll_for_queued_event(wakeXcb_)) {
-        if (const int type = rawType(ev); type == XI_RawKeyPress || type == XI_RawButtonPress)
-            ++wakePresses_;
-        else if (type == XI_RawKeyRelease || type == XI_RawButtonRelease)
-            ++wakeReleases_;
+        if (const auto time = rawTime(ev)) wakeSeen_.see(*time);
         std::free(ev);
     }
     // The state: one read of its socket (none when a round trip has queued
@@ -158,9 +155,8 @@ void X11KeySource::pump() {
     readState();
     // The server writes an event to both connections at once. Should the
     // state connection's copy not have arrived yet, it is waited for, a
-    // moment at most: the press that woke the program is counted in this
-    // tick.
-    for (int i = 0; i < 20 && (statePresses_ < wakePresses_ || stateReleases_ < wakeReleases_); ++i) {
+    // moment at most, so that the event that woke the program is shown now.
+    for (int i = 0; i < 20 && stateSeen_.before(wakeSeen_); ++i) {
         pollfd p{ConnectionNumber(display_), POLLIN, 0};
         if (poll(&p, 1, 5) > 0) readState();
     }
@@ -173,13 +169,31 @@ void X11KeySource::readState() {
     }
 }
 
-// The XInput event type of a raw event of this source's extension; 0 for
-// any other event.
-int X11KeySource::rawType(const void* xcbEvent) const {
+// The server time of a raw key or button event of this source's extension.
+std::optional<std::uint32_t> X11KeySource::rawTime(const void* xcbEvent) const {
     const auto* ev = static_cast<const xcb_generic_event_t*>(xcbEvent);
-    if ((ev->response_type & 0x7f) != XCB_GE_GENERIC) return 0;
-    const auto* ge = reinterpret_cast<const xGenericEvent*>(ev);
-    return ge->extension == xiOpcode_ ? ge->evtype : 0;
+    if ((ev->response_type & 0x7f) != XCB_GE_GENERIC) return std::nullopt;
+    xXIRawEvent raw;
+    std::memcpy(&raw, ev, sizeof raw);
+    if (raw.extension != xiOpcode_ || raw.evtype < XI_RawKeyPress || raw.evtype > XI_RawButtonRelease)
+        return std::nullopt;
+    return raw.time;
+}
+
+void X11KeySource::Latest::see(std::uint32_t time) noexcept {
+    if (atTime > 0 && time == this->time) {
+        ++atTime;
+    } else if (atTime == 0 || static_cast<std::int32_t>(time - this->time) > 0) {
+        this->time = time;
+        atTime = 1;
+    }
+}
+
+bool X11KeySource::Latest::before(const Latest& other) const noexcept {
+    if (other.atTime == 0) return false;
+    if (atTime == 0) return true;
+    const auto ahead = static_cast<std::int32_t>(other.time - time);
+    return ahead > 0 || (ahead == 0 && atTime < other.atTime);
 }
 
 // The events come as xcb hands them over: the 32 bytes of the wire event,
@@ -199,13 +213,12 @@ void X11KeySource::handle(const void* xcbEvent) {
         const bool key = raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawKeyRelease;
         const int code = key ? keymap::inputCodeFromXKeycode(static_cast<int>(raw.detail))
                              : keymap::inputCodeFromXButton(static_cast<int>(raw.detail));
-        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress) {
+        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress)
             table_.press(raw.sourceid, code);
-            ++statePresses_;
-        } else {
+        else
             table_.release(raw.sourceid, code);
-            ++stateReleases_;
-        }
+        stateSeen_.see(raw.time);
+        ++eventsSeen_;
         break;
     }
     case XI_HierarchyChanged: {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/key_source.h"
 #include "platform/linux/key_state_table.h"
@@ -49,7 +50,7 @@ public:
     // had made before it is queued for pump(). For tests and measurements.
     void roundTrip();
     // Raw key and button events handled so far.
-    std::uint64_t eventsSeen() const noexcept { return statePresses_ + stateReleases_; }
+    std::uint64_t eventsSeen() const noexcept { return eventsSeen_; }
 
 private:
     X11KeySource(_XDisplay* state, _XDisplay* wake, int xiOpcode);
@@ -57,7 +58,19 @@ private:
     void reconcile();
     void readState();
     void handle(const void* xcbEvent);  // an xcb_generic_event_t
-    int rawType(const void* xcbEvent) const;
+    std::optional<std::uint32_t> rawTime(const void* xcbEvent) const;
+
+    // The newest server time among the raw events read from a connection,
+    // and how many of them bore it. The wake connection's events are some
+    // of the state connection's, in the same order.
+    struct Latest {
+        std::uint32_t time = 0;
+        std::uint32_t atTime = 0;
+        void see(std::uint32_t t) noexcept;
+        // Whether the other connection has read events newer than these
+        // (within the 24.8 days either way that the 32-bit time tells apart).
+        bool before(const Latest& other) const noexcept;
+    };
 
     _XDisplay* display_;  // the state connection
     xcb_connection_t* xcb_;
@@ -65,12 +78,9 @@ private:
     xcb_connection_t* wakeXcb_;
     int xiOpcode_;
     bool keysShown_ = true;
-    // Raw events read from each connection. The state connection receives
-    // all that the wake connection does, and more.
-    std::uint64_t statePresses_ = 0;
-    std::uint64_t stateReleases_ = 0;
-    std::uint64_t wakePresses_ = 0;
-    std::uint64_t wakeReleases_ = 0;
+    std::uint64_t eventsSeen_ = 0;
+    Latest stateSeen_;
+    Latest wakeSeen_;
     KeyStateTable table_;
 };
 
