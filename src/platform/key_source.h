@@ -24,11 +24,9 @@ public:
     virtual void pump() {}
     // Whether the program shows which keys are down (the full window) or
     // only counts them (the compact window). While it only counts, a source
-    // may take a press as a press that is over at once and not wake the
-    // program for the releases: Shift, Ctrl and Alt, whose pair counts as one
-    // key, and keys held already, still go up by their own releases. Shown
-    // again, the source learns which keys are down, without counting them.
-    // Sources that cannot choose their events do nothing.
+    // may leave the program asleep at the releases, which change nothing on
+    // screen; what it reads at the next wake is exact all the same. Sources
+    // that cannot choose what wakes the program do nothing.
     virtual void setKeysShown(bool shown) { (void)shown; }
 };
 
