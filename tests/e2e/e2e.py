@@ -1519,7 +1519,9 @@ def project_version():
     return re.search(r"project\(Pressory VERSION (\d+\.\d+\.\d+)", open(top).read()).group(1)
 
 
-def main():
+def main(namespace=None):
+    """Runs the tests of `namespace` (this module's when not given)."""
+    namespace = globals() if namespace is None else namespace
     ap = argparse.ArgumentParser()
     ap.add_argument("--program", required=True)
     ap.add_argument("--artefacts", required=True)
@@ -1532,7 +1534,7 @@ def main():
     ctx = Context(args.program, args.artefacts)
     ctx.desktop = Desktop()
     ctx.desktop.start_tray()
-    tests = [(n, f) for n, f in sorted(globals().items(), key=lambda kv: kv[1].__code__.co_firstlineno
+    tests = [(n, f) for n, f in sorted(namespace.items(), key=lambda kv: kv[1].__code__.co_firstlineno
                                         if callable(kv[1]) and hasattr(kv[1], "__code__") else 0)
              if n.startswith("test_") and args.k in n]
     passed = failed = skipped = 0

@@ -5,4 +5,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
-exec /usr/bin/python3 "$here/e2e.py" --program "$build/src/app/Pressory" --artefacts "$here/artefacts"
+status=0
+for t in e2e.py e2e_periods.py; do
+  /usr/bin/python3 "$here/$t" --program "$build/src/app/Pressory" --artefacts "$here/artefacts" || status=1
+done
+exit $status
