@@ -78,7 +78,9 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent)
       pace_(ctx_.keySource != nullptr && ctx_.keySource->wakeHandle() >= 0),
       sounds_(std::make_unique<KeySounds>(*this)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
-    if (!ctx_.quit) ctx_.quit = [] { QCoreApplication::quit(); };
+    // Every event loop ends, a window's or a box's that is open included
+    // (quit() would first ask each window to close, and one may refuse).
+    if (!ctx_.quit) ctx_.quit = [] { QCoreApplication::exit(0); };
     if (!ctx_.recoveryClock) ctx_.recoveryClock = &PeriodRecorder::Clock::now;
     recorder_ = std::make_unique<PeriodRecorder>(
         ctx_.programFolder, ctx_.settingsPath, poller_, *ctx_.settings,
@@ -289,12 +291,6 @@ void frmMain::repaintCellColours() {
 // ---------------------------------------------------------------------------
 // History and the two reset commands
 
-bool frmMain::saveHistory() {
-    const history::WriteResult result = recorder_->saveHistory(lblSummary_->text().toStdString());
-    reportRecord(result);
-    return result.ok;
-}
-
 void frmMain::reportRecord(const history::WriteResult& result) {
     const QString path = QString::fromLocal8Bit(result.path);
     if (result.ok) {
@@ -306,10 +302,19 @@ void frmMain::reportRecord(const history::WriteResult& result) {
     }
 }
 
+// The record takes the counts and the reset follows at once, before the box
+// is shown: what is pressed while it is open belongs to the new period. A
+// record that cannot be written resets nothing: the counts stay, kept in the
+// recovery file, and counting goes on on top of them.
 void frmMain::onMnuFileSaveResetTriggered() {
-    saveHistory();
-    resetCounts();
-    recorder_->periodEnded();
+    const history::WriteResult result = recorder_->saveHistory(lblSummary_->text().toStdString());
+    if (result.ok) {
+        resetCounts();
+        recorder_->periodEnded();
+    } else {
+        recorder_->keepUnrecorded(result, false);
+    }
+    reportRecord(result);
 }
 
 void frmMain::onMnuFileNoSaveResetTriggered() {
@@ -507,6 +512,10 @@ void frmMain::requestStop(CloseBy by) {
         quiet_ = true;
         ctx_.boxes->dismissAll();
     }
+    if (closeState_ == CloseState::Done && by != CloseBy::ApplicationQuit) {
+        ctx_.quit();  // recorded and written already: a further request only ends the program
+        return;
+    }
     if (closeState_ != CloseState::NotRun) return;
     if (by == CloseBy::Person) {
         close();
@@ -521,7 +530,7 @@ void frmMain::runCloseSequence(CloseBy by) {
     applyPace(pace_.closing());  // what the key source has received so far is part of the record
     const history::WriteResult recorded = recorder_->saveHistory(lblSummary_->text().toStdString());
     // Kept before the box is shown: a kill while it is open loses nothing.
-    if (!recorded.ok) recorder_->keepForNextStart(recorded);  // recorded at the next start
+    if (!recorded.ok) recorder_->keepUnrecorded(recorded, quiet_);  // recorded at the next start
     if (!quiet_) reportRecord(recorded);
     if (recorded.ok) recorder_->periodEnded();
     recorder_->markClosed();

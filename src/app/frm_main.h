@@ -99,10 +99,6 @@ public:
     // the picture itself and the heat tint's check mark.
     void applySettings();
 
-    // Appends one record of the counts to the history file and tells the
-    // person the outcome (nobody is told while the program is being stopped).
-    bool saveHistory();
-
     // Runs the close sequence (once, whatever asks for it), then ends the
     // program unless it is already ending.
     void requestStop(CloseBy by);

@@ -3,12 +3,18 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "counting/key_layout.h"
+#include "history/file_reason.h"
 #include "platform/file_access.h"
+#include "platform/file_folder.h"
 #include "platform/text_codec.h"
 
 namespace pressory::app {
+namespace {
+constexpr const char* kNoticeFileName = "PressoryNotice.txt";
+}  // namespace
 
 PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
                                const settings::SettingsRecord& settings, LocalClock now,
@@ -17,39 +23,133 @@ PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPa
       settingsPath_(std::move(settingsPath)),
       historyPath_(history::historyPath(programFolder_)),
       recoveryPath_(history::recoveryPath(programFolder_)),
+      noticePath_(platform::pathIn(programFolder_, kNoticeFileName)),
       poller_(poller),
       settings_(settings),
       now_(std::move(now)),
       clock_(std::move(clock)),
       rule_(clock_, recoveryInterval) {}
 
+namespace {
+
+std::string headerLineOf(std::string_view totalCaption) {
+    return history::headerLine(layout::countedCodes(), totalCaption);
+}
+
+std::string recordLineOf(const history::RecoveryRecord& period) {
+    return history::recordLine(period.lastActivity, layout::countedCodes(), period.counts, period.total);
+}
+
+}  // namespace
+
 std::string PeriodRecorder::recoverLeftPeriod() {
+    std::vector<std::string> told;
+    if (std::string notice = takeNotice(); !notice.empty()) told.push_back(std::move(notice));
+
     const history::RecoveryFile left = history::readRecoveryFile(recoveryPath_);
+    std::error_code error;
     switch (left.state) {
-    case history::RecoveryState::Missing: return {};
-    case history::RecoveryState::Unreadable: return recoveryPath_ + " を読めませんでした。\n" + left.reason;
-    case history::RecoveryState::Damaged: {
+    case history::RecoveryState::Missing: break;
+    case history::RecoveryState::Unreadable:
+        // It may hold a period: it waits under a kept name, out of the way of
+        // this run's recovery file.
+        if (!history::moveToKept(recoveryPath_, now_({}), error)) leftInPlace_ = now_({});
+        break;
+    case history::RecoveryState::Damaged:
+        if (const auto aside = history::moveDamagedRecoveryFile(recoveryPath_, now_({}), error))
+            told.push_back(recoveryPath_ + " は壊れていたため、" + *aside +
+                           " に移しました。その期間の回数は記録できません。");
+        else
+            told.push_back(recoveryPath_ + " は壊れていますが、移せませんでした。\n" + history::reasonText(error));
+        break;
+    case history::RecoveryState::Found:
+        if (left.record.historySize && historySize() && *historySize() > *left.record.historySize) {
+            // Recorded by the close (or a save-and-reset) of that run, which
+            // ended before it could remove the file: not recorded twice.
+            history::removeRecoveryFile(recoveryPath_);
+        } else if (!history::moveToKept(recoveryPath_, left.record.lastActivity, error)) {
+            // It cannot wait under another name: recorded in place, or it
+            // stays there and this run writes no recovery file over it.
+            if (append(left.record).ok)
+                history::removeRecoveryFile(recoveryPath_);
+            else
+                leftInPlace_ = left.record.lastActivity;
+        }
+        break;
+    }
+
+    const std::string why = recordWaitingPeriods();
+    const std::size_t waiting = waiting_ + (leftInPlace_ ? 1 : 0);
+    if (waiting > 0) {
+        std::string text = "記録を待っている期間が " + std::to_string(waiting) + " 件あります。";
+        if (!why.empty()) text += "\n" + why;
+        text += "\n履歴に書き込めるようになったときに、それぞれ 1 件の記録として書き込みます。";
+        told.push_back(std::move(text));
+    }
+    std::string joined;
+    for (const std::string& t : told) joined += (joined.empty() ? "" : "\n\n") + t;
+    return joined;
+}
+
+std::string PeriodRecorder::recordWaitingPeriods() {
+    const std::string header = headerLineOf(layout::kSummaryCaption);
+    std::string why;
+    waiting_ = 0;
+    for (const std::string& path : history::keptRecoveryFiles(recoveryPath_)) {
+        const history::RecoveryFile kept = history::readRecoveryFile(path);
         std::error_code error;
-        history::moveDamagedRecoveryFile(recoveryPath_, now_({}), error);
-        return {};  // kept aside under a name that says so; nothing to record
+        if (kept.state == history::RecoveryState::Missing) continue;
+        if (kept.state == history::RecoveryState::Damaged) {
+            history::moveDamagedRecoveryFile(path, now_({}), error);
+            continue;
+        }
+        ++waiting_;
+        if (kept.state == history::RecoveryState::Unreadable) {
+            if (why.empty()) why = path + " を読めませんでした。\n" + kept.reason;
+            continue;
+        }
+        if (!why.empty()) continue;  // in order: none passes one that could not be recorded
+        const std::string line = recordLineOf(kept.record);
+        if (history::recordStandsAt(historyPath_, kept.record, line, header)) {
+            // Recorded by an earlier run that ended before it removed the file.
+            history::removeRecoveryFile(path);
+            --waiting_;
+            continue;
+        }
+        // The file first says where its record will stand, so that a kill
+        // between the record and the removal records nothing twice.
+        history::RecoveryRecord period = kept.record;
+        period.historySize = historySize();
+        const history::WriteResult marked =
+            period.historySize ? history::writeRecoveryFile(path, period, &platform::flushToDisk)
+                               : history::WriteResult{false, historyPath_, history::kReasonNotRegularFile};
+        if (!marked.ok) {
+            why = marked.path + " に書き込めませんでした。\n" + marked.reason;
+            continue;
+        }
+        const history::WriteResult result = append(period);
+        if (!result.ok) {
+            why = result.path + " に記録できませんでした。\n" + result.reason;
+            continue;
+        }
+        history::removeRecoveryFile(path);
+        --waiting_;
     }
-    case history::RecoveryState::Found: break;
-    }
-    if (left.record.historySize && historySize() && *historySize() > *left.record.historySize) {
-        // Recorded by the close (or a save-and-reset) of that run, which
-        // ended before it could remove the file: not recorded twice.
-        history::removeRecoveryFile(recoveryPath_);
-        return {};
-    }
-    const auto codes = layout::countedCodes();
-    const std::string header = history::headerLine(codes, std::string(layout::kSummaryCaption));
-    const std::string record =
-        history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
-    const history::WriteResult result =
-        history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
-    if (!result.ok) return result.path + " に記録できませんでした。\n" + result.reason;  // kept for the next start
-    history::removeRecoveryFile(recoveryPath_);
-    return {};
+    return why;
+}
+
+history::WriteResult PeriodRecorder::append(const history::RecoveryRecord& period) {
+    return history::appendRecord(historyPath_, headerLineOf(layout::kSummaryCaption), recordLineOf(period),
+                                 &platform::utf8ToCp932, &platform::flushToDisk);
+}
+
+bool PeriodRecorder::leftPeriodMoved() {
+    if (!leftInPlace_) return true;
+    std::error_code error;
+    if (!history::moveToKept(recoveryPath_, *leftInPlace_, error)) return false;
+    leftInPlace_.reset();
+    ++waiting_;
+    return true;
 }
 
 std::optional<std::uint64_t> PeriodRecorder::historySize() const {
@@ -72,6 +172,7 @@ history::RecoveryRecord PeriodRecorder::recoveryRecord() const {
 }
 
 bool PeriodRecorder::writeRecovery() {
+    if (!leftPeriodMoved()) return false;  // never over a period that waits to be recorded
     if (activitySince_) {
         lastActivity_ = now_(std::chrono::floor<std::chrono::seconds>(clock_() - *activitySince_));
         activitySince_.reset();
@@ -100,28 +201,39 @@ long long PeriodRecorder::msUntilRecoveryWrite() const {
 }
 
 history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) {
+    // Whatever nests (a stop request while a box is open), a period is
+    // appended once.
+    if (recorded_) return recordedResult_;
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, totalCaption);
     const std::string record = history::recordLine(now_({}), codes, poller_.counts(), poller_.total());
     history::WriteResult result =
         history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
-    if (result.ok) {
-        recorded_ = true;
-        history::removeRecoveryFile(recoveryPath_);
-    }
+    if (!result.ok) return result;
+    recorded_ = true;
+    recordedResult_ = result;
+    // A left period that could not be moved aside still has the recovery
+    // file's path: that file is not this period's.
+    if (!leftInPlace_) history::removeRecoveryFile(recoveryPath_);
+    // The history can be written again: what earlier runs kept goes in now,
+    // after this period's record, whose file is gone.
+    if (waiting_ > 0) recordWaitingPeriods();
+    if (leftInPlace_ && leftPeriodMoved()) recordWaitingPeriods();
     return result;
 }
 
 void PeriodRecorder::periodEnded() {
-    history::removeRecoveryFile(recoveryPath_);
+    if (!leftInPlace_) history::removeRecoveryFile(recoveryPath_);
     rule_.cleared();
     lastActivity_ = {};
     activitySince_.reset();
     recorded_ = false;
 }
 
-void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
+bool PeriodRecorder::keepUnrecorded(const history::WriteResult& failed, bool quietly) {
     const bool kept = poller_.total() == 0 || writeRecovery();
+    if (kept) rule_.wrote(true);
+    if (!quietly) return kept;
     std::fprintf(stderr, "Pressory: %s に記録できませんでした。%s\n", failed.path.c_str(), failed.reason.c_str());
     if (kept && poller_.total() != 0)
         std::fprintf(stderr, "Pressory: 回数は %s に残し、次の起動で記録します。\n", recoveryPath_.c_str());
@@ -132,12 +244,39 @@ void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
     else if (!kept)
         std::fprintf(stderr, "Pressory: %s にも書けませんでした。この期間の回数は失われます。\n",
                      recoveryPath_.c_str());
+    return kept;
 }
 
 bool PeriodRecorder::saveSettings() {
     const bool ok = settings::save(settingsPath_, settings_, &platform::flushToDisk);
-    if (!ok) std::fprintf(stderr, "Pressory: %s に設定を書き込めませんでした。\n", settingsPath_.c_str());
+    if (!ok) {
+        const std::string text =
+            settingsPath_ + " に設定を書き込めませんでした。前回の終了時の設定は保存されていません。";
+        std::fprintf(stderr, "Pressory: %s\n", text.c_str());
+        tellNextStart(text);
+    }
     return ok;
+}
+
+void PeriodRecorder::tellNextStart(const std::string& text) {
+    std::error_code error;
+    std::filesystem::remove(noticePath_, error);
+    if (std::FILE* f = std::fopen(noticePath_.c_str(), "wbx")) {
+        history::writeAndClose(f, text, &platform::flushToDisk);
+    }
+}
+
+std::string PeriodRecorder::takeNotice() {
+    std::FILE* f = std::fopen(noticePath_.c_str(), "rb");
+    if (f == nullptr) return {};
+    std::string text;
+    char buf[4096];
+    for (std::size_t n = 0; text.size() < 64 * 1024 && (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        text.append(buf, n);
+    std::fclose(f);
+    std::error_code error;
+    std::filesystem::remove(noticePath_, error);  // told once
+    return text;
 }
 
 void PeriodRecorder::finishWithoutWindows(std::string_view totalCaption) {
@@ -148,7 +287,7 @@ void PeriodRecorder::finishWithoutWindows(std::string_view totalCaption) {
         if (result.ok)
             periodEnded();
         else
-            keepForNextStart(result);
+            keepUnrecorded(result, true);
     }
     saveSettings();
 }

@@ -1,10 +1,13 @@
 #include "history/recovery_record.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "history/file_reason.h"
 
@@ -251,10 +254,12 @@ std::string damagedRecoveryPath(const std::string& path, const LocalDateTime& no
     return base + ".damaged-" + stamp(now) + std::string(ext);
 }
 
-std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, const LocalDateTime& now,
-                                                   std::error_code& error) {
+namespace {
+
+// Moves `path` to `first`, or to the first free name with "-2", "-3", ...
+// before its ".dat".
+std::optional<std::string> moveToFreeName(const std::string& path, const std::string& first, std::error_code& error) {
     error.clear();
-    const std::string first = damagedRecoveryPath(path, now);
     std::string target = first;
     for (int n = 2; n < 1000; ++n) {
         std::error_code ec;
@@ -264,6 +269,78 @@ std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, cons
     fs::rename(path, target, error);
     if (error) return std::nullopt;
     return target;
+}
+
+// The recovery file's name without ".dat", the start of every name kept beside it.
+std::string baseOf(const std::string& path) {
+    constexpr std::string_view ext = ".dat";
+    return std::string_view(path).ends_with(ext) ? path.substr(0, path.size() - ext.size()) : path;
+}
+
+}  // namespace
+
+std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, const LocalDateTime& now,
+                                                   std::error_code& error) {
+    return moveToFreeName(path, damagedRecoveryPath(path, now), error);
+}
+
+std::string keptRecoveryPath(const std::string& path, const LocalDateTime& lastActivity) {
+    return baseOf(path) + ".kept-" + stamp(lastActivity) + ".dat";
+}
+
+std::vector<std::string> keptRecoveryFiles(const std::string& path) {
+    std::vector<std::string> found;
+    const fs::path base(baseOf(path) + ".kept-");
+    const std::string prefix = base.filename().string();
+    std::error_code ec;
+    const fs::path folder = base.has_parent_path() ? base.parent_path() : fs::path(".");
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() > prefix.size() + 4 && name.starts_with(prefix) && name.ends_with(".dat"))
+            found.push_back((base.parent_path() / name).string());
+    }
+    // The stamp is the period's last activity, oldest first; of two with the
+    // same stamp, the one kept first (no number, then -2, -3, ...).
+    const auto order = [&](const std::string& p) {
+        const std::string_view rest =
+            std::string_view(p).substr(p.size() - fs::path(p).filename().string().size() + prefix.size());
+        const std::string_view stampPart = rest.substr(0, std::min<std::size_t>(15, rest.size()));
+        int n = 1;
+        if (rest.size() > 15 + 4 && rest[15] == '-') n = std::atoi(std::string(rest.substr(16)).c_str());
+        return std::pair(std::string(stampPart), n);
+    };
+    std::sort(found.begin(), found.end(),
+              [&](const std::string& a, const std::string& b) { return order(a) < order(b); });
+    return found;
+}
+
+std::optional<std::string> moveToKept(const std::string& path, const LocalDateTime& lastActivity,
+                                      std::error_code& error) {
+    return moveToFreeName(path, keptRecoveryPath(path, lastActivity), error);
+}
+
+bool recordStandsAt(const std::string& historyPath, const RecoveryRecord& record, std::string_view recordLine,
+                    std::string_view headerLine) {
+    if (!record.historySize) return false;
+    std::FILE* f = std::fopen(historyPath.c_str(), "rb");
+    if (f == nullptr) return false;
+    // What an append at that place wrote first: a line end for an unended
+    // last line, or the header of a new file.
+    const std::size_t most = 2 + headerLine.size() + 2 + recordLine.size() + 2;
+    std::string bytes(most, '\0');
+    std::size_t got = 0;
+    if (*record.historySize <= static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
+        std::fseek(f, static_cast<long>(*record.historySize), SEEK_SET) == 0)
+        got = std::fread(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    std::string_view at(bytes.data(), got);
+    if (at.starts_with("\r\n"))
+        at.remove_prefix(2);
+    else if (at.starts_with("\n"))
+        at.remove_prefix(1);
+    if (*record.historySize == 0 && at.starts_with(headerLine) && at.substr(headerLine.size()).starts_with("\r\n"))
+        at.remove_prefix(headerLine.size() + 2);
+    return at.starts_with(recordLine) && at.substr(recordLine.size()).starts_with("\r\n");
 }
 
 RecoveryWriteRule::RecoveryWriteRule(std::function<Clock::time_point()> now, std::chrono::milliseconds interval)

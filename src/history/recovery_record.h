@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "history/history_record.h"
 
@@ -85,6 +86,32 @@ std::string damagedRecoveryPath(const std::string& path, const LocalDateTime& no
 // nothing when it cannot be moved (`error` then tells why).
 std::optional<std::string> moveDamagedRecoveryFile(const std::string& path, const LocalDateTime& now,
                                                    std::error_code& error);
+
+// A period that could not be recorded when it ended waits in a file of its
+// own beside the recovery file, in the same format:
+// "PressoryRecovery.kept-YYYYMMDD-HHMMSS.dat", stamped with its last activity
+// ("-2", "-3", ... before ".dat" when that name is taken). Any number of
+// them can wait, over any number of runs that cannot write the history; each
+// becomes one record, oldest first, once the history can be written.
+std::string keptRecoveryPath(const std::string& path, const LocalDateTime& lastActivity);
+
+// The waiting periods beside the recovery file at `path`, oldest first.
+std::vector<std::string> keptRecoveryFiles(const std::string& path);
+
+// Moves the recovery file at `path` to a free kept name (see
+// keptRecoveryPath) and returns that name; nothing when it cannot be moved
+// (`error` then tells why).
+std::optional<std::string> moveToKept(const std::string& path, const LocalDateTime& lastActivity,
+                                      std::error_code& error);
+
+// Whether the history file holds a waiting period's record already: the
+// record line stands right where the history ended when the period's file
+// was last written (`record.historySize`), after the line end or the header
+// line an append puts first. A file written without the history's size never
+// counts as recorded. `recordLine` is the line as it is in the file, without
+// its CR LF; so is `headerLine`.
+bool recordStandsAt(const std::string& historyPath, const RecoveryRecord& record, std::string_view recordLine,
+                    std::string_view headerLine);
 
 // When to replace the recovery file: at most once a minute, and only when a
 // count changed since the last write. The clock is passed in; so is the

@@ -134,7 +134,10 @@ private slots:
     void damagedRecoveryFileIsMovedAside();
     void countsReachTheRecoveryFileAtMostOnceAMinute();
     void resetsRemoveTheRecoveryFile();
-    void recordedPeriodIsNotKeptTwiceWhileTheBoxIsOpen();
+    void saveAndResetTakesTheCountsBeforeItsBox();
+    void failedSaveAndResetKeepsTheCounts();
+    void periodsKeptOverFailingRunsAreEachRecordedOnce();
+    void keptPeriodsFollowTheNextRecord();
     void closeCutOffBeforeTheFileWentIsNotRecordedTwice();
     void failedCloseKeepsCountsForTheNextStart_data();
     void failedCloseKeepsCountsForTheNextStart();
@@ -187,11 +190,12 @@ void TestPeriodRecorder::damagedRecoveryFileIsMovedAside() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(cut);
     }
-    QCOMPARE(r.start(), QString());  // never stops the start
+    const QString told = r.start();  // never stops the start
     QVERIFY(!QFile::exists(r.recoveryPath()));
     const QStringList aside =
         QDir(dir.path()).entryList({QStringLiteral("PressoryRecovery.damaged-*.dat")}, QDir::Files);
     QCOMPARE(aside, QStringList{QStringLiteral("PressoryRecovery.damaged-20240305-090807.dat")});
+    QVERIFY2(told.contains(QDir(dir.path()).filePath(aside[0])), qPrintable(told));  // the person hears where
     QFile kept(QDir(dir.path()).filePath(aside[0]));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), cut);
@@ -264,35 +268,146 @@ void TestPeriodRecorder::resetsRemoveTheRecoveryFile() {
     QCOMPARE(next.historyLines().size(), 3);
 }
 
-// The confirmation box of a record waits for the person; a kill or the
-// display going away then must not leave the recorded counts to be recorded
-// a second time at the next start.
-void TestPeriodRecorder::recordedPeriodIsNotKeptTwiceWhileTheBoxIsOpen() {
+// Save-and-reset takes the record's counts and resets before its box is
+// shown: what is pressed while the box is open belongs to the new period,
+// and a stop request meanwhile records that new period, never the saved one
+// a second time. A kill while the box is open loses nothing either.
+void TestPeriodRecorder::saveAndResetTakesTheCountsBeforeItsBox() {
     QTemporaryDir dir;
     Rig r(dir.path());
     r.start();
     r.press(65);
     r.wait(1min);
     r.press(65);  // pending: the file holds 1
-    bool leftDuringBox = true;
     r.boxes.onShow = [&] {
         r.boxes.onShow = nullptr;
         r.press(66);  // the timer runs on while the box is open
         r.wait(2min);
-        leftDuringBox = QFile::exists(r.recoveryPath()) || r.w->recorder().msUntilRecoveryWrite() != -1;
     };
     r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
-    QVERIFY(!leftDuringBox);
-    QVERIFY(!QFile::exists(r.recoveryPath()));
+    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("1"));
+    QCOMPARE(r.recovery().record.counts[66], 1);  // the new period's press is kept
+    QCOMPARE(r.recovery().record.total, 1);
 
-    // A kill while the box is open: the next start records nothing twice.
+    // A kill now: the next start records the new period, the saved one stays single.
     Rig next(dir.path());
     next.start();
-    const QStringList lines = next.historyLines();
-    QCOMPARE(lines.size(), 2);
+    QStringList lines = next.historyLines();
+    QCOMPARE(lines.size(), 3);
     QCOMPARE(fields(lines[1])[columnOf(65)], QStringLiteral("2"));
+    QCOMPARE(fields(lines[1])[columnOf(66)], QStringLiteral("0"));
+    QCOMPARE(fields(lines[2])[columnOf(66)], QStringLiteral("1"));
+    next.w->requestStop(CloseBy::Signal);
+
+    // A stop request while the box is open: one more record, of what came after.
+    QTemporaryDir other;
+    Rig s(other.path());
+    s.start();
+    s.press(67);
+    s.press(67);
+    s.boxes.onShow = [&] {
+        s.boxes.onShow = nullptr;
+        s.press(68);
+        s.w->requestStop(CloseBy::Signal);
+    };
+    s.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    QCOMPARE(s.quits, 1);
+    lines = s.historyLines();
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(fields(lines[1])[columnOf(67)], QStringLiteral("2"));
+    QCOMPARE(fields(lines[2])[columnOf(67)], QStringLiteral("0"));
+    QCOMPARE(fields(lines[2])[columnOf(68)], QStringLiteral("1"));
+    QVERIFY(!QFile::exists(s.recoveryPath()));
+}
+
+// A save-and-reset that cannot write the history resets nothing: the counts
+// stay, go to the recovery file at once, and the next record holds them with
+// everything pressed since.
+void TestPeriodRecorder::failedSaveAndResetKeepsTheCounts() {
+    QTemporaryDir dir;
+    Rig r(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));  // cannot be written
+    r.start();
+    r.press(65);
+    r.press(65);  // pending: the file holds 1
+    r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
+    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("2"));
+    QCOMPARE(r.w->txtKey(65)->text(), QStringLiteral("2"));
+    QCOMPARE(r.recovery().record.total, 2);  // kept at once, not a minute later
+
+    r.press(65);
+    QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("PressoryHistory.csv")));
+    r.w->close();
+    const QStringList lines = r.historyLines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(fields(lines[1])[columnOf(65)], QStringLiteral("3"));
+    QVERIFY(!QFile::exists(r.recoveryPath()));
+}
+
+// Runs that cannot write the history each keep their period, and no start
+// overwrites what an earlier one kept; once the history can be written, each
+// period becomes one record, oldest first, and the person hears how many wait.
+void TestPeriodRecorder::periodsKeptOverFailingRunsAreEachRecordedOnce() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));
+    for (int run = 1; run <= 3; ++run) {
+        Rig r(dir.path());
+        // Every run's period ends in the same second: kept in the order they came.
+        const QString told = r.start();
+        if (run == 1)
+            QCOMPARE(told, QString());
+        else
+            QVERIFY2(told.startsWith(QStringLiteral("記録を待っている期間が %1 件あります。\n").arg(run - 1)),
+                     qPrintable(told));
+        for (int i = 0; i < run; ++i) r.press(64 + run);
+        r.w->requestStop(CloseBy::Signal);
+    }
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("PressoryRecovery.kept-*.dat")}, QDir::Files).size(), 2);
+
+    QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("PressoryHistory.csv")));
+    Rig r(dir.path());
+    QCOMPARE(r.start(), QString());
+    QStringList lines = r.historyLines();
+    QCOMPARE(lines.size(), 4);
+    for (int run = 1; run <= 3; ++run) {
+        const QStringList f = fields(lines[run]);
+        QCOMPARE(f[10], QString::number(run));
+        QCOMPARE(f[columnOf(64 + run)], QString::number(run));
+    }
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("PressoryRecovery*")}, QDir::Files), QStringList());
+    r.w->requestStop(CloseBy::Signal);
+    Rig again(dir.path());
+    QCOMPARE(again.start(), QString());
+    QCOMPARE(again.historyLines().size(), 5);  // only the empty period in between
+}
+
+// The history that turns writable while the program runs: the next record
+// brings the periods of earlier runs in too.
+void TestPeriodRecorder::keptPeriodsFollowTheNextRecord() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));
+    {
+        Rig r(dir.path());
+        r.start();
+        r.press(65);
+        r.w->requestStop(CloseBy::Signal);
+    }
+    Rig r(dir.path());
+    QVERIFY(r.start().startsWith(QStringLiteral("記録を待っている期間が 1 件あります。")));
+    QCOMPARE(r.w->recorder().periodsWaiting(), std::size_t{1});
+    r.press(66);
+    QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("PressoryHistory.csv")));
+    r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    const QStringList lines = r.historyLines();
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(fields(lines[1])[columnOf(66)], QStringLiteral("1"));  // this period's record first
+    QCOMPARE(fields(lines[2])[columnOf(65)], QStringLiteral("1"));
+    QCOMPARE(r.w->recorder().periodsWaiting(), std::size_t{0});
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("PressoryRecovery*")}, QDir::Files), QStringList());
 }
 
 // A kill, or a power cut, right after the close's record reached the disk
@@ -435,7 +550,7 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
         if (::chmod(folder.c_str(), 0555) != 0) return "chmod";
         const history::WriteResult result = recorder.saveHistory(layout::kSummaryCaption);
         if (result.ok) return "the history was written";
-        recorder.keepForNextStart(result);
+        recorder.keepUnrecorded(result, true);
         if (recorder.saveSettings()) return "the settings were written";
         return result.reason;
     });

@@ -193,6 +193,50 @@ TEST_F(RecoveryFileTest, DamagedFilesAreToldAndMovedAsideUnderATellingName) {
     EXPECT_TRUE(ec);
 }
 
+// Periods waiting to be recorded: kept under names that sort oldest first,
+// and known as recorded only by their own line standing where the history
+// ended when their file was last written.
+TEST_F(RecoveryFileTest, KeptPeriodsAreListedOldestFirstAndKnownByTheirOwnLine) {
+    const LocalDateTime late{2026, 12, 7, 18, 0, 0}, early{2026, 12, 7, 8, 5, 9};
+    std::error_code ec;
+    for (const LocalDateTime& t : {late, early, early}) {
+        writeBytes(file, serializeRecovery(sample()));
+        ASSERT_TRUE(moveToKept(file.string(), t, ec)) << ec.message();
+    }
+    EXPECT_FALSE(fs::exists(file));
+    writeBytes(folder.path() / "PressoryRecovery.kept-20261207-080509.dat.new~", "a temporary");
+    const auto kept = keptRecoveryFiles(file.string());
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(fs::path(kept[0]).filename(), "PressoryRecovery.kept-20261207-080509.dat");
+    EXPECT_EQ(fs::path(kept[1]).filename(), "PressoryRecovery.kept-20261207-080509-2.dat");
+    EXPECT_EQ(fs::path(kept[2]).filename(), "PressoryRecovery.kept-20261207-180000.dat");
+
+    const std::string history = (folder.path() / "h.csv").string();
+    RecoveryRecord mine = sample(), other = sample();
+    other.total += 1;
+    const std::string header = "H", line = "2026/12/07 08:05:09,mine", otherLine = "2026/12/07 08:05:09,other";
+    mine.historySize = 0;
+    EXPECT_FALSE(recordStandsAt(history, mine, line, header));  // no history at all
+    writeBytes(history, "H\r\n" + line + "\r\n");
+    EXPECT_TRUE(recordStandsAt(history, mine, line, header));  // the first record of a new file
+    EXPECT_FALSE(recordStandsAt(history, mine, otherLine, header));
+    mine.historySize.reset();
+    EXPECT_FALSE(recordStandsAt(history, mine, line, header));  // where it would stand is unknown
+
+    // Another period's record came first: this one is still to be recorded,
+    // and it stands only after its own line end repair.
+    other.historySize = 3;
+    mine.historySize = 3;
+    writeBytes(history, "H\r\n" + otherLine + "\r\n" + line + "\r\n");
+    EXPECT_TRUE(recordStandsAt(history, other, otherLine, header));
+    EXPECT_FALSE(recordStandsAt(history, mine, line, header));
+    writeBytes(history, "H\r\nunended" + std::string("\r\n") + line + "\r\n");
+    mine.historySize = 10;
+    EXPECT_TRUE(recordStandsAt(history, mine, line, header));
+    writeBytes(history, "H\r\nunended" + line.substr(0, 10));  // cut short by a power cut
+    EXPECT_FALSE(recordStandsAt(history, mine, line, header));
+}
+
 #ifndef _WIN32
 TEST_F(RecoveryFileTest, PipesAreNeverOpened) {
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
