@@ -137,12 +137,10 @@ int main(int argc, char* argv[]) {
     // written, from what the recorder keeps outside the windows.
     const ExitGuard exitGuard(window.recorder());
 
-    // A period that the last run could not record becomes a record before
-    // counting starts; then what cannot be written is told once.
-    QStringList startProblems;
-    if (const std::string p = window.recorder().recoverLeftPeriod(); !p.empty())
-        startProblems << QString::fromStdString(p);
-    startProblems << writeProblems(window.recorder().historyPath(), settingsPath);
+    // Periods that earlier runs could not record become records before
+    // counting starts; then what waits and what cannot be written is told once.
+    const QString recovered = QString::fromStdString(window.recorder().recoverLeftPeriod());
+    QStringList startProblems = writeProblems(window.recorder().historyPath(), settingsPath);
     if (lock.outcome == app::SingleInstance::Outcome::Unavailable && startProblems.isEmpty())
         startProblems << instance.path() + app::texts::kCannotWriteSuffix + QLatin1Char('\n') + lock.reason;
     QObject::connect(&stopSignals, &app::StopSignalWatcher::stopRequested, &window,
@@ -167,9 +165,13 @@ int main(int argc, char* argv[]) {
             boxes.show(widgets::BoxIcon::Information, notice);
         });
     }
-    if (!startProblems.isEmpty()) {
-        QTimer::singleShot(0, &window, [&boxes, text = startProblems.join(QStringLiteral("\n\n"))] {
-            boxes.show(widgets::BoxIcon::Exclamation, text + QStringLiteral("\n\n") + app::texts::kCountsGoOn);
+    if (!startProblems.isEmpty() || !recovered.isEmpty()) {
+        QStringList told;
+        if (!recovered.isEmpty()) told << recovered;
+        if (!startProblems.isEmpty())
+            told << startProblems.join(QStringLiteral("\n\n")) + QStringLiteral("\n\n") + app::texts::kCountsGoOn;
+        QTimer::singleShot(0, &window, [&boxes, text = told.join(QStringLiteral("\n\n"))] {
+            boxes.show(widgets::BoxIcon::Exclamation, text);
         });
     }
     return app.exec();
