@@ -8,12 +8,19 @@ The invariant checked wherever it can be: summed over all records, each key's
 count equals the presses sent.
 """
 import os
+import signal
+import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import (Program, answer_until_gone, counts_of, find_dialog, press_keys, read_history,  # noqa: E402,F401
-                 wait_for)
+from e2e import (Program, answer_until_gone, counts_of, expected_header_bytes, find_box, find_dialog,  # noqa: E402
+                 menu_command, press_keys, read_history, read_recovery, to_full_mode, wait_for)
+
+# Virtual-key codes of the letters the tests press; none of them drives a
+# menu, a box or a shortcut.
+J, K, L, M, P, Q, R, T = (ord(c) for c in "JKLMPQRT")
 
 
 def summed_counts(path):
@@ -24,6 +31,185 @@ def summed_counts(path):
         for vk, n in counts_of(row).items():
             total[vk] = total.get(vk, 0) + n
     return total
+
+
+def records(path):
+    return read_history(path)[1][1:]
+
+
+class Unwritable:
+    """The history file made immutable (as `chattr +i` does) while in the
+    `with` block, or, where the file system has no such flag, a folder in
+    its place."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def __enter__(self):
+        with open(self.path, "wb") as f:
+            f.write(expected_header_bytes())
+        self.immutable = subprocess.run(["chattr", "+i", self.path], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL).returncode == 0
+        if not self.immutable:
+            os.remove(self.path)
+            os.mkdir(self.path)
+        return self
+
+    def release(self):
+        if self.immutable:
+            subprocess.run(["chattr", "-i", self.path], check=True)
+        elif os.path.isdir(self.path):
+            os.rmdir(self.path)
+        self.immutable = False
+
+    def __exit__(self, *exc):
+        self.release()
+
+
+def answer_start_box(p):
+    """The box that tells at start what cannot be written or what waits.
+    It has the main window's title, so the window is looked up again after it."""
+    answer_until_gone(p, find_dialog(p))
+    p.wid = wait_for("the main window", p.find_main_window)
+
+
+def save_and_reset(p):
+    """Ctrl+S in the full window; the box it shows."""
+    p.focus()
+    p.desktop.x("xdotool", "key", "ctrl+s")
+    return find_dialog(p)
+
+
+def stop_within(p, seconds):
+    t = time.monotonic()
+    p.proc.send_signal(signal.SIGTERM)
+    try:
+        rc = p.proc.wait(seconds)
+    except subprocess.TimeoutExpired:
+        raise AssertionError("the program still runs %.1f s after SIGTERM" % seconds)
+    assert rc == 0, rc
+    return time.monotonic() - t
+
+
+def test_save_and_reset_box_open_presses_go_to_the_new_period(ctx):
+    """Presses typed while the "記録しました。" box is open belong to the new
+    period; a stop request while it is open records that period, never the
+    saved one twice."""
+    d = ctx.desktop
+    for stop_while_open in (False, True):
+        p = Program(d, ctx.folder(), ctx.binary).start()
+        try:
+            to_full_mode(p)
+            press_keys(d, ["j"] * 3)
+            box = save_and_reset(p)
+            press_keys(d, ["k"] * 2)   # into the box: counted all the same
+            if stop_while_open:
+                ctx.figures["ended after SIGTERM with the save box open (s)"] = round(stop_within(p, 2), 3)
+            else:
+                answer_until_gone(p, box)
+                press_keys(d, ["l"])
+                p.stop()
+        finally:
+            p.kill()
+        rows = records(p.history_path)
+        assert len(rows) == 2, rows
+        first, second = counts_of(rows[0]), counts_of(rows[1])
+        assert (first[J], first[K], first[L]) == (3, 0, 0), rows[0]
+        assert (second[J], second[K], second[L]) == (0, 2, 0 if stop_while_open else 1), rows[1]
+        assert not os.path.exists(p.recovery_path)
+
+
+def test_failed_save_and_reset_keeps_the_counts_for_the_next_record(ctx):
+    """The history cannot be written at Ctrl+S: the counts stay (in the window
+    and at once in the recovery file), and the close, once the history can be
+    written again, records every press in one record."""
+    d, folder = ctx.desktop, ctx.folder()
+    history = os.path.join(folder, "PressoryHistory.csv")
+    with Unwritable(history) as lock:
+        p = Program(d, folder, ctx.binary).start()
+        try:
+            answer_start_box(p)
+            to_full_mode(p)
+            press_keys(d, ["m"] * 4)
+            box = save_and_reset(p)
+            total, counts = wait_for("the counts in the recovery file",
+                                     lambda: os.path.exists(p.recovery_path) and read_recovery(p.recovery_path)
+                                     if read_recovery(p.recovery_path)[1][M] == 4 else None, timeout=5)
+            answer_until_gone(p, box)
+            press_keys(d, ["m"] * 2)
+            lock.release()
+            p.stop()
+        finally:
+            p.kill()
+    rows = records(history)
+    assert len(rows) == 1, rows
+    assert counts_of(rows[0])[M] == 6, rows[0]
+    assert not os.path.exists(p.recovery_path)
+
+
+def test_periods_of_failing_runs_are_each_recorded_once(ctx):
+    """Two runs that cannot write the history, then one that can: both
+    periods become records, oldest first, each once."""
+    d, folder = ctx.desktop, ctx.folder()
+    history = os.path.join(folder, "PressoryHistory.csv")
+    with Unwritable(history) as lock:
+        for keys in (["p"] * 2, ["q"] * 3):
+            p = Program(d, folder, ctx.binary).start()
+            try:
+                answer_start_box(p)
+                press_keys(d, keys)
+                p.stop()
+            finally:
+                p.kill()
+        kept = [n for n in os.listdir(folder) if n.startswith("PressoryRecovery")]
+        assert len(kept) == 2, kept
+        lock.release()
+    p = Program(d, folder, ctx.binary).start()
+    try:
+        rows = records(history)   # recorded before counting starts
+        assert [(counts_of(r)[P], counts_of(r)[Q]) for r in rows] == [(2, 0), (0, 3)], rows
+        press_keys(d, ["r"])
+        p.stop()
+    finally:
+        p.kill()
+    rows = records(history)
+    assert len(rows) == 3, rows
+    sums = summed_counts(history)
+    assert (sums[P], sums[Q], sums[R]) == (2, 3, 1), sums
+    assert not [n for n in os.listdir(folder) if n.startswith("PressoryRecovery")]
+
+
+def test_stop_request_ends_the_program_whatever_window_is_open(ctx):
+    """SIGTERM with each of the program's windows and boxes open: the period
+    is recorded and the process ends within 2 s."""
+    d = ctx.desktop
+    windows = [
+        ("sound settings", lambda p: menu_command(p, "s", "f")),
+        ("history viewer", lambda p: (p.focus(), d.x("xdotool", "key", "ctrl+h"))),
+        ("statistics", lambda p: (p.focus(), d.x("xdotool", "key", "ctrl+g"))),
+        ("version", lambda p: menu_command(p, "h", "a")),
+        ("blink colour", lambda p: menu_command(p, "v", "b")),
+        ("background picture", lambda p: menu_command(p, "v", "d")),
+        ("reset box", lambda p: (p.focus(), d.x("xdotool", "key", "ctrl+n"))),   # resets the press first
+    ]
+    slowest = 0.0
+    for name, open_it in windows:
+        p = Program(d, ctx.folder(), ctx.binary).start()
+        try:
+            to_full_mode(p)
+            press_keys(d, ["t"])
+            open_it(p)
+            find_box(p, p.proc.pid)
+            time.sleep(0.3)
+            try:
+                slowest = max(slowest, stop_within(p, 2))
+            except AssertionError as e:
+                raise AssertionError("%s: %s" % (name, e))
+        finally:
+            p.kill()
+        rows = records(p.history_path)
+        assert len(rows) == 1 and counts_of(rows[0])[T] == (0 if name == "reset box" else 1), (name, rows)
+    ctx.figures["slowest end after SIGTERM with a window open (s)"] = round(slowest, 3)
 
 
 if __name__ == "__main__":
