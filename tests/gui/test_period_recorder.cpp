@@ -145,6 +145,7 @@ private slots:
     void finishWithoutWindows();
     void finishWithoutWindowsAfterOrDuringTheClose();
     void settingsRecordFollowsTheMenus();
+    void failedSettingsWriteIsToldAtTheNextStart();
 };
 
 void TestPeriodRecorder::leftPeriodBecomesARecordAtStart() {
@@ -640,6 +641,26 @@ void TestPeriodRecorder::settingsRecordFollowsTheMenus() {
     QVERIFY2(written.contains("FileHistoryMaxRow=4\r\n"), written.constData());
     QVERIFY2(written.contains("SoundEnable=-1\r\n"), written.constData());
     QVERIFY2(written.contains("PictureEnable=-1\r\n"), written.constData());
+}
+
+// A settings write that fails at the close has nobody to tell (the program
+// is ending): the next start tells it once, with the file's path.
+void TestPeriodRecorder::failedSettingsWriteIsToldAtTheNextStart() {
+    QTemporaryDir dir;
+    {
+        Rig r(dir.path());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Pressory.ini")));  // cannot be written as a file
+        r.start();
+        r.w->requestStop(CloseBy::Signal);
+        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("Pressory.ini")));
+    }
+    Rig next(dir.path());
+    const QString told = next.start();
+    QVERIFY2(told.startsWith(QString::fromStdString(next.settingsPath()) +
+                             QStringLiteral(" に設定を書き込めませんでした。")),
+             qPrintable(told));
+    next.w->requestStop(CloseBy::Signal);
+    QCOMPARE(Rig(dir.path()).start(), QString());  // once
 }
 
 QTEST_MAIN(TestPeriodRecorder)
