@@ -17,6 +17,11 @@ inline const QString kCannotWriteSuffix = QStringLiteral(" に書き込めませ
 inline const QString kCountsGoOn =
     QStringLiteral("キーは数え続けますが、このままでは履歴や設定を保存できないことがあります。");
 
+// At the start where the files first moved to the per-user folder.
+inline const QString kFilesMoved =
+    QStringLiteral("プログラムのフォルダーに書き込めないため、履歴と設定のファイルは次のフォルダーに置きます:\n%1");
+inline const QString kFilesCopied = QStringLiteral("これまでの履歴と設定は、そのフォルダーへコピーしました。");
+
 // Mode button: "小" offers the small window (full mode), "大" the large one (compact mode).
 inline const QString kSmall = QStringLiteral("小");
 inline const QString kLarge = QStringLiteral("大");

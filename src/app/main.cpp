@@ -84,8 +84,9 @@ int main(int argc, char* argv[]) {
     app.setWindowIcon(widgets::appIcon());
     widgets::QtMessageBoxes boxes;
 
-    // The files live beside the program while it can write there, else in
-    // the per-user data folder (what lay beside the program is carried over).
+    // The files live beside the program unless it can never write there (a
+    // full disk moves nothing), else in the per-user data folder (what lay
+    // beside the program is carried over, and the person told once).
     const platform::FileFolderChoice files = platform::fileFolder({history::kFileName, settings::kFileName});
 
     // A second copy is refused; the running one is left alone. A lock that
@@ -166,6 +167,11 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, &window, [&boxes, notice = QString::fromStdString(keySource.notice)] {
             boxes.show(widgets::BoxIcon::Information, notice);
         });
+    }
+    if (files.moved) {
+        QString notice = app::texts::kFilesMoved.arg(QString::fromLocal8Bit(files.folder));
+        if (files.copied) notice += QLatin1Char('\n') + app::texts::kFilesCopied;
+        QTimer::singleShot(0, &window, [&boxes, notice] { boxes.show(widgets::BoxIcon::Information, notice); });
     }
     if (!startProblems.isEmpty()) {
         QTimer::singleShot(0, &window, [&boxes, text = startProblems.join(QStringLiteral("\n\n"))] {
