@@ -9,6 +9,9 @@ inline const QString kTitle = QStringLiteral("Pressory");
 
 // Messages.
 inline const QString kAlreadyRunning = QStringLiteral("既に起動しています。");
+// Under it, before the lock file's path.
+inline const QString kRemoveLeftLock =
+    QStringLiteral("別の Pressory が動いていないときは、次のファイルを削除してから起動してください:");
 inline const QString kRecordedSuffix = QStringLiteral(" に記録しました。");
 inline const QString kNotRecordedSuffix = QStringLiteral(" に記録できませんでした。");
 inline const QString kResetDone = QStringLiteral("リセットしました。");

@@ -94,7 +94,7 @@ int main(int argc, char* argv[]) {
     app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(files.folder)));
     const app::SingleInstance::Result lock = instance.acquire();
     if (lock.outcome == app::SingleInstance::Outcome::HeldByAnother) {
-        boxes.show(widgets::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
+        boxes.show(widgets::BoxIcon::Exclamation, instance.refusalText());
         return 0;
     }
     // From here a termination request runs the close sequence from the event loop.

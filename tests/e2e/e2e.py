@@ -1390,7 +1390,9 @@ def test_second_copy_with_another_tmpdir_is_refused(ctx):
             press_keys(d, ["j"])
             second.start(wait_window=False)
             box = find_dialog(p, second.proc.pid)
-            assert reader.box_texts() == ["既に起動しています。"]
+            lock = os.path.join(folder, "Pressory.lock")
+            assert reader.box_texts() == ["既に起動しています。\n別の Pressory が動いていないときは、"
+                                          "次のファイルを削除してから起動してください:\n" + lock]
             second.wid = "none"
             answer_box(p, box)
             assert second.wait_exit(10) == 0
