@@ -68,8 +68,8 @@ bool SingleInstance::heldBeforeThisBoot() const {
     for (int i = 0; i < 3; ++i) file.readLine();
     const QByteArray machineId = file.readLine().trimmed();
     const QByteArray bootId = file.readLine().trimmed();
-    const QByteArray ourMachineId = QSysInfo::machineUniqueId();
-    if (!machineId.isEmpty() && !ourMachineId.isEmpty() && machineId != ourMachineId) return false;
+    // A lock that names a machine names another one unless it names this one.
+    if (!machineId.isEmpty() && machineId != QSysInfo::machineUniqueId()) return false;
     const QByteArray ourBootId = QSysInfo::bootUniqueId();
     if (!bootId.isEmpty() && !ourBootId.isEmpty()) return bootId != ourBootId;
     const std::optional<std::int64_t> booted = platform::bootTime();
