@@ -23,7 +23,6 @@
 #include "appearance/background_picture.h"
 #include "appearance/colour_chooser.h"
 #include "help/frm_about.h"
-#include "help/help_texts.h"
 #include "help/readme.h"
 #include "history/history_record.h"
 #include "history/history_viewer.h"
@@ -377,7 +376,8 @@ void frmMain::onMnuVisionHeatMapTriggered() { repaintCellColours(); }
 
 void frmMain::onMnuHelpHelpTriggered() {
     const std::string& folder = ctx_.installFolder.empty() ? ctx_.programFolder : ctx_.installFolder;
-    if (!help::showReadme(ctx_.urlOpener, folder)) showBox(BoxIcon::Critical, help::texts::kBrowserFailed);
+    if (const QString problem = help::showReadme(ctx_.urlOpener, folder); !problem.isEmpty())
+        showBox(BoxIcon::Critical, problem);
 }
 
 void frmMain::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }

@@ -9,6 +9,9 @@ inline const QString kTitle = QStringLiteral("Pressory");
 
 // Messages.
 inline const QString kAlreadyRunning = QStringLiteral("既に起動しています。");
+// Under it, before the lock file's path.
+inline const QString kRemoveLeftLock =
+    QStringLiteral("別の Pressory が動いていないときは、次のファイルを削除してから起動してください:");
 inline const QString kRecordedSuffix = QStringLiteral(" に記録しました。");
 inline const QString kNotRecordedSuffix = QStringLiteral(" に記録できませんでした。");
 inline const QString kResetDone = QStringLiteral("リセットしました。");
@@ -16,6 +19,11 @@ inline const QString kResetDone = QStringLiteral("リセットしました。");
 inline const QString kCannotWriteSuffix = QStringLiteral(" に書き込めません。");
 inline const QString kCountsGoOn =
     QStringLiteral("キーは数え続けますが、このままでは履歴や設定を保存できないことがあります。");
+
+// At the start where the files first moved to the per-user folder.
+inline const QString kFilesMoved =
+    QStringLiteral("プログラムのフォルダーに書き込めないため、履歴と設定のファイルは次のフォルダーに置きます:\n%1");
+inline const QString kFilesCopied = QStringLiteral("これまでの履歴と設定は、そのフォルダーへコピーしました。");
 
 // Mode button: "小" offers the small window (full mode), "大" the large one (compact mode).
 inline const QString kSmall = QStringLiteral("小");

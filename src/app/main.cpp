@@ -84,8 +84,9 @@ int main(int argc, char* argv[]) {
     app.setWindowIcon(widgets::appIcon());
     widgets::QtMessageBoxes boxes;
 
-    // The files live beside the program while it can write there, else in
-    // the per-user data folder (what lay beside the program is carried over).
+    // The files live beside the program unless it can never write there (a
+    // full disk moves nothing), else in the per-user data folder (what lay
+    // beside the program is carried over, and the person told once).
     const platform::FileFolderChoice files = platform::fileFolder({history::kFileName, settings::kFileName});
 
     // A second copy is refused; the running one is left alone. A lock that
@@ -93,7 +94,7 @@ int main(int argc, char* argv[]) {
     app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(files.folder)));
     const app::SingleInstance::Result lock = instance.acquire();
     if (lock.outcome == app::SingleInstance::Outcome::HeldByAnother) {
-        boxes.show(widgets::BoxIcon::Exclamation, app::texts::kAlreadyRunning);
+        boxes.show(widgets::BoxIcon::Exclamation, instance.refusalText());
         return 0;
     }
     // From here a termination request runs the close sequence from the event loop.
@@ -164,6 +165,11 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, &window, [&boxes, notice = QString::fromStdString(keySource.notice)] {
             boxes.show(widgets::BoxIcon::Information, notice);
         });
+    }
+    if (files.moved) {
+        QString notice = app::texts::kFilesMoved.arg(QString::fromLocal8Bit(files.folder));
+        if (files.copied) notice += QLatin1Char('\n') + app::texts::kFilesCopied;
+        QTimer::singleShot(0, &window, [&boxes, notice] { boxes.show(widgets::BoxIcon::Information, notice); });
     }
     if (!startProblems.isEmpty() || !recovered.isEmpty()) {
         QStringList told;

@@ -1,8 +1,12 @@
 // One running copy per folder of the history and settings files: those files
 // must have a single writer, so the lock file lies beside them (whatever the
-// temporary folder). A lock file left behind by a copy that crashed or was
-// killed is taken over by the next start. A lock that cannot be made at all
-// (a read-only or full folder) does not keep the program from running: no
+// temporary folder). A lock file is taken over only when its holder is
+// provably gone: it ran on this machine and either its process has ended or
+// it was written before the machine last started. A lock of another machine
+// (a shared or removable folder) is never taken over, however old: whether
+// that copy still runs cannot be known from here; the refusal names the file
+// to remove. A lock that cannot be made at all (a read-only or full folder, a
+// folder in the lock file's place) does not keep the program from running: no
 // other copy can hold it either.
 #pragma once
 
@@ -35,11 +39,17 @@ public:
 
     const QString& path() const { return path_; }
 
+    // The box text when another copy holds the lock: "既に起動しています。",
+    // then how to start when no other copy runs, and the lock file's path.
+    QString refusalText() const;
+
     // The lock file in `fileFolder`, the folder that holds the history and
     // settings files (with or without a trailing separator).
     static QString lockPathFor(const QString& fileFolder);
 
 private:
+    bool heldBeforeThisBoot() const;
+
     QString path_;
     QLockFile lock_;
 };

@@ -7,6 +7,8 @@ namespace pressory::help::texts {
 
 // The readme could not be handed to a browser.
 inline const QString kBrowserFailed = QStringLiteral("インターネットエクスプローラの起動に失敗しました。");
+// No readme where it was looked for; %1 is that path.
+inline const QString kReadmeMissing = QStringLiteral("%1 が見つかりません。");
 
 // The version window.
 inline const QString kAboutCaption = QStringLiteral("バージョン情報");

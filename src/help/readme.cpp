@@ -18,9 +18,10 @@ QString readmePath(const QString& programFolder) {
 QString findReadme(const QString& programFolder) {
     const QString beside = readmePath(programFolder);
     if (QFileInfo(beside).isFile()) return beside;
-    const QString installed = QDir::cleanPath(programFolder + QStringLiteral("/../share/pressory/") +
-                                              texts::kHelpFolder + QLatin1Char('/') + texts::kReadmeFile);
-    if (QFileInfo(installed).isFile()) return QDir::toNativeSeparators(installed);
+    const QString share = QDir::cleanPath(programFolder + QStringLiteral("/../share/pressory"));
+    const QString installed =
+        QDir::toNativeSeparators(share + QLatin1Char('/') + texts::kHelpFolder + QLatin1Char('/') + texts::kReadmeFile);
+    if (QFileInfo(installed).isFile() || QFileInfo(share).isDir()) return installed;
     return beside;
 }
 
@@ -40,9 +41,11 @@ QUrl readmeUrl(const QString& path) {
     return QUrl::fromLocalFile(clean);
 }
 
-bool showReadme(UrlOpener* opener, const std::string& programFolder) {
-    if (opener == nullptr) return false;
-    return opener->open(readmeUrl(findReadme(QString::fromLocal8Bit(programFolder))));
+QString showReadme(UrlOpener* opener, const std::string& programFolder) {
+    const QString path = findReadme(QString::fromLocal8Bit(programFolder));
+    if (!QFileInfo(path).isFile()) return texts::kReadmeMissing.arg(QDir::toNativeSeparators(path));
+    if (opener == nullptr || !opener->open(readmeUrl(path))) return texts::kBrowserFailed;
+    return {};
 }
 
 }  // namespace pressory::help

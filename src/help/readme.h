@@ -29,16 +29,20 @@ QString readmePath(const QString& programFolder);
 
 // The readme of the program in `programFolder`: the one beside it (see
 // readmePath) when that file exists, else the installed page in
-// share/pressory/Help/ beside the program's bin/ folder when that exists,
-// else the path beside it (the browser then says it is missing).
+// share/pressory/Help/ beside the program's bin/ folder when that exists.
+// With neither, where it was looked for: the installed page's path when the
+// program is installed (share/pressory exists), else the path beside it.
 QString findReadme(const QString& programFolder);
 
 // The file URL of a readme path. A doubled separator is collapsed first: in
 // a file URL it would name a network host.
 QUrl readmeUrl(const QString& path);
 
-// Hands the readme of the program in `programFolder` (found by findReadme) to the opener; false
-// when it could not (no opener, or the opener failed).
-bool showReadme(UrlOpener* opener, const std::string& programFolder);
+// Hands the readme of the program in `programFolder` (found by findReadme)
+// to the opener. Returns the text of the box to show when it did not: the
+// readme's path with " が見つかりません。" when there is no such file (the
+// opener is not asked), texts::kBrowserFailed when there is no opener or it
+// failed; empty when the readme was handed over.
+QString showReadme(UrlOpener* opener, const std::string& programFolder);
 
 }  // namespace pressory::help

@@ -70,7 +70,7 @@ std::optional<std::int32_t> countOf(std::string_view s) {
 // record in; keeps at most one line's kept bytes between pieces.
 class Summarizer {
 public:
-    Summarizer(const Encoder& encode, HistorySummary& out) : out_(out) {
+    Summarizer(const Encoder& encode, std::optional<int> today, HistorySummary& out) : out_(out), today_(today) {
         for (const std::uint8_t vk : layout::countedCodes()) {
             if (auto bytes = encode ? encode(layout::cell(vk)->caption) : std::nullopt)
                 captions_.push_back({std::move(*bytes), vk});
@@ -198,6 +198,10 @@ private:
             p = comma + 1;
         }
         if (column != columns) return false;
+        if (today_ && day > *today_) {
+            ++out_.future;
+            return true;
+        }
 
         std::int64_t total = 0;
         std::int64_t keys = 0;
@@ -224,6 +228,7 @@ private:
     }
 
     HistorySummary& out_;
+    std::optional<int> today_;
     std::vector<Caption> captions_;
     std::string totalCaption_;
     bool hasTotal_ = false;
@@ -269,7 +274,8 @@ std::string formatDay(int day) {
     return buf;
 }
 
-HistorySummary summarizeHistory(const std::string& path, const Encoder& encode, const SummaryProgress& progress) {
+HistorySummary summarizeHistory(const std::string& path, const Encoder& encode, const SummaryProgress& progress,
+                                std::optional<int> today) {
     HistorySummary out;
     std::error_code ec;
     const fs::file_status st = fs::status(fs::path(path), ec);
@@ -295,7 +301,7 @@ HistorySummary summarizeHistory(const std::string& path, const Encoder& encode, 
     const auto size = static_cast<std::uintmax_t>(static_cast<std::streamoff>(end));
     out.status = ReadStatus::Ok;
 
-    Summarizer summarizer(encode, out);
+    Summarizer summarizer(encode, today, out);
     std::vector<char> buf(kChunk);
     std::uintmax_t done = 0;
     while (done < size) {

@@ -14,12 +14,16 @@
 // date and time (local time, as it was written), and its total and key
 // fields are counts (0..2147483647, digits only). Any other record is
 // skipped and counted, never fatal; so is a line longer than kRowByteLimit.
+// A record dated after the day given as today (a clock that was wrong when
+// it was written) is left out and counted apart: it would stretch every
+// figure that ends at the last day into days that have not come.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "history/history_reader.h"
@@ -58,6 +62,7 @@ struct HistorySummary {
     std::int64_t totalPresses = 0;  // sum of the records' totals
     std::int64_t records = 0;       // records read
     std::int64_t skipped = 0;       // records that could not be read
+    std::int64_t future = 0;        // records dated after today, left out
     std::map<int, DayTotal> days;   // day number -> totals; only days with records
 
     // First and last day with a record; only when `days` is not empty.
@@ -74,7 +79,9 @@ using SummaryProgress = std::function<bool(std::uintmax_t bytesRead, std::uintma
 // header's columns can be recognised. Only the bytes that were in the file
 // when it was opened are read. Anything that is not a regular file is refused
 // before it is opened (NotAFile); a file that becomes shorter while it is read
-// gives Changed.
-HistorySummary summarizeHistory(const std::string& path, const Encoder& encode, const SummaryProgress& progress = {});
+// gives Changed. `today` is the day number of the local date now; without it
+// no record is left out for its date.
+HistorySummary summarizeHistory(const std::string& path, const Encoder& encode, const SummaryProgress& progress = {},
+                                std::optional<int> today = std::nullopt);
 
 }  // namespace pressory::history

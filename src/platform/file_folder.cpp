@@ -41,21 +41,46 @@ std::string pathIn(const std::string& folder, const std::string& name) {
     return folder + kSeparator + name;
 }
 
+FolderAccess folderAccessOf(std::error_code ec) {
+    if (!ec) return FolderAccess::Writable;
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+        ec == std::errc::read_only_file_system)
+        return FolderAccess::Refused;
+    return FolderAccess::Passing;
+}
+
+bool filesGoToUserFolder(FolderAccess programFolder, bool installedBin, bool userFolderHoldsFiles) {
+    if (installedBin) return true;
+    switch (programFolder) {
+    case FolderAccess::Writable: return false;
+    case FolderAccess::Refused: return true;
+    case FolderAccess::Passing: return userFolderHoldsFiles;
+    }
+    return false;
+}
+
 FileFolderChoice chooseFileFolder(const std::string& programFolder, const std::string& userFolder,
-                                  const std::vector<std::string>& carried) {
-    // The probe creates and removes a uniquely named file; the settings file's
-    // way of writing (a new file beside it, then a rename) needs no more.
-    const bool programWritable =
-        !programFolder.empty() && checkWritable(pathIn(programFolder, "Pressory.ini"), WriteKind::ReplaceWhole).ok;
-    if (programWritable && !isInstalledBinFolder(programFolder)) return {programFolder, false};
+                                  const std::vector<std::string>& carried, const FolderProbe& probe) {
+    // The settings file's way of writing (a new file beside it, then a
+    // rename) needs no more than a new file in the folder.
+    const FolderAccess access = programFolder.empty() ? FolderAccess::Refused : folderAccessOf(probe(programFolder));
+    const bool installedBin = !programFolder.empty() && isInstalledBinFolder(programFolder);
+    bool userHolds = false;
+    for (const std::string& name : carried) {
+        if (!userFolder.empty() && fileExists(pathIn(userFolder, name))) userHolds = true;
+    }
+    if (!filesGoToUserFolder(access, installedBin, userHolds)) return {programFolder, false};
     if (userFolder.empty() || !makeFolders(userFolder)) return {programFolder, false};
+    FileFolderChoice choice{userFolder, true};
     if (!programFolder.empty()) {
         for (const std::string& name : carried) {
             const std::string beside = pathIn(programFolder, name);
-            if (fileExists(beside)) copyIfMissing(beside, pathIn(userFolder, name));
+            const std::string there = pathIn(userFolder, name);
+            if (fileExists(beside) && !fileExists(there) && copyIfMissing(beside, there)) choice.copied = true;
         }
     }
-    return {userFolder, true};
+    choice.moved = !installedBin && !userHolds;
+    return choice;
 }
 
 FileFolderChoice fileFolder(const std::vector<std::string>& carried) {

@@ -1,6 +1,7 @@
 #include "statistics/frm_statistics.h"
 
 #include <QCursor>
+#include <QDate>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -65,6 +66,14 @@ void fitText(widgets::CountCell* cell) {
     while (QFontMetrics(f).horizontalAdvance(cell->text()) > room && QFontInfo(f).pointSizeF() > 5.5)
         f.setPointSizeF(QFontInfo(f).pointSizeF() - 0.5);
     cell->setFont(f);
+}
+
+// The records left out of the figures, by reason, in one line; empty when none.
+QString skippedLine(const history::HistorySummary& summary) {
+    QStringList reasons;
+    if (summary.skipped > 0) reasons << texts::kSkippedUnreadable.arg(text(groupDigits(summary.skipped)));
+    if (summary.future > 0) reasons << texts::kSkippedFuture.arg(text(groupDigits(summary.future)));
+    return reasons.isEmpty() ? QString() : reasons.join(texts::kSkippedJoin) + texts::kSkippedEnd;
 }
 
 }  // namespace
@@ -171,7 +180,10 @@ FrmStatistics::FrmStatistics(widgets::MessageBoxes& boxes, QWidget* owner)
 bool FrmStatistics::load(const std::string& historyPath, const history::SummaryProgress& progress) {
     folder_ = QFileInfo(text(historyPath)).absolutePath();
     const auto encode = [](std::string_view utf8) { return platform::utf8ToCp932(utf8); };
-    const history::HistorySummary summary = history::summarizeHistory(historyPath, encode, progress);
+    // Records dated after today are left out: the chart ends at the last day that has come.
+    const QDate now = QDate::currentDate();
+    const int today = history::dayNumber({now.year(), now.month(), now.day()});
+    const history::HistorySummary summary = history::summarizeHistory(historyPath, encode, progress, today);
     if (summary.cancelled) return false;
     showSummary(summary);
     return true;
@@ -194,7 +206,7 @@ void FrmStatistics::showSummary(const history::HistorySummary& summary) {
     }
     if (summary.records == 0) {
         QString message = texts::kNoHistory;
-        if (summary.skipped > 0) message += QLatin1Char('\n') + texts::kSkipped.arg(text(groupDigits(summary.skipped)));
+        if (const QString skipped = skippedLine(summary); !skipped.isEmpty()) message += QLatin1Char('\n') + skipped;
         showMessage(message);
         return;
     }
@@ -293,8 +305,8 @@ void FrmStatistics::showTotals(const history::HistorySummary& summary) {
         lines << texts::kBusiest.arg(text(history::formatDay(busiest->day)), text(groupDigits(busiest->total)));
     lblTotals_->setText(lines.join(QLatin1Char('\n')));
     // Cleared as well as hidden: screen readers also list hidden labels.
-    lblSkipped_->setText(summary.skipped > 0 ? texts::kSkipped.arg(text(groupDigits(summary.skipped))) : QString());
-    lblSkipped_->setVisible(summary.skipped > 0);
+    lblSkipped_->setText(skippedLine(summary));
+    lblSkipped_->setVisible(!lblSkipped_->text().isEmpty());
 
     const std::vector<KeyShare> top = topKeys(summary.keySums);
     for (std::size_t i = 0; i < kTopKeys; ++i) {

@@ -5,7 +5,8 @@
 //
 // The chart's days: the kChartDays calendar days that end at the last day
 // with a record (not today: a history that has not grown lately still shows
-// its last weeks). Days without records are 0. The average of a day is the
+// its last weeks). The summary leaves out records dated after today, so that
+// day is never later than today. Days without records are 0. The average of a day is the
 // mean of its total and the totals of the kAverageDays - 1 days before it,
 // days without records counting 0, taken over the whole history, so the
 // first bars' average also sees the days before the chart.

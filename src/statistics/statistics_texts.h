@@ -28,7 +28,11 @@ inline const QString kAllTime = QStringLiteral("総打鍵数: %1");
 inline const QString kRecords = QStringLiteral("記録の件数: %1 件");
 inline const QString kDays = QStringLiteral("記録した日数: %1 日（%2 〜 %3）");
 inline const QString kBusiest = QStringLiteral("最も多い日: %1（%2）");
-inline const QString kSkipped = QStringLiteral("読み取れない記録が %1 件あり、集計から除きました。");
+// The records left out, by reason: "読み取れない記録が 2 件、未来の日付の記録が 1 件あり、集計から除きました。"
+inline const QString kSkippedUnreadable = QStringLiteral("読み取れない記録が %1 件");
+inline const QString kSkippedFuture = QStringLiteral("未来の日付の記録が %1 件");
+inline const QString kSkippedJoin = QStringLiteral("、");
+inline const QString kSkippedEnd = QStringLiteral("あり、集計から除きました。");
 inline const QString kTopTitle = QStringLiteral("よく押したキー（上位10）");
 inline const QString kTopLine = QStringLiteral("%1. %2  %3 回（%4）");  // rank, caption, count, share
 

@@ -1390,7 +1390,9 @@ def test_second_copy_with_another_tmpdir_is_refused(ctx):
             press_keys(d, ["j"])
             second.start(wait_window=False)
             box = find_dialog(p, second.proc.pid)
-            assert reader.box_texts() == ["既に起動しています。"]
+            lock = os.path.join(folder, "Pressory.lock")
+            assert reader.box_texts() == ["既に起動しています。\n別の Pressory が動いていないときは、"
+                                          "次のファイルを削除してから起動してください:\n" + lock]
             second.wid = "none"
             answer_box(p, box)
             assert second.wait_exit(10) == 0
@@ -1498,6 +1500,37 @@ def test_read_only_program_folder_is_told_at_the_start(ctx):
         p.kill()
         os.chmod(folder, 0o755)
     assert not os.path.exists(p.history_path)
+
+
+def test_files_moved_to_the_user_folder_are_told_once(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    os.chmod(ctx.tmp, 0o755)   # the program's user reaches its folder
+    data = tempfile.mkdtemp(dir=ctx.tmp)
+    os.chmod(data, 0o777)
+    user = os.path.join(data, "Pressory")
+    p = Program(d, folder, ctx.binary, unprivileged=True)
+    with open(os.path.join(folder, "Pressory.ini"), "w") as f:
+        f.write("[FILE]\nMaxRow=50\n")
+    os.chmod(folder, 0o555)
+    try:
+        with ScreenReader(ctx, d, unprivileged=True) as reader:
+            p.extra_env = dict(reader.program_env(), XDG_DATA_HOME=data)
+            p.start()
+            box = find_dialog(p)
+            time.sleep(0.3)
+            assert reader.box_texts() == [
+                "プログラムのフォルダーに書き込めないため、履歴と設定のファイルは次のフォルダーに置きます:\n" + user +
+                "\nこれまでの履歴と設定は、そのフォルダーへコピーしました。"]
+            answer_until_gone(p, box)
+            no_box(p)
+            p.stop()
+            p.start()   # the next start has nothing to tell
+            no_box(p)
+            p.stop()
+    finally:
+        p.kill()
+        os.chmod(folder, 0o755)
+    assert "MaxRow=50" in open(os.path.join(user, "Pressory.ini")).read()
 
 
 class Context:

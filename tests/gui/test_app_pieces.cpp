@@ -1,9 +1,13 @@
 // The program's pieces around the main window: colour values, the twip
 // scale, the single-copy lock and the termination requests.
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -11,6 +15,7 @@
 
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
+#include "platform/boot_time.h"
 #include "support/unprivileged.h"
 #include "widgets/colour_value.h"
 #include "widgets/twips.h"
@@ -24,6 +29,17 @@ namespace {
 constexpr char kHoldLockVariable[] = "PRESSORY_TEST_HOLD_LOCK_THEN_DIE";
 // Run as a child: try the lock of the given folder and exit with the outcome.
 constexpr char kTryLockVariable[] = "PRESSORY_TEST_TRY_LOCK";
+
+// A lock file as QLockFile writes it (process id, program name, host name,
+// machine id, boot id), last written at `written`.
+bool writeLock(const QString& path, qint64 pid, const QString& appName, const QString& host,
+               const QByteArray& machineId, const QByteArray& bootId, const QDateTime& written) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    f.write(QByteArray::number(pid) + '\n' + appName.toUtf8() + '\n' + host.toUtf8() + '\n' + machineId + '\n' +
+            bootId + '\n');
+    return f.flush() && f.setFileTime(written, QFileDevice::FileModificationTime);
+}
 }  // namespace
 
 class TestAppPieces : public QObject {
@@ -36,6 +52,9 @@ private slots:
     void lockLiesWithTheFilesNotInTheTemporaryFolder();
     void aLockThatCannotBeMadeIsNotARunningCopy();
     void lockOfACopyThatDiedIsTakenOver();
+    void lockOfThisMachineFromBeforeItsStartIsTakenOver();
+    void lockOfAnotherMachineIsRefusedWithItsPath();
+    void aFolderInTheLockPlaceLetsTheProgramRun();
     void terminationRequestsReachTheEventLoop();
 };
 
@@ -153,6 +172,70 @@ void TestAppPieces::lockOfACopyThatDiedIsTakenOver() {
     QVERIFY(QFile::exists(path));  // left behind
     SingleInstance next(path);
     QCOMPARE(next.acquire().outcome, SingleInstance::Outcome::Acquired);
+}
+
+// A lock without a boot id (as Windows writes them) of a process that looks
+// alive: held while it was written since the machine started, taken over
+// when it is older than that start.
+void TestAppPieces::lockOfThisMachineFromBeforeItsStartIsTakenOver() {
+    QTemporaryDir dir;
+    const QString path = SingleInstance::lockPathFor(dir.path());
+    const std::optional<std::int64_t> booted = platform::bootTime();
+    QVERIFY(booted.has_value());
+    QVERIFY(*booted <= QDateTime::currentSecsSinceEpoch());
+    const auto lockOfThisProcess = [&](const QDateTime& written) {
+        return writeLock(path, QCoreApplication::applicationPid(),
+                         QFileInfo(QCoreApplication::applicationFilePath()).fileName(), QSysInfo::machineHostName(),
+                         QSysInfo::machineUniqueId(), {}, written);
+    };
+
+    QVERIFY(lockOfThisProcess(QDateTime::fromSecsSinceEpoch(*booted + 60)));
+    {
+        SingleInstance since(path);
+        QCOMPARE(since.acquire().outcome, SingleInstance::Outcome::HeldByAnother);
+    }
+    QVERIFY(lockOfThisProcess(QDateTime::fromSecsSinceEpoch(*booted - 3600)));
+    SingleInstance next(path);
+    QCOMPARE(next.acquire().outcome, SingleInstance::Outcome::Acquired);
+}
+
+// Whether a copy on another machine still runs cannot be known: its lock is
+// kept however old, and the refusal says which file to remove. A machine of
+// the same name with another machine id is another machine.
+void TestAppPieces::lockOfAnotherMachineIsRefusedWithItsPath() {
+    QTemporaryDir dir;
+    const QString path = SingleInstance::lockPathFor(dir.path());
+    const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1000000000);
+    const QByteArray otherId = QSysInfo::machineUniqueId() + "-other";
+    for (const QString& host : {QStringLiteral("another-host"), QSysInfo::machineHostName()}) {
+        QVERIFY(writeLock(path, 4242, QStringLiteral("Pressory"), host, otherId, "other-boot", longAgo));
+        SingleInstance instance(path);
+        const SingleInstance::Result r = instance.acquire();
+        QCOMPARE(r.outcome, SingleInstance::Outcome::HeldByAnother);
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(instance.refusalText(),
+                 QStringLiteral("既に起動しています。\n別の Pressory が動いていないときは、次のファイルを削除してから"
+                                "起動してください:\n") +
+                     QDir::toNativeSeparators(path));
+    }
+}
+
+// A folder (or a link to nothing) where the lock file belongs is no running
+// copy: the lock cannot be made, and the program runs.
+void TestAppPieces::aFolderInTheLockPlaceLetsTheProgramRun() {
+    QTemporaryDir dir;
+    const QString path = SingleInstance::lockPathFor(dir.path());
+    QVERIFY(QDir().mkpath(path));
+    SingleInstance instance(path);
+    const SingleInstance::Result r = instance.acquire();
+    QCOMPARE(r.outcome, SingleInstance::Outcome::Unavailable);
+    QVERIFY(bool(r));
+    QCOMPARE(r.reason, QStringLiteral("ファイルではなくフォルダーです。"));
+
+    QVERIFY(QDir(path).removeRecursively());
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("nothing")), path));
+    SingleInstance linked(path);
+    QCOMPARE(linked.acquire().outcome, SingleInstance::Outcome::Unavailable);
 }
 
 void TestAppPieces::terminationRequestsReachTheEventLoop() {

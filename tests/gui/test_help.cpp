@@ -21,6 +21,13 @@ using namespace pressory;
 using namespace pressory::test;
 using pressory::widgets::BoxIcon;
 
+namespace {
+// An empty page at `path`, with its folders.
+bool makePage(const QString& path) {
+    return QDir().mkpath(QFileInfo(path).path()) && QFile(path).open(QIODevice::WriteOnly);
+}
+}  // namespace
+
 class TestHelp : public QObject {
     Q_OBJECT
 private slots:
@@ -28,6 +35,7 @@ private slots:
     void readmeCommand();
     void readmeBesideTheProgramThenInstalled();
     void readmeFailure();
+    void readmeMissing();
     void titleLine();
     void aboutWindow();
     void enterAndEscClose();
@@ -50,6 +58,7 @@ void TestHelp::readmePathAndUrl() {
 
 void TestHelp::readmeCommand() {
     MainWindowRig r;
+    QVERIFY(makePage(r.file("Help/Readme.html")));
     r.start();
     r.item("mnuHelpHelp")->trigger();
     r.item("mnuHelpHelp")->trigger();  // a second window; nothing of the first is kept
@@ -86,13 +95,36 @@ void TestHelp::readmeBesideTheProgramThenInstalled() {
 void TestHelp::readmeFailure() {
     MainWindowRig r;
     r.urls.works = false;
+    QVERIFY(makePage(r.file("Help/Readme.html")));
     r.start();
     r.item("mnuHelpHelp")->trigger();
     QCOMPARE(r.urls.opened.size(), 1);
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
     QCOMPARE(r.boxes.shown[0].text, QStringLiteral("インターネットエクスプローラの起動に失敗しました。"));
-    QVERIFY(!help::showReadme(nullptr, "/opt"));
+    QCOMPARE(help::showReadme(nullptr, r.dir.path().toStdString()),
+             QStringLiteral("インターネットエクスプローラの起動に失敗しました。"));
+}
+
+// No page: the box names where it was looked for, and no browser is asked to
+// show a missing file. An installed program names its installed place.
+void TestHelp::readmeMissing() {
+    MainWindowRig r;
+    r.start();
+    r.item("mnuHelpHelp")->trigger();
+    QVERIFY(r.urls.opened.isEmpty());
+    QCOMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
+    QCOMPARE(r.boxes.shown[0].text, r.dir.path() + QStringLiteral("/Help/Readme.html が見つかりません。"));
+
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("share/pressory"))));
+    QCOMPARE(
+        help::showReadme(&r.urls, bin.toStdString()),
+        prefix.filePath(QStringLiteral("share/pressory/Help/Readme.html")) + QStringLiteral(" が見つかりません。"));
+    QVERIFY(r.urls.opened.isEmpty());
 }
 
 void TestHelp::titleLine() {

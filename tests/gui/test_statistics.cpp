@@ -184,6 +184,16 @@ void TestStatistics::totalsBusiestDayTopKeysAndSkippedRecords() {
     QVERIFY(w.load(path_));
     QVERIFY(w.lblSkipped()->isHidden());
     QCOMPARE(w.lblSkipped()->text(), QString());
+
+    // A record dated after today is left out with its own reason; the chart
+    // still ends at the last day that has come.
+    writeLines({standardHeader(), recordOf({2026, 1, 31, 9, 0, 0}, {{'A', 1}}), "broken",
+                recordOf({2099, 1, 1, 9, 0, 0}, {{'A', 500}})});
+    QVERIFY(w.load(path_));
+    QCOMPARE(w.lblSkipped()->text(),
+             QStringLiteral("読み取れない記録が 1 件、未来の日付の記録が 1 件あり、集計から除きました。"));
+    QVERIFY2(w.lblTotals()->text().contains(QStringLiteral("総打鍵数: 1\n")), qPrintable(w.lblTotals()->text()));
+    QCOMPARE(w.barToolTip(kChartDays - 1), QStringLiteral("2026/01/31\n合計: 1"));
 }
 
 void TestStatistics::pictureAndCsvAreSavedAndReadBack() {

@@ -2,6 +2,7 @@
 // there, else in the per-user data folder (POSIX).
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -26,6 +27,16 @@ EnvironmentLookup environment(std::map<std::string, std::string> vars) {
 
 const std::vector<std::string> kCarried = {"PressoryHistory.csv", "Pressory.ini"};
 
+// A stand-in for the disk: the program folder answers with `err`.
+FolderProbe answering(int err) {
+    return [err](const std::string&) { return std::error_code(err, std::generic_category()); };
+}
+
+// "folder|user" or "folder|program", then "|moved" and "|copied" when set.
+std::string describe(const FileFolderChoice& c) {
+    return c.folder + (c.perUser ? "|user" : "|program") + (c.moved ? "|moved" : "") + (c.copied ? "|copied" : "");
+}
+
 class FileFolder : public ::testing::Test {
 protected:
     pressory::test::TempFolder top{"pressory-folder-"};
@@ -45,10 +56,8 @@ protected:
     }
     // The choice as an unprivileged user makes it: "folder|perUser".
     std::string chooseUnprivileged() {
-        const auto out = pressory::test::runUnprivileged([&] {
-            const FileFolderChoice c = chooseFileFolder(program.string(), user.string(), kCarried);
-            return c.folder + (c.perUser ? "|user" : "|program");
-        });
+        const auto out = pressory::test::runUnprivileged(
+            [&] { return describe(chooseFileFolder(program.string(), user.string(), kCarried)); });
         return out.value_or("child failed");
     }
 };
@@ -81,7 +90,8 @@ TEST_F(FileFolder, AReadOnlyProgramFolderSendsTheFilesToTheUserFolder) {
     writeBytes(program / "PressoryHistory.csv", "history\r\n");
     writeBytes(program / "Pressory.ini", "[FILE]\r\n");
     makeReadOnly(program);
-    EXPECT_EQ(chooseUnprivileged(), user.string() + "|user");
+    // Told once: the files were carried in this start.
+    EXPECT_EQ(chooseUnprivileged(), user.string() + "|user|moved|copied");
     ASSERT_TRUE(fs::is_directory(user));  // made with its parents
     EXPECT_EQ(fs::status(user).permissions() & fs::perms::all, fs::perms::owner_all);
     // What lay beside the program is carried over once, and stays there.
@@ -93,6 +103,58 @@ TEST_F(FileFolder, AReadOnlyProgramFolderSendsTheFilesToTheUserFolder) {
     writeBytes(user / "PressoryHistory.csv", "history\r\nnewer\r\n");
     EXPECT_EQ(chooseUnprivileged(), user.string() + "|user");
     EXPECT_EQ(readBytes(user / "PressoryHistory.csv"), "history\r\nnewer\r\n");
+}
+
+TEST(FileFolderRule, OnlyAFolderThatCannotBeWrittenForGoodIsLeft) {
+    EXPECT_EQ(folderAccessOf({}), FolderAccess::Writable);
+    for (const int err : {EACCES, EPERM, EROFS})
+        EXPECT_EQ(folderAccessOf({err, std::generic_category()}), FolderAccess::Refused) << err;
+    for (const int err : {ENOSPC, EDQUOT, EIO, ENOENT})
+        EXPECT_EQ(folderAccessOf({err, std::generic_category()}), FolderAccess::Passing) << err;
+
+    // installed bin/, access, per-user folder holds files -> per-user folder
+    EXPECT_FALSE(filesGoToUserFolder(FolderAccess::Writable, false, true));
+    EXPECT_TRUE(filesGoToUserFolder(FolderAccess::Refused, false, false));
+    EXPECT_FALSE(filesGoToUserFolder(FolderAccess::Passing, false, false));  // a full disk moves nothing
+    EXPECT_TRUE(filesGoToUserFolder(FolderAccess::Passing, false, true));    // left before: stays left
+    EXPECT_TRUE(filesGoToUserFolder(FolderAccess::Writable, true, false));
+}
+
+// A full disk or a quota is no reason to move: the files stay beside the
+// program, and nothing is made in the per-user folder; once the program
+// folder was left for good, a full disk does not bring the files back.
+TEST_F(FileFolder, AFullDiskMovesNothing) {
+    writeBytes(program / "PressoryHistory.csv", "history\r\n");
+    for (const int err : {ENOSPC, EDQUOT, EIO}) {
+        EXPECT_EQ(describe(chooseFileFolder(program.string(), user.string(), kCarried, answering(err))),
+                  program.string() + "|program")
+            << err;
+    }
+    EXPECT_FALSE(fs::exists(user));
+
+    EXPECT_EQ(describe(chooseFileFolder(program.string(), user.string(), kCarried, answering(EACCES))),
+              user.string() + "|user|moved|copied");
+    EXPECT_EQ(describe(chooseFileFolder(program.string(), user.string(), kCarried, answering(ENOSPC))),
+              user.string() + "|user");
+    EXPECT_EQ(describe(chooseFileFolder(program.string(), user.string(), kCarried, answering(EROFS))),
+              user.string() + "|user");
+}
+
+// A copy that starts in a read-only folder without files of its own is told
+// once as well; an installed program, whose files always live per user, never.
+TEST_F(FileFolder, TheMoveIsToldOnce) {
+    EXPECT_EQ(describe(chooseFileFolder(program.string(), user.string(), kCarried, answering(EPERM))),
+              user.string() + "|user|moved");
+    writeBytes(user / "Pressory.ini", "[FILE]\r\n");  // written when that copy closed
+    EXPECT_EQ(describe(chooseFileFolder(program.string(), user.string(), kCarried, answering(EPERM))),
+              user.string() + "|user");
+
+    const fs::path bin = top.path() / "usr" / "bin";
+    fs::create_directories(bin);
+    fs::create_directories(top.path() / "usr" / "share" / "pressory");
+    const fs::path other = top.path() / "other";
+    EXPECT_EQ(describe(chooseFileFolder(bin.string(), other.string(), kCarried, answering(EACCES))),
+              other.string() + "|user");
 }
 
 TEST_F(FileFolder, AnInstalledProgramNeverWritesBesideItself) {

@@ -146,6 +146,29 @@ TEST_F(HistorySummaryTest, RecordsThatCannotBeReadAreSkippedAndCounted) {
     EXPECT_EQ(s.days.begin()->second.records, 4);
 }
 
+// A record dated after today (written while the clock was wrong) is left
+// out and counted apart, wherever it lies in the file: the last day is one
+// that has come.
+TEST_F(HistorySummaryTest, RecordsDatedAfterTodayAreLeftOutAndCounted) {
+    summaryOf({standardHeader(), recordOf({2026, 3, 1, 9, 0, 0}, 'A', 5), recordOf({2031, 7, 4, 9, 0, 0}, 'A', 1000),
+               recordOf({2026, 3, 2, 23, 59, 59}, 'B', 7), recordOf({2026, 3, 3, 0, 0, 0}, 'C', 9)});
+    const int today = dayNumber({2026, 3, 2});
+    const auto s = summarizeHistory(file.string(), encode, {}, today);
+    EXPECT_EQ(s.records, 2);
+    EXPECT_EQ(s.future, 2);
+    EXPECT_EQ(s.skipped, 0);
+    EXPECT_EQ(s.totalPresses, 12);
+    EXPECT_EQ(s.keySums['A'], 5);
+    EXPECT_EQ(s.keySums['C'], 0);
+    ASSERT_EQ(s.days.size(), 2u);
+    EXPECT_EQ(s.lastDay(), today);
+
+    // Without a today nothing is left out for its date.
+    const auto all = summarizeHistory(file.string(), encode);
+    EXPECT_EQ(all.records, 4);
+    EXPECT_EQ(all.future, 0);
+}
+
 TEST_F(HistorySummaryTest, HeaderColumnsAreFoundByTheirCaptions) {
     // Columns this program does not know, before and after the keys, and the
     // keys in another order: each count lands on its key all the same.

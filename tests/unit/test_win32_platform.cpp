@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
 
 #include "platform/app_folder.h"
+#include "platform/boot_time.h"
 #include "platform/file_folder.h"
 #include "platform/key_source.h"
 #include "support/temp_folder.h"
@@ -56,11 +58,19 @@ TEST(Win32FileFolder, AppDataAndTheRule) {
     EXPECT_EQ(c.folder, program);
     EXPECT_FALSE(c.perUser);
     EXPECT_FALSE(fs::exists(user));
-    // One that does not exist cannot take files: the per-user folder is made.
+    EXPECT_FALSE(newFileProbe(program));
+    // A folder that is gone is no folder refused for good: nothing moves.
     const std::string missing = (top.path() / "gone").string();
+    EXPECT_EQ(folderAccessOf(newFileProbe(missing)), FolderAccess::Passing);
     c = chooseFileFolder(missing, user, {"Pressory.ini"});
+    EXPECT_EQ(c.folder, missing);
+    EXPECT_FALSE(fs::exists(user));
+    // One where access is denied sends the files to the per-user folder, which is made.
+    const auto denied = [](const std::string&) { return std::make_error_code(std::errc::permission_denied); };
+    c = chooseFileFolder(program, user, {"Pressory.ini"}, denied);
     EXPECT_EQ(c.folder, user);
     EXPECT_TRUE(c.perUser);
+    EXPECT_TRUE(c.moved);
     EXPECT_TRUE(fs::is_directory(user));
     // Carrying a file over keeps a copy that is already there.
     std::ofstream(top.path() / "a.txt") << "beside";
@@ -69,4 +79,13 @@ TEST(Win32FileFolder, AppDataAndTheRule) {
     EXPECT_TRUE(copyIfMissing((top.path() / "a.txt").string(), (fs::path(user) / "b.txt").string()));
     EXPECT_EQ(pressory::test::readBytes(fs::path(user) / "a.txt"), "own");
     EXPECT_EQ(pressory::test::readBytes(fs::path(user) / "b.txt"), "beside");
+}
+
+TEST(Win32BootTime, BeforeNow) {
+    const auto booted = bootTime();
+    ASSERT_TRUE(booted.has_value());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    EXPECT_LE(*booted, now);
+    EXPECT_GT(*booted, now - 10LL * 365 * 24 * 3600);
 }

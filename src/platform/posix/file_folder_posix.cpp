@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <string>
 
@@ -15,6 +17,20 @@ std::string userDataFolder(const EnvironmentLookup& env) {
     const char* home = env("HOME");
     if (home == nullptr || home[0] != '/') return {};
     return pathIn(pathIn(pathIn(home, ".local"), "share"), "Pressory");
+}
+
+std::error_code newFileProbe(const std::string& folder) {
+    static std::atomic<unsigned> serial{0};
+    const std::string probe = pathIn(folder, ".Pressory-folder-check-" + std::to_string(::getpid()) + "-" +
+                                                 std::to_string(serial.fetch_add(1)) + ".tmp");
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return {errno, std::generic_category()};
+    ::close(fd);
+    ::unlink(probe.c_str());
+    struct statvfs vfs {};
+    if (::statvfs(folder.c_str(), &vfs) == 0 && vfs.f_bavail == 0)
+        return std::make_error_code(std::errc::no_space_on_device);
+    return {};
 }
 
 bool folderExists(const std::string& folder) {

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "platform/file_folder.h"
@@ -10,6 +11,30 @@ std::string userDataFolder(const EnvironmentLookup& env) {
     const char* appData = env("APPDATA");
     if (appData == nullptr || appData[0] == '\0') return {};
     return pathIn(appData, "Pressory");
+}
+
+std::error_code newFileProbe(const std::string& folder) {
+    static std::atomic<unsigned> serial{0};
+    const std::string probe = pathIn(folder, "Pressory-folder-check-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                                 std::to_string(serial.fetch_add(1)) + ".tmp");
+    const HANDLE h =
+        ::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        // The causes the folder rule tells apart, as the portable codes.
+        switch (const DWORD err = ::GetLastError()) {
+        case ERROR_ACCESS_DENIED: return std::make_error_code(std::errc::permission_denied);
+        case ERROR_WRITE_PROTECT: return std::make_error_code(std::errc::read_only_file_system);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return std::make_error_code(std::errc::no_space_on_device);
+        default: return {static_cast<int>(err), std::system_category()};
+        }
+    }
+    ::CloseHandle(h);
+    ULARGE_INTEGER freeBytes{};
+    if (::GetDiskFreeSpaceExA(folder.c_str(), &freeBytes, nullptr, nullptr) && freeBytes.QuadPart == 0)
+        return std::make_error_code(std::errc::no_space_on_device);
+    return {};
 }
 
 bool folderExists(const std::string& folder) {
