@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "counting/key_layout.h"
+#include "files/replace_file.h"
 #include "platform/file_access.h"
 #include "platform/text_codec.h"
 
@@ -23,7 +24,19 @@ PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPa
       clock_(std::move(clock)),
       rule_(clock_, recoveryInterval) {}
 
+namespace {
+
+// Appended, flushed, and a new file's entry in its folder synchronised.
+history::WriteResult append(const std::string& path, const std::string& header, const std::string& record) {
+    return history::appendRecord(path, header, record, &platform::utf8ToCp932, &platform::flushToDisk,
+                                 &platform::syncFolderOf);
+}
+
+}  // namespace
+
 std::string PeriodRecorder::recoverLeftPeriod() {
+    // What a recovery write cut off by a crash left beside the file.
+    files::removeTemporaries(recoveryPath_, &platform::isOwnFile);
     const history::RecoveryFile left = history::readRecoveryFile(recoveryPath_);
     switch (left.state) {
     case history::RecoveryState::Missing: return {};
@@ -45,8 +58,7 @@ std::string PeriodRecorder::recoverLeftPeriod() {
     const std::string header = history::headerLine(codes, std::string(layout::kSummaryCaption));
     const std::string record =
         history::recordLine(left.record.lastActivity, codes, left.record.counts, left.record.total);
-    const history::WriteResult result =
-        history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+    const history::WriteResult result = append(historyPath_, header, record);
     if (!result.ok) return result.path + " に記録できませんでした。\n" + result.reason;  // kept for the next start
     history::removeRecoveryFile(recoveryPath_);
     return {};
@@ -77,7 +89,7 @@ bool PeriodRecorder::writeRecovery() {
         activitySince_.reset();
     }
     if (lastActivity_.year == 0) lastActivity_ = now_({});
-    return history::writeRecoveryFile(recoveryPath_, recoveryRecord(), &platform::flushToDisk).ok;
+    return history::writeRecoveryFile(recoveryPath_, recoveryRecord(), &platform::replaceWhole).ok;
 }
 
 void PeriodRecorder::afterTick(bool countsChanged) {
@@ -103,8 +115,7 @@ history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) 
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, totalCaption);
     const std::string record = history::recordLine(now_({}), codes, poller_.counts(), poller_.total());
-    history::WriteResult result =
-        history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+    history::WriteResult result = append(historyPath_, header, record);
     if (result.ok) {
         recorded_ = true;
         history::removeRecoveryFile(recoveryPath_);
@@ -135,7 +146,7 @@ void PeriodRecorder::keepForNextStart(const history::WriteResult& failed) {
 }
 
 bool PeriodRecorder::saveSettings() {
-    const bool ok = settings::save(settingsPath_, settings_, &platform::flushToDisk);
+    const bool ok = settings::save(settingsPath_, settings_, &platform::replaceWhole);
     if (!ok) std::fprintf(stderr, "Pressory: %s に設定を書き込めませんでした。\n", settingsPath_.c_str());
     return ok;
 }
