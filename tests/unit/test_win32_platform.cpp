@@ -1,6 +1,6 @@
 // The Windows platform pieces on Windows code paths (run under Wine by
-// scripts/test): the key state query, the application folder, and where the
-// files live.
+// scripts/test): the key state query, the application folder, where the
+// files live, and their whole replacement.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,7 +8,9 @@
 #include <map>
 #include <string>
 
+#include "files/replace_file.h"
 #include "platform/app_folder.h"
+#include "platform/file_access.h"
 #include "platform/file_folder.h"
 #include "platform/key_source.h"
 #include "support/temp_folder.h"
@@ -69,4 +71,26 @@ TEST(Win32FileFolder, AppDataAndTheRule) {
     EXPECT_TRUE(copyIfMissing((top.path() / "a.txt").string(), (fs::path(user) / "b.txt").string()));
     EXPECT_EQ(pressory::test::readBytes(fs::path(user) / "a.txt"), "own");
     EXPECT_EQ(pressory::test::readBytes(fs::path(user) / "b.txt"), "beside");
+}
+
+TEST(Win32FileAccess, ReplaceWholePassesOverTakenNamesAndKeepsHowTheFileIsShown) {
+    pressory::test::TempFolder top("pressory-win-");
+    const std::string settings = (top.path() / "Pressory.ini").string();
+    pressory::test::writeBytes(settings, "old");
+    ASSERT_TRUE(SetFileAttributesA(settings.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    pressory::files::TemporaryNames ahead(11);
+    const std::string taken = ahead.next(settings);
+    pressory::test::writeBytes(taken, "another's");
+    pressory::files::temporaryNames().reseed(11);
+
+    EXPECT_FALSE(replaceWhole(settings, "new"));
+    EXPECT_EQ(pressory::test::readBytes(settings), "new");
+    EXPECT_NE(GetFileAttributesA(settings.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_EQ(pressory::test::readBytes(taken), "another's");
+    EXPECT_EQ(std::distance(fs::directory_iterator(top.path()), fs::directory_iterator{}), 2);
+
+    EXPECT_TRUE(replaceWhole(top.path().string(), "x"));  // a folder
+    EXPECT_FALSE(syncFolderOf(settings));
+    EXPECT_TRUE(isOwnFile(settings));
+    EXPECT_FALSE(isOwnFile(top.path().string()));
 }
