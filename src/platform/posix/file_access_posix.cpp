@@ -83,7 +83,8 @@ std::error_code replaceWhole(const std::string& path, std::string_view bytes) {
         temp = files::temporaryNames().next(path);
         // O_EXCL: only where nothing is, and a symbolic link there counts;
         // O_NOFOLLOW besides. A name another user has put anything under is
-        // passed over. A new settings file gets the mode any new file gets.
+        // passed over. A file new to the folder gets the mode any new file
+        // gets (0666 less the umask).
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, existed ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST && errno != EINTR) return errnoCode(errno);
         if (fd < 0 && attempt >= 100) return errnoCode(EEXIST);

@@ -82,9 +82,7 @@ std::error_code replaceWhole(const std::string& path, std::string_view bytes) {
     if (existed && (attrs & FILE_ATTRIBUTE_DIRECTORY)) return std::make_error_code(std::errc::is_a_directory);
     if (existed && (attrs & FILE_ATTRIBUTE_DEVICE)) return std::make_error_code(std::errc::invalid_argument);
     // The new file is shown as the old one was (hidden, system, archive).
-    const DWORD shown = existed ? attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
-                                : 0;
+    const DWORD shown = existed ? attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE) : 0;
 
     std::string temp;
     HANDLE h = INVALID_HANDLE_VALUE;
