@@ -101,7 +101,7 @@ int main(int argc, char* argv[]) {
     app::StopSignalWatcher stopSignals;
 
     const std::string settingsPath = platform::pathIn(files.folder, settings::kFileName);
-    profile::removeStaleTemporary(settingsPath);  // left by a settings write that was cut off
+    profile::removeStaleTemporary(settingsPath, &platform::isOwnFile);  // left by a settings write that was cut off
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
     platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());

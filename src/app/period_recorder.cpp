@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "counting/key_layout.h"
+#include "files/replace_file.h"
 #include "history/file_reason.h"
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
@@ -36,6 +37,12 @@ std::string headerLineOf(std::string_view totalCaption) {
     return history::headerLine(layout::countedCodes(), totalCaption);
 }
 
+// Appended, flushed, and a new file's entry in its folder synchronised.
+history::WriteResult appendToHistory(const std::string& path, const std::string& header, const std::string& record) {
+    return history::appendRecord(path, header, record, &platform::utf8ToCp932, &platform::flushToDisk,
+                                 &platform::syncFolderOf);
+}
+
 std::string recordLineOf(const history::RecoveryRecord& period) {
     return history::recordLine(period.lastActivity, layout::countedCodes(), period.counts, period.total);
 }
@@ -43,6 +50,8 @@ std::string recordLineOf(const history::RecoveryRecord& period) {
 }  // namespace
 
 std::string PeriodRecorder::recoverLeftPeriod() {
+    // What a recovery write cut off by a crash left beside the file.
+    files::removeTemporaries(recoveryPath_, &platform::isOwnFile);
     std::vector<std::string> told;
     if (std::string notice = takeNotice(); !notice.empty()) told.push_back(std::move(notice));
 
@@ -121,7 +130,7 @@ std::string PeriodRecorder::recordWaitingPeriods() {
         history::RecoveryRecord period = kept.record;
         period.historySize = historySize();
         const history::WriteResult marked =
-            period.historySize ? history::writeRecoveryFile(path, period, &platform::flushToDisk)
+            period.historySize ? history::writeRecoveryFile(path, period, &platform::replaceWhole)
                                : history::WriteResult{false, historyPath_, history::kReasonNotRegularFile};
         if (!marked.ok) {
             why = marked.path + " に書き込めませんでした。\n" + marked.reason;
@@ -139,8 +148,7 @@ std::string PeriodRecorder::recordWaitingPeriods() {
 }
 
 history::WriteResult PeriodRecorder::append(const history::RecoveryRecord& period) {
-    return history::appendRecord(historyPath_, headerLineOf(layout::kSummaryCaption), recordLineOf(period),
-                                 &platform::utf8ToCp932, &platform::flushToDisk);
+    return appendToHistory(historyPath_, headerLineOf(layout::kSummaryCaption), recordLineOf(period));
 }
 
 bool PeriodRecorder::leftPeriodMoved() {
@@ -178,7 +186,7 @@ bool PeriodRecorder::writeRecovery() {
         activitySince_.reset();
     }
     if (lastActivity_.year == 0) lastActivity_ = now_({});
-    return history::writeRecoveryFile(recoveryPath_, recoveryRecord(), &platform::flushToDisk).ok;
+    return history::writeRecoveryFile(recoveryPath_, recoveryRecord(), &platform::replaceWhole).ok;
 }
 
 void PeriodRecorder::afterTick(bool countsChanged) {
@@ -207,8 +215,7 @@ history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) 
     const auto codes = layout::countedCodes();
     const std::string header = history::headerLine(codes, totalCaption);
     const std::string record = history::recordLine(now_({}), codes, poller_.counts(), poller_.total());
-    history::WriteResult result =
-        history::appendRecord(historyPath_, header, record, &platform::utf8ToCp932, &platform::flushToDisk);
+    history::WriteResult result = appendToHistory(historyPath_, header, record);
     if (!result.ok) return result;
     recorded_ = true;
     recordedResult_ = result;
@@ -248,7 +255,7 @@ bool PeriodRecorder::keepUnrecorded(const history::WriteResult& failed, bool qui
 }
 
 bool PeriodRecorder::saveSettings() {
-    const bool ok = settings::save(settingsPath_, settings_, &platform::flushToDisk);
+    const bool ok = settings::save(settingsPath_, settings_, &platform::replaceWhole);
     if (!ok) {
         const std::string text =
             settingsPath_ + " に設定を書き込めませんでした。前回の終了時の設定は保存されていません。";
@@ -258,13 +265,7 @@ bool PeriodRecorder::saveSettings() {
     return ok;
 }
 
-void PeriodRecorder::tellNextStart(const std::string& text) {
-    std::error_code error;
-    std::filesystem::remove(noticePath_, error);
-    if (std::FILE* f = std::fopen(noticePath_.c_str(), "wbx")) {
-        history::writeAndClose(f, text, &platform::flushToDisk);
-    }
-}
+void PeriodRecorder::tellNextStart(const std::string& text) { platform::replaceWhole(noticePath_, text); }
 
 std::string PeriodRecorder::takeNotice() {
     std::FILE* f = std::fopen(noticePath_.c_str(), "rb");

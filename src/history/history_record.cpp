@@ -209,7 +209,7 @@ std::string writeAndClose(std::FILE* f, std::string_view bytes, const FlushFile&
 }
 
 WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, std::string_view recordUtf8,
-                         const Encoder& encode, const FlushFile& flush) {
+                         const Encoder& encode, const FlushFile& flush, const SyncFolder& syncFolder) {
     WriteResult result;
     result.path = path;
 
@@ -296,6 +296,12 @@ WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, s
     } else {
         result.reason = writeAndClose(f, *bytes, flush);
         failed = !result.reason.empty();
+    }
+    if (!failed && !existed && syncFolder) {
+        if (const std::error_code synced = syncFolder(path)) {
+            result.reason = reasonText(synced);
+            failed = true;
+        }
     }
     if (!failed) {
         result.ok = true;

@@ -51,6 +51,10 @@ using Encoder = std::function<std::optional<std::string>(std::string_view utf8)>
 // flushToDisk); an error code when that fails.
 using FlushFile = std::function<std::error_code(std::FILE*)>;
 
+// Brings the entries of the folder that holds `path` onto the disk (the
+// platform's syncFolderOf), so that a file created there survives a power cut.
+using SyncFolder = std::function<std::error_code(const std::string& path)>;
+
 struct WriteResult {
     bool ok = false;
     std::string path;    // the history file's path, as it is shown to the user
@@ -67,11 +71,12 @@ std::string historyPath(const std::string& programFolder);
 // (CR LF, or only the LF after a lone CR), so that the old line stays whole
 // and the record is a line of its own; a file ending in LF is left as it is.
 // A path that names a folder, a pipe or a device is refused before it is
-// opened. After the write, `flush` (when given) brings it onto the disk; only
+// opened. After the write, `flush` (when given) brings it onto the disk, and
+// `syncFolder` (when given) the new entry of a file the write created; only
 // then is the write a success. If any step fails the file is cut back to its
 // former length (a file the write created goes again) and closed.
 WriteResult appendRecord(const std::string& path, std::string_view headerUtf8, std::string_view recordUtf8,
-                         const Encoder& encode, const FlushFile& flush = {});
+                         const Encoder& encode, const FlushFile& flush = {}, const SyncFolder& syncFolder = {});
 
 // What goes before a new line so that it starts a line of its own, given the
 // last two bytes of the file (fewer for a shorter file): "" after CR LF or

@@ -20,7 +20,6 @@ constexpr std::string_view kMagic = "Pressory recovery record\n";
 constexpr std::string_view kVersion = "version 1\n";
 // A whole record is under 3 KiB; anything much larger is not one.
 constexpr std::uintmax_t kMaxFileSize = 64 * 1024;
-constexpr std::string_view kTempSuffix = ".new~";
 
 std::uint32_t crc32(std::string_view bytes) {
     std::uint32_t crc = 0xFFFFFFFFu;
@@ -201,7 +200,8 @@ RecoveryFile readRecoveryFile(const std::string& path) {
     return out;
 }
 
-WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record, const FlushFile& flush) {
+WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record,
+                              const files::ReplaceFile& replace) {
     WriteResult result;
     result.path = path;
     std::error_code ec;
@@ -215,36 +215,20 @@ WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& rec
         return result;
     }
 
-    const std::string temp = path + std::string(kTempSuffix);
-    // A leftover of an interrupted write goes first (whatever it is: a pipe
-    // under that name would make the open wait).
-    fs::remove(temp, ec);
     const std::string bytes = serializeRecovery(record);
-    errno = 0;
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
-        result.reason = reasonText(errno);
+    ec = replace ? replace(path, bytes) : files::replaceWithoutSync(path, bytes);
+    if (ec) {
+        result.reason = reasonText(ec);
         return result;
     }
-    result.reason = writeAndClose(f, bytes, flush);
-    if (result.reason.empty()) {
-        // Replaces an existing file in one step, on Windows too.
-        fs::rename(temp, path, ec);
-        if (!ec) {
-            result.ok = true;
-            return result;
-        }
-        result.reason = reasonText(ec);
-    }
-    fs::remove(temp, ec);
+    result.ok = true;
     return result;
 }
 
 std::error_code removeRecoveryFile(const std::string& path) {
-    std::error_code ec, tempEc;
+    std::error_code ec;
     fs::remove(path, ec);
-    fs::remove(path + std::string(kTempSuffix), tempEc);
-    return ec ? ec : tempEc;
+    return ec;
 }
 
 std::string damagedRecoveryPath(const std::string& path, const LocalDateTime& now) {

@@ -26,6 +26,7 @@
 #include <system_error>
 #include <vector>
 
+#include "files/replace_file.h"
 #include "history/history_record.h"
 
 namespace pressory::history {
@@ -68,13 +69,15 @@ struct RecoveryFile {
 // far larger than any record, are Damaged without being read.
 RecoveryFile readRecoveryFile(const std::string& path);
 
-// Replaces the recovery file whole: a temporary file beside it (the path with
-// ".new~" appended), `flush` (when given), then a rename over the old file.
-// On failure the old file stays as it was and the temporary file goes.
-WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record, const FlushFile& flush = {});
+// Replaces the recovery file whole through `replace` (the platform's
+// replaceWhole; files::replaceWithoutSync when none is given). A folder, pipe
+// or device at the path is refused. On failure the old file stays as it was.
+WriteResult writeRecoveryFile(const std::string& path, const RecoveryRecord& record,
+                              const files::ReplaceFile& replace = {});
 
-// Removes the recovery file and a temporary file left beside it. A missing
-// file is no error.
+// Removes the recovery file. A missing file is no error. (What a write cut
+// off by a crash left beside it goes at the next start, with the other
+// temporaries: files::removeTemporaries.)
 std::error_code removeRecoveryFile(const std::string& path);
 
 // The name a damaged recovery file is moved to:

@@ -128,9 +128,9 @@ bool storable(std::string_view section, std::string_view key, std::string_view v
 
 // Files are opened by their narrow names through the C library, which takes
 // them in the platform's narrow encoding (a path object would not on Windows).
-// The file-system library only tells folders and pipes from files, follows a
-// symbolic link and copies permissions; where it cannot read a name, those
-// steps are skipped.
+// The file-system library only tells folders and pipes from files and
+// follows a symbolic link; where it cannot read a name, those steps are
+// skipped.
 std::optional<fs::path> fsPath(const std::string& path) {
     try {
         return fs::path(path);
@@ -167,14 +167,6 @@ Read readFile(const std::string& path, std::string& out) {
     return failed ? Read::Failed : Read::Done;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes, const FlushFile& flush) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
-    if (written && flush) written = !flush(f);
-    return (std::fclose(f) == 0) && written;
-}
-
 // The file a symbolic link at `path` names, or `path` itself.
 std::string linkTarget(const std::string& path) {
     std::error_code ec;
@@ -183,16 +175,6 @@ std::string linkTarget(const std::string& path) {
         if (!ec) return real.string();
     }
     return path;
-}
-
-// Puts `from` in the place of `to`, replacing it.
-bool replaceFile(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-#ifdef _WIN32
-    // Renaming onto an existing file fails there: the old one goes first.
-    if (std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0) return true;
-#endif
-    return false;
 }
 
 }  // namespace
@@ -325,17 +307,14 @@ std::string withValue(std::string_view bytes, std::string_view section, std::str
     return out;
 }
 
-std::string temporaryPath(const std::string& path) { return path + ".new~"; }
-
-std::error_code removeStaleTemporary(const std::string& path) {
+std::error_code removeStaleTemporary(const std::string& path, const files::OwnFile& own) {
     std::error_code result;
     try {
-        for (const std::string& file : {path, linkTarget(path)}) {
-            const auto temp = fsPath(temporaryPath(file));
-            std::error_code ec;
-            if (!temp || !fs::is_regular_file(fs::symlink_status(*temp, ec))) continue;
-            fs::remove(*temp, ec);
-            if (ec && !result) result = ec;
+        const std::string target = linkTarget(path);
+        result = files::removeTemporaries(path, own);
+        if (target != path) {
+            const std::error_code ec = files::removeTemporaries(target, own);
+            if (!result) result = ec;
         }
     } catch (const std::exception&) {
         if (!result) result = std::make_error_code(std::errc::not_enough_memory);
@@ -343,44 +322,35 @@ std::error_code removeStaleTemporary(const std::string& path) {
     return result;
 }
 
-bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
-               const FlushFile& flush) {
-    if (path.empty() || !storable(trim(section), trim(key), value)) return false;
+bool writeValues(const std::string& path, std::span<const KeyValue> values, const files::ReplaceFile& replace) {
+    if (path.empty()) return false;
     try {
-        std::error_code ec;
         // Through a symbolic link the file it names is written; the link stays.
         const std::string target = linkTarget(path);
         std::string before;
-        const Read read = readFile(target, before);
-        if (read == Read::Failed) return false;
+        if (readFile(target, before) == Read::Failed) return false;
 
-        const std::string after = withValue(before, section, key, value);
-        if (after == before) return true;
-
-        // A new file beside the old one replaces it whole, so that an
-        // interrupted write never leaves half a file.
-        const std::string temp = temporaryPath(target);
-        // Whatever an interrupted write left under that name goes first: a
-        // pipe there would make the open wait for a reader.
-        std::remove(temp.c_str());
-        if (!writeFile(temp, after, flush)) {
-            std::remove(temp.c_str());
-            return false;
+        bool allStored = true;
+        std::string after = before;
+        for (const KeyValue& v : values) {
+            if (storable(trim(v.section), trim(v.key), v.value))
+                after = withValue(after, v.section, v.key, v.value);
+            else
+                allStored = false;
         }
-        const auto targetPath = fsPath(target);
-        const auto tempPath = fsPath(temp);
-        if (read == Read::Done && targetPath && tempPath) {
-            const fs::file_status st = fs::status(*targetPath, ec);
-            if (!ec) fs::permissions(*tempPath, st.permissions(), ec);
-        }
-        if (!replaceFile(temp, target)) {
-            std::remove(temp.c_str());
-            return false;
-        }
-        return true;
+        if (after == before) return allStored;
+        const std::error_code ec = replace ? replace(target, after) : files::replaceWithoutSync(target, after);
+        return !ec && allStored;
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
+               const files::ReplaceFile& replace) {
+    if (!storable(trim(section), trim(key), value)) return false;
+    const KeyValue one{section, key, value};
+    return writeValues(path, std::span(&one, 1), replace);
 }
 
 }  // namespace pressory::profile

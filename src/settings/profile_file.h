@@ -6,14 +6,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "files/replace_file.h"
 
 namespace pressory::profile {
 
@@ -60,23 +60,35 @@ std::int32_t readInt(const std::string& path, std::string_view section, std::str
 // value that would lose blanks or quotes on reading is written inside a pair
 // of double quotes, so that it reads back unchanged.
 //
-// The new contents go to a temporary file beside the file (temporaryPath),
-// which `flush` (when given: the platform's flushToDisk) brings onto the disk
-// before it replaces the file by a rename, so that neither an interrupted
-// write nor a power cut leaves half a file. A path that names a folder, a
-// pipe or a device is neither read nor replaced.
-using FlushFile = std::function<std::error_code(std::FILE*)>;
+// The file is replaced whole through `replace` (the platform's replaceWhole;
+// files::replaceWithoutSync when none is given), so that neither an
+// interrupted write nor a power cut leaves half a file. Through a symbolic
+// link at `path` the file it names is replaced and the link stays. Nothing is
+// written when the bytes would not change. A path that names a folder, a pipe
+// or a device is neither read nor replaced.
 bool writeText(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
-               const FlushFile& flush = {});
+               const files::ReplaceFile& replace = {});
 
-// The temporary file writeText writes beside the file at `path`.
-std::string temporaryPath(const std::string& path);
+// One value for writeValues.
+struct KeyValue {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+};
 
-// Removes a temporary file that a write interrupted by a crash or a power cut
-// left beside the file at `path` (and beside the file a symbolic link at
-// `path` names). Only a regular file goes. For the start, before the lock is
-// taken by nobody else but this copy. A missing file is no error.
-std::error_code removeStaleTemporary(const std::string& path);
+// Writes several values as writeText does each, in order, and replaces the
+// file once with the result: a kill at any moment leaves the old file or the
+// new one whole, never some of the values. A value that cannot be stored is
+// left out (the others are written) and makes the result false.
+bool writeValues(const std::string& path, std::span<const KeyValue> values, const files::ReplaceFile& replace = {});
+
+// Removes the temporary files that writes interrupted by a crash or a power
+// cut left beside the file at `path` (and beside the file a symbolic link at
+// `path` names): regular files only, and only those `own` (the platform's
+// isOwnFile) says are this user's; see files::removeTemporaries. For the
+// start, after the lock is taken, while no other copy writes. A missing file
+// is no error.
+std::error_code removeStaleTemporary(const std::string& path, const files::OwnFile& own = {});
 
 // The same edit on bytes in memory (what writeText writes back). Names or a
 // value that cannot be stored leave the bytes as they are.

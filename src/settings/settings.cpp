@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <array>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -106,10 +107,15 @@ SettingsRecord loadSettings(const std::string& path) {
     }
 }
 
-bool save(const std::string& path, const SettingsRecord& record, const profile::FlushFile& flush) {
-    bool all = true;
-    for (const Entry& e : kEntries) all = profile::writeText(path, e.section, e.key, text(record, e), flush) && all;
-    return all;
+bool save(const std::string& path, const SettingsRecord& record, const files::ReplaceFile& replace) {
+    constexpr std::size_t n = std::size(kEntries);
+    std::array<std::string, n> texts;
+    std::array<profile::KeyValue, n> values;
+    for (std::size_t i = 0; i < n; ++i) {
+        texts[i] = text(record, kEntries[i]);
+        values[i] = {kEntries[i].section, kEntries[i].key, texts[i]};
+    }
+    return profile::writeValues(path, values, replace);
 }
 
 }  // namespace pressory::settings

@@ -38,16 +38,18 @@ SettingsRecord loadSettings(const std::string& path);
 // The same from a file already read.
 SettingsRecord loadSettings(const profile::ProfileDocument& file);
 
-// Writes the settings of the record back, each key replaced on its own
-// (every other byte of the file stays as it was), in this order:
-// FILE/FileHistoryMaxRow, SOUND/SoundEnable, COLOR/ColorTextBoxBlink,
-// COLOR/ColorBackGround, COLOR/PictureBackGround, COLOR/PictureEnable,
-// COLOR/HeatMap. (A file without HeatMap reads it as off; programs that do
-// not know the key leave it alone.)
-// A write that fails does not stop the others; returns false when any failed.
-// The sound paths are not written here. `flush`, when given, brings each
-// replacement onto the disk before it takes the old file's place.
-bool save(const std::string& path, const SettingsRecord& record, const profile::FlushFile& flush = {});
+// Writes the settings of the record back, each key replaced as
+// profile::writeText does it (every other byte of the file stays as it was),
+// in this order: FILE/FileHistoryMaxRow, SOUND/SoundEnable,
+// COLOR/ColorTextBoxBlink, COLOR/ColorBackGround, COLOR/PictureBackGround,
+// COLOR/PictureEnable, COLOR/HeatMap. (A file without HeatMap reads it as
+// off; programs that do not know the key leave it alone.) The file is
+// replaced once, through `replace` (the platform's replaceWhole), so that it
+// holds the old settings or the new ones, never a mix. A value that cannot be
+// stored does not stop the others; returns false when any could not be
+// stored or the file could not be written. The sound paths are not written
+// here.
+bool save(const std::string& path, const SettingsRecord& record, const files::ReplaceFile& replace = {});
 
 // The key name of a sound entry: "Key" followed by the code in decimal.
 std::string soundKeyName(int vk);

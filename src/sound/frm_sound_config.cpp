@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "counting/key_layout.h"
+#include "platform/file_access.h"
 #include "platform/sound_player.h"
 #include "sound/frm_sound_config_texts.h"
 #include "sound/sound_keys.h"
@@ -224,7 +225,7 @@ void frmSoundConfig::onTxtKeyDragDrop(int vk, const QString& path) {
 void frmSoundConfig::onCmdUpdateClicked() {
     PathTable edits;
     for (std::uint8_t vk : layout::countedCodes()) edits[vk] = narrow(txtKey(vk)->text());
-    const SaveResult result = savePaths(ctx_.settingsPath, edits, ctx_.settings->soundPaths);
+    const SaveResult result = savePaths(ctx_.settingsPath, edits, ctx_.settings->soundPaths, &platform::replaceWhole);
     if (result.outcome == SaveResult::Outcome::Refused) {
         // Nothing was written: the window stays open for the path to be changed.
         ctx_.boxes->show(widgets::BoxIcon::Exclamation,

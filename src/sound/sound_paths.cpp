@@ -22,19 +22,24 @@ std::vector<std::string> pathsToLoad(const PathTable& table) {
     return paths;
 }
 
-SaveResult savePaths(const std::string& settingsPath, const PathTable& edits, PathTable& table) {
+SaveResult savePaths(const std::string& settingsPath, const PathTable& edits, PathTable& table,
+                     const files::ReplaceFile& replace) {
     for (int vk = 0; vk < static_cast<int>(edits.size()); ++vk) {
         if (hasSoundEntry(vk) && !canStorePath(edits[static_cast<std::size_t>(vk)]))
             return {SaveResult::Outcome::Refused, vk};
     }
-    bool allWritten = true;
+    std::vector<std::string> names;
+    names.reserve(edits.size());  // the values below point into these names: they must not move
+    std::vector<profile::KeyValue> values;
     for (int vk = 0; vk < static_cast<int>(edits.size()); ++vk) {
         if (!hasSoundEntry(vk)) continue;
         const auto i = static_cast<std::size_t>(vk);
         table[i] = edits[i];
-        allWritten = profile::writeText(settingsPath, "SOUND", settings::soundKeyName(vk), edits[i]) && allWritten;
+        names.push_back(settings::soundKeyName(vk));
+        values.push_back({"SOUND", names.back(), edits[i]});
     }
-    return {allWritten ? SaveResult::Outcome::Written : SaveResult::Outcome::WriteFailed, -1};
+    const bool written = profile::writeValues(settingsPath, values, replace);
+    return {written ? SaveResult::Outcome::Written : SaveResult::Outcome::WriteFailed, -1};
 }
 
 }  // namespace pressory::sound

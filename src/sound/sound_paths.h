@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files/replace_file.h"
+
 namespace pressory::sound {
 
 using PathTable = std::array<std::string, 256>;
@@ -29,12 +31,15 @@ struct SaveResult {
 
 // The OK of the sound settings: for every sound key in ascending order the
 // edited path becomes the table's entry and is written as key "Key<code>" of
-// section SOUND, each key replaced on its own (every other byte of the file
-// stays). Every sound key is rewritten, empty ones included; other entries
-// of the table and other keys of the file are not touched.
+// section SOUND, each key replaced as profile::writeText does it (every other
+// byte of the file stays), and the file is replaced once through `replace`
+// (the platform's replaceWhole). Every sound key is rewritten, empty ones
+// included; other entries of the table and other keys of the file are not
+// touched.
 // Refused when any edited path cannot be stored: then nothing is written and
-// the table is unchanged. WriteFailed when any write failed; the table holds
+// the table is unchanged. WriteFailed when the write failed; the table holds
 // the new paths all the same.
-SaveResult savePaths(const std::string& settingsPath, const PathTable& edits, PathTable& table);
+SaveResult savePaths(const std::string& settingsPath, const PathTable& edits, PathTable& table,
+                     const files::ReplaceFile& replace = {});
 
 }  // namespace pressory::sound

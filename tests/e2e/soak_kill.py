@@ -19,6 +19,7 @@ Usage: soak_kill.py --program build/src/app/Pressory [--cycles 200] [--seed N]
 import argparse
 import os
 import random
+import re
 import shutil
 import signal
 import sys
@@ -32,6 +33,14 @@ LETTERS = [chr(c) for c in range(ord("a"), ord("z") + 1)]
 # A press made this long before the recovery file's last write should have
 # reached the counts it wrote (a figure, not a failure: under load it may not).
 IN_FLIGHT_S = 0.05
+
+
+def temporaries(path):
+    """The temporary files a write cut off left beside the file at `path`:
+    its name, ".new~" and six letters or digits."""
+    folder, name = os.path.split(path)
+    pattern = re.escape(name) + r"\.new~([A-Za-z0-9]{6})?"
+    return [n for n in os.listdir(folder) if re.fullmatch(pattern, n)]
 
 
 def parse_settings(data):
@@ -109,7 +118,7 @@ def main():
                 p.kill()
                 continue
             # The start has recorded what the killed run left.
-            if os.path.exists(p.settings_path + ".new~"):
+            if temporaries(p.settings_path):
                 fail(cycle, "a stale settings temporary stayed after the start")
             if os.path.exists(p.settings_path):
                 data = open(p.settings_path, "rb").read()
@@ -184,9 +193,9 @@ def main():
             t_kill = time.time()
             p.proc.kill()
             p.proc.wait()
-            if os.path.exists(p.recovery_path + ".new~"):
+            if temporaries(p.recovery_path):
                 stats["killed_during_recovery_write"] += 1
-            if os.path.exists(p.settings_path + ".new~"):
+            if temporaries(p.settings_path):
                 stats["killed_during_settings_write"] += 1
             last_write, kept = None, {}
             if os.path.exists(p.recovery_path):

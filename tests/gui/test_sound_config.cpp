@@ -76,7 +76,7 @@ struct Rig {
     }
 };
 
-QMimeData* files(const QStringList& paths) {
+QMimeData* fileDrop(const QStringList& paths) {
     auto* m = new QMimeData;
     QList<QUrl> urls;
     for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
@@ -156,14 +156,14 @@ void TestSoundConfig::droppedFiles() {
     r.open();
     QTemporaryDir d;
     const QString one = d.filePath(QStringLiteral("キー音 1.wav"));
-    QVERIFY(r.drop(files({one}), r.centreOf(66)));
+    QVERIFY(r.drop(fileDrop({one}), r.centreOf(66)));
     QCOMPARE(r.cell(66), QDir::toNativeSeparators(one));
 
     // Three files: the first one's path only. Neither the name nor the
     // existence of the file is checked.
     const QStringList three = {d.filePath(QStringLiteral("notes.txt")), d.filePath(QStringLiteral("b.wav")),
                                d.filePath(QStringLiteral("c.wav"))};
-    QVERIFY(r.drop(files(three), r.centreOf(65)));
+    QVERIFY(r.drop(fileDrop(three), r.centreOf(65)));
     QCOMPARE(r.cell(65), QDir::toNativeSeparators(three[0]));
     QCOMPARE(r.cell(67), QString());
 
@@ -186,9 +186,9 @@ void TestSoundConfig::droppedThingsThatAreNotFiles() {
     QVERIFY(!r.drop(remote, r.centreOf(66)));
     QCOMPARE(r.cell(66), QString());
     // Files dropped beside the cells, on a caption or on a hidden cell's place.
-    QVERIFY(!r.drop(files({QStringLiteral("/x/beside.wav")}), QPoint(2, 2)));
-    QVERIFY(!r.drop(files({QStringLiteral("/x/caption.wav")}), r.w->keyboard()->caption(65)->geometry().center()));
-    QVERIFY(!r.drop(files({QStringLiteral("/x/hidden.wav")}), r.w->keyboard()->cell(20)->geometry().center()));
+    QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/beside.wav")}), QPoint(2, 2)));
+    QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/caption.wav")}), r.w->keyboard()->caption(65)->geometry().center()));
+    QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/hidden.wav")}), r.w->keyboard()->cell(20)->geometry().center()));
     for (int vk : layout::countedCodes()) QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
     QVERIFY(r.boxes.shown.isEmpty());
 }
@@ -196,7 +196,7 @@ void TestSoundConfig::droppedThingsThatAreNotFiles() {
 void TestSoundConfig::aPathWithALineBreakIsRefused() {
     Rig r;
     r.open();
-    QVERIFY(r.drop(files({QStringLiteral("/x/two\nlines.wav")}), r.centreOf(65)));
+    QVERIFY(r.drop(fileDrop({QStringLiteral("/x/two\nlines.wav")}), r.centreOf(65)));
     QTRY_COMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Exclamation);
     QVERIFY(r.boxes.shown[0].text.endsWith(QStringLiteral("/x/two\nlines.wav")));
@@ -238,7 +238,7 @@ void TestSoundConfig::cancelWritesNothing() {
     const QByteArray before("[SOUND]\r\nSoundEnable=-1\r\nKey65=/sounds/a.wav\r\n");
     r.writeSettings(before);
     r.open();
-    r.drop(files({QStringLiteral("/x/new.wav")}), r.centreOf(65));
+    r.drop(fileDrop({QStringLiteral("/x/new.wav")}), r.centreOf(65));
     QTest::mousePress(r.w->txtKey(226), Qt::RightButton);
     r.w->cmdCancel()->click();
     QCOMPARE(r.w->result(), int(QDialog::Rejected));
@@ -260,7 +260,7 @@ void TestSoundConfig::okRewritesEveryKey() {
         "; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=/sounds/a.wav\r\n"
         "[COLOR]\r\nColorTextBoxBlink=255\r\n");
     r.open();
-    r.drop(files({QStringLiteral("/x/b.wav")}), r.centreOf(66));
+    r.drop(fileDrop({QStringLiteral("/x/b.wav")}), r.centreOf(66));
     QTest::mousePress(r.w->txtKey(65), Qt::RightButton);
     r.w->cmdUpdate()->click();
 
@@ -319,7 +319,7 @@ void TestSoundConfig::aFailedWriteIsReported() {
     r.w = std::make_unique<frmSoundConfig>(sound::SoundConfigContext{
         r.dir.filePath(QStringLiteral("no/such/folder/Pressory.ini")).toStdString(), &r.record, &r.boxes, &r.sound});
     r.w->show();
-    r.drop(files({QStringLiteral("/x/b.wav")}), r.centreOf(66));
+    r.drop(fileDrop({QStringLiteral("/x/b.wav")}), r.centreOf(66));
     r.w->cmdUpdate()->click();
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <chrono>
 #include <future>
@@ -214,6 +215,23 @@ TEST_F(HistoryFile, FlushComesAfterTheWriteAndItsFailureUndoesIt) {
     const fs::path fresh = dir / "fresh.csv";
     EXPECT_FALSE(appendRecord(fresh.string(), header(), "5,6", platform::utf8ToCp932, full).ok);
     EXPECT_FALSE(fs::exists(fresh));
+
+    // A file the write creates has its entry in the folder synchronised too;
+    // an append to a file that was there adds no entry. A failed sync undoes
+    // the new file.
+    std::vector<std::string> synced;
+    const SyncFolder sync = [&](const std::string& path) {
+        synced.push_back(path);
+        return std::error_code{};
+    };
+    EXPECT_TRUE(appendRecord(fresh.string(), header(), "5,6", platform::utf8ToCp932, {}, sync).ok);
+    EXPECT_TRUE(appendRecord(fresh.string(), header(), "7,8", platform::utf8ToCp932, {}, sync).ok);
+    EXPECT_EQ(synced, std::vector<std::string>{fresh.string()});
+    const fs::path unsynced = dir / "unsynced.csv";
+    EXPECT_FALSE(appendRecord(unsynced.string(), header(), "5,6", platform::utf8ToCp932, {}, [](const std::string&) {
+                     return std::make_error_code(std::errc::io_error);
+                 }).ok);
+    EXPECT_FALSE(fs::exists(unsynced));
 }
 
 #ifndef _WIN32

@@ -177,7 +177,7 @@ TEST_F(ProfileFileTest, WriteCreatesUpdatesAndKeepsTheFile) {
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 #endif
     EXPECT_EQ(readText(file, "Sound", "KEY65"), "b.wav");
-    EXPECT_FALSE(fs::exists(file + ".new~"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);  // no temporary left
 
 #ifndef _WIN32
     // Through a symbolic link the linked file changes and the link stays.
@@ -194,46 +194,79 @@ TEST_F(ProfileFileTest, WriteCreatesUpdatesAndKeepsTheFile) {
     EXPECT_EQ(readText((dir / "missing.ini").string(), "A", "k"), "");
 }
 
-TEST_F(ProfileFileTest, TheNewFileIsFlushedBeforeItReplacesTheOld) {
+TEST_F(ProfileFileTest, TheFileIsReplacedWholeOnceAndOnlyWhenItChanges) {
     spit(file, "[A]\r\nk=1\r\n");
-    int flushes = 0;
-    ASSERT_TRUE(writeText(file, "A", "k", "2", [&](std::FILE* f) {
-        ++flushes;
-        EXPECT_NE(f, nullptr);
-        EXPECT_EQ(slurp(file), "[A]\r\nk=1\r\n");                 // still the old file
-        EXPECT_EQ(slurp(temporaryPath(file)), "[A]\r\nk=2\r\n");  // the new one complete beside it
-        return std::error_code{};
-    }));
-    EXPECT_EQ(flushes, 1);
-    EXPECT_EQ(slurp(file), "[A]\r\nk=2\r\n");
+    std::vector<std::string> replaced;
+    const pressory::files::ReplaceFile replace = [&](const std::string& path, std::string_view bytes) {
+        replaced.push_back(path);
+        EXPECT_NE(slurp(file), bytes);  // still the old file
+        return pressory::files::replaceWithoutSync(path, bytes);
+    };
+    const KeyValue three[] = {{"A", "k", "2"}, {"B", "x", "y"}, {"A", "j", " z "}};
+    ASSERT_TRUE(writeValues(file, three, replace));
+    EXPECT_EQ(replaced, std::vector<std::string>{file});
+    EXPECT_EQ(slurp(file), "[A]\r\nk=2\r\nj=\" z \"\r\n[B]\r\nx=y\r\n");
+    ASSERT_TRUE(writeValues(file, three, replace));  // the same values: nothing to write
+    EXPECT_EQ(replaced.size(), 1u);
 
-    // A failed flush: the old file stays and the temporary file goes.
-    EXPECT_FALSE(writeText(file, "A", "k", "3", [](std::FILE*) { return std::make_error_code(std::errc::io_error); }));
-    EXPECT_EQ(slurp(file), "[A]\r\nk=2\r\n");
-    EXPECT_FALSE(fs::exists(temporaryPath(file)));
+    // A value that cannot be stored is left out and reported; the rest is written.
+    const KeyValue mixed[] = {{"A", "k", "3"}, {"A", "bad", "two\nlines"}};
+    EXPECT_FALSE(writeValues(file, mixed, replace));
+    EXPECT_EQ(replaced.size(), 2u);
+    EXPECT_EQ(readText(file, "A", "k"), "3");
+    EXPECT_EQ(readText(file, "A", "bad"), "");
+
+    // A failed replacement is reported and leaves the file as it was.
+    const std::string before = slurp(file);
+    EXPECT_FALSE(writeText(file, "A", "k", "4", [](const std::string&, std::string_view) {
+        return std::make_error_code(std::errc::no_space_on_device);
+    }));
+    EXPECT_EQ(slurp(file), before);
 }
 
-TEST_F(ProfileFileTest, StaleTemporaryFilesAreRemoved) {
-    EXPECT_EQ(temporaryPath(file), file + ".new~");
+TEST_F(ProfileFileTest, StaleTemporaryFilesOfTheProgramAreRemovedAndNothingElse) {
     EXPECT_FALSE(removeStaleTemporary(file));  // nothing there
-    spit(temporaryPath(file), "[A]\r\nk=half");
+    const std::string ours[] = {file + ".new~", file + ".new~aZ09xQ"};
+    const std::string others[] = {file + ".new~abc",
+                                  file + ".new~ABCDEFG",
+                                  file + ".new~ab.cde",
+                                  file + ".old~",
+                                  (dir / "Other.ini.new~ABCDEF").string(),
+                                  file};
+    for (const auto& f : ours) spit(f, "[A]\r\nk=half");
+    for (const auto& f : others) spit(f, "kept");
+    fs::create_directory(file + ".new~Folder");  // not a file: left alone
     EXPECT_FALSE(removeStaleTemporary(file));
-    EXPECT_FALSE(fs::exists(temporaryPath(file)));
+    for (const auto& f : ours) EXPECT_FALSE(fs::exists(f)) << f;
+    for (const auto& f : others) EXPECT_EQ(slurp(f), "kept") << f;
+    EXPECT_TRUE(fs::is_directory(file + ".new~Folder"));
+
+    // Only what `own` says is this user's goes.
+    spit(ours[1], "half");
+    removeStaleTemporary(file, [](const std::string&) { return false; });
+    EXPECT_TRUE(fs::exists(ours[1]));
+    fs::remove(ours[1]);
 
 #ifndef _WIN32
-    // Through a link the temporary file lies beside the linked file.
+    // Through a link the temporary files lie beside the linked file.
     const fs::path real = dir / "real.ini";
     const fs::path link = dir / "Pressory-link.ini";
     spit(real, "");
     fs::create_symlink(real, link);
-    spit(temporaryPath(real.string()), "half");
+    spit(real.string() + ".new~123456", "half");
     EXPECT_FALSE(removeStaleTemporary(link.string()));
-    EXPECT_FALSE(fs::exists(temporaryPath(real.string())));
-#endif
+    EXPECT_FALSE(fs::exists(real.string() + ".new~123456"));
 
-    fs::create_directory(temporaryPath(file));  // not a file: left alone
-    removeStaleTemporary(file);
-    EXPECT_TRUE(fs::is_directory(temporaryPath(file)));
+    // A symbolic link under a temporary name is neither followed nor removed.
+    const fs::path victim = dir / "victim";
+    spit(victim, "victim");
+    fs::create_symlink(victim, file + ".new~");
+    fs::create_symlink(victim, file + ".new~LINKED");
+    EXPECT_FALSE(removeStaleTemporary(file));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(file + ".new~")));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(file + ".new~LINKED")));
+    EXPECT_EQ(slurp(victim), "victim");
+#endif
 }
 
 #ifndef _WIN32
@@ -260,10 +293,11 @@ TEST_F(ProfileFileTest, APipeIsNeitherReadNorReplacedAndAPipeLeftAsTemporaryIsNo
     EXPECT_TRUE(fs::is_fifo(file));
 
     fs::remove(file);
-    ASSERT_EQ(::mkfifo(temporaryPath(file).c_str(), 0600), 0);
-    withoutWaitingOn(temporaryPath(file), [&] { EXPECT_TRUE(writeText(file, "FILE", "FileHistoryMaxRow", "2")); });
+    const std::string temp = file + ".new~";
+    ASSERT_EQ(::mkfifo(temp.c_str(), 0600), 0);
+    withoutWaitingOn(temp, [&] { EXPECT_TRUE(writeText(file, "FILE", "FileHistoryMaxRow", "2")); });
     EXPECT_EQ(slurp(file), "[FILE]\r\nFileHistoryMaxRow=2\r\n");
-    EXPECT_FALSE(fs::exists(temporaryPath(file)));
+    EXPECT_TRUE(fs::is_fifo(temp));  // not ours to remove while the program runs
 }
 #endif
 

@@ -126,16 +126,15 @@ TEST_F(RecoveryFileTest, WrittenWholeReadBackAndRemoved) {
     EXPECT_EQ(recoveryPath(folder.path().string()), file.string());
     EXPECT_EQ(readRecoveryFile(file.string()).state, RecoveryState::Missing);
 
-    int flushes = 0;
-    auto flush = [&](std::FILE* f) {
-        ++flushes;
-        EXPECT_NE(f, nullptr);
-        EXPECT_FALSE(fs::exists(file));  // the new file takes its place only after the flush
-        return std::error_code{};
+    int replaced = 0;
+    auto replace = [&](const std::string& path, std::string_view bytes) {
+        ++replaced;
+        EXPECT_EQ(path, file.string());
+        return pressory::files::replaceWithoutSync(path, bytes);
     };
-    WriteResult w = writeRecoveryFile(file.string(), sample(), flush);
+    WriteResult w = writeRecoveryFile(file.string(), sample(), replace);
     ASSERT_TRUE(w.ok) << w.reason;
-    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(replaced, 1);
     RecoveryFile got = readRecoveryFile(file.string());
     ASSERT_EQ(got.state, RecoveryState::Found);
     EXPECT_TRUE(same(got.record, sample()));
@@ -147,16 +146,16 @@ TEST_F(RecoveryFileTest, WrittenWholeReadBackAndRemoved) {
     EXPECT_TRUE(same(readRecoveryFile(file.string()).record, next));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator{}), 1);
 
-    // A failed flush leaves the old file and no temporary one.
-    auto full = [](std::FILE*) { return std::make_error_code(std::errc::no_space_on_device); };
+    // A failed replacement leaves the old file and tells why.
+    auto full = [](const std::string&, std::string_view) {
+        return std::make_error_code(std::errc::no_space_on_device);
+    };
     const std::string before = readBytes(file);
     w = writeRecoveryFile(file.string(), sample(), full);
     EXPECT_FALSE(w.ok);
     EXPECT_EQ(w.reason, "ディスクの空き領域が足りません。");
     EXPECT_EQ(readBytes(file), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator{}), 1);
 
-    writeBytes(file.string() + ".new~", "left by a crash");
     EXPECT_FALSE(removeRecoveryFile(file.string()));
     EXPECT_TRUE(fs::is_empty(folder.path()));
     EXPECT_FALSE(removeRecoveryFile(file.string()));  // nothing there: no error
@@ -250,7 +249,7 @@ TEST_F(RecoveryFileTest, PipesAreNeverOpened) {
     }
     EXPECT_EQ(pending.get(), RecoveryState::Damaged);
 
-    // A pipe under the temporary name (a leftover) is replaced, not opened.
+    // A pipe under the older temporary name is passed over, not opened.
     fs::remove(file);
     ASSERT_EQ(::mkfifo(temp.c_str(), 0600), 0);
     auto write = std::async(std::launch::async, [&] { return writeRecoveryFile(file.string(), sample()).ok; });

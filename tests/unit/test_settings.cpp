@@ -131,9 +131,13 @@ TEST_F(SettingsFileTest, GarbageLoadsWithoutHarm) {
 
 namespace {
 
-TEST_F(SettingsFileTest, SaveWritesItsKeysInOrderAndLeavesTheRestAlone) {
-    // A file of another hand: a comment, a sound path and an unknown key stay as they are.
-    std::ofstream(file, std::ios::binary) << "; mine\n[SOUND]\nKey65=a.wav\nSoundEnable=0\n[X]\ny=1\n";
+TEST_F(SettingsFileTest, SaveReplacesTheFileOnceWithEveryValueAndLeavesTheRestAlone) {
+    // A file of another hand: a byte order mark, comments, blanks, quotes, a
+    // sound path, an unknown key and section stay as they are.
+    const std::string hand =
+        "\xEF\xBB\xBF; mine\r\n[SOUND]\r\nKey65=\"a b.wav\"\r\n  SoundEnable = 0 ; on?\r\n[X]\r\ny = '1'\r\n"
+        "[color]\r\nColorTextBoxBlink=255\r\n\r\n; the end\r\n";
+    std::ofstream(file, std::ios::binary) << hand;
     SettingsRecord r;
     r.fileHistoryMaxRow = 3;
     r.soundEnable = -1;
@@ -143,21 +147,34 @@ TEST_F(SettingsFileTest, SaveWritesItsKeysInOrderAndLeavesTheRestAlone) {
     r.pictureBackGround = "/p/背景.png";
     r.pictureEnable = -1;
     r.heatMap = -1;
-    ASSERT_TRUE(save(file, r));
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(bytes,
-              "; mine\n[SOUND]\nKey65=a.wav\nSoundEnable=-1\n[X]\ny=1\n[FILE]\r\nFileHistoryMaxRow=3\r\n[COLOR]\r\n"
-              "ColorTextBoxBlink=65280\r\nColorBackGround=-2147483633\r\nPictureBackGround=/p/背景.png\r\n"
-              "PictureEnable=-1\r\nHeatMap=-1\r\n");
+    int replaced = 0;
+    const files::ReplaceFile replace = [&](const std::string& path, std::string_view bytes) {
+        ++replaced;
+        return files::replaceWithoutSync(path, bytes);
+    };
+    ASSERT_TRUE(save(file, r, replace));
+    EXPECT_EQ(replaced, 1) << "one replacement for the seven keys";
+    EXPECT_EQ(test::readBytes(file),
+              "\xEF\xBB\xBF; mine\r\n[SOUND]\r\nKey65=\"a b.wav\"\r\n  SoundEnable =-1\r\n[X]\r\ny = '1'\r\n"
+              "[color]\r\nColorTextBoxBlink=65280\r\nColorBackGround=-2147483633\r\nPictureBackGround=/p/背景.png\r\n"
+              "PictureEnable=-1\r\nHeatMap=-1\r\n\r\n; the end\r\n[FILE]\r\nFileHistoryMaxRow=3\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);  // no temporary left
     SettingsRecord back = loadSettings(file);
-    EXPECT_EQ(back.soundPaths[65], "a.wav");
+    EXPECT_EQ(back.soundPaths[65], "a b.wav");
     back.soundPaths[65].clear();
     r.soundPaths[66].clear();
     EXPECT_TRUE(back == r);
 
-    // A file that cannot be written is reported.
+    // Nothing changed: nothing is written.
+    ASSERT_TRUE(save(file, r, replace));
+    EXPECT_EQ(replaced, 1);
+
+    // A file that cannot be written, or a value that cannot be stored, is reported.
     EXPECT_FALSE(save(dir.string(), r));
+    r.pictureBackGround = "two\nlines";
+    r.heatMap = 0;
+    EXPECT_FALSE(save(file, r, replace));
+    EXPECT_EQ(loadSettings(file).heatMap, 0);  // the others are written all the same
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The Windows platform pieces on Windows code paths (run under Wine by
-// scripts/test): the key state query, the application folder, and where the
-// files live.
+// scripts/test): the key state query, the application folder, where the
+// files live, and their whole replacement.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,8 +9,10 @@
 #include <map>
 #include <string>
 
+#include "files/replace_file.h"
 #include "platform/app_folder.h"
 #include "platform/boot_time.h"
+#include "platform/file_access.h"
 #include "platform/file_folder.h"
 #include "platform/key_source.h"
 #include "support/temp_folder.h"
@@ -88,4 +90,26 @@ TEST(Win32BootTime, BeforeNow) {
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     EXPECT_LE(*booted, now);
     EXPECT_GT(*booted, now - 10LL * 365 * 24 * 3600);
+}
+
+TEST(Win32FileAccess, ReplaceWholePassesOverTakenNamesAndKeepsHowTheFileIsShown) {
+    pressory::test::TempFolder top("pressory-win-");
+    const std::string settings = (top.path() / "Pressory.ini").string();
+    pressory::test::writeBytes(settings, "old");
+    ASSERT_TRUE(SetFileAttributesA(settings.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    pressory::files::TemporaryNames ahead(11);
+    const std::string taken = ahead.next(settings);
+    pressory::test::writeBytes(taken, "another's");
+    pressory::files::temporaryNames().reseed(11);
+
+    EXPECT_FALSE(replaceWhole(settings, "new"));
+    EXPECT_EQ(pressory::test::readBytes(settings), "new");
+    EXPECT_NE(GetFileAttributesA(settings.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_EQ(pressory::test::readBytes(taken), "another's");
+    EXPECT_EQ(std::distance(fs::directory_iterator(top.path()), fs::directory_iterator{}), 2);
+
+    EXPECT_TRUE(replaceWhole(top.path().string(), "x"));  // a folder
+    EXPECT_FALSE(syncFolderOf(settings));
+    EXPECT_TRUE(isOwnFile(settings));
+    EXPECT_FALSE(isOwnFile(top.path().string()));
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 
+#include "files/replace_file.h"
 #include "history/file_reason.h"
 
 namespace pressory::platform {
@@ -18,6 +19,30 @@ std::string folderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+std::error_code errnoCode(int err) { return {err, std::generic_category()}; }
+
+// Asks the system to put what was written to `fd` on the disk; 0 or errno.
+int syncToDisk(int fd) {
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR) continue;
+        // A file that cannot be synchronised (a pipe, a terminal, some file
+        // systems' folders) has nothing on a disk to lose.
+        if (errno == EINVAL || errno == EROFS) return 0;
+        return errno;
+    }
+    return 0;
+}
+
+int writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
 }
 
 WriteCheck problem(const std::string& path, int err) { return WriteCheck{false, path, history::reasonText(err)}; }
@@ -40,16 +65,54 @@ int folderTakesNewFiles(const std::string& folder) {
 
 std::error_code flushToDisk(std::FILE* file) {
     if (file == nullptr) return std::make_error_code(std::errc::bad_file_descriptor);
-    if (std::fflush(file) != 0) return {errno, std::generic_category()};
-    const int fd = ::fileno(file);
-    while (::fsync(fd) != 0) {
-        if (errno == EINTR) continue;
-        // A file that cannot be synchronised (a pipe, a terminal) has nothing
-        // on a disk to lose.
-        if (errno == EINVAL || errno == EROFS) return {};
-        return {errno, std::generic_category()};
-    }
+    if (std::fflush(file) != 0) return errnoCode(errno);
+    if (const int err = syncToDisk(::fileno(file))) return errnoCode(err);
     return {};
+}
+
+std::error_code replaceWhole(const std::string& path, std::string_view bytes) {
+    struct stat old {};
+    const bool existed = ::stat(path.c_str(), &old) == 0;
+    if (!existed && errno != ENOENT) return errnoCode(errno);
+    if (existed && S_ISDIR(old.st_mode)) return errnoCode(EISDIR);
+    if (existed && !S_ISREG(old.st_mode)) return errnoCode(EINVAL);
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temp = files::temporaryNames().next(path);
+        // O_EXCL: only where nothing is, and a symbolic link there counts;
+        // O_NOFOLLOW besides. A name another user has put anything under is
+        // passed over. A file new to the folder gets the mode any new file
+        // gets (0666 less the umask).
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, existed ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST && errno != EINTR) return errnoCode(errno);
+        if (fd < 0 && attempt >= 100) return errnoCode(EEXIST);
+    }
+    int err = writeAll(fd, bytes);
+    // The old file's permissions; a file system without modes keeps its own.
+    if (err == 0 && existed) static_cast<void>(::fchmod(fd, old.st_mode & 07777));
+    if (err == 0) err = syncToDisk(fd);
+    if (::close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return errnoCode(err);
+    }
+    return syncFolderOf(path);
+}
+
+std::error_code syncFolderOf(const std::string& path) {
+    const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const int err = syncToDisk(fd);
+    ::close(fd);
+    return err == 0 ? std::error_code{} : errnoCode(err);
+}
+
+bool isOwnFile(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
 }
 
 WriteCheck checkWritable(const std::string& path, WriteKind kind) {

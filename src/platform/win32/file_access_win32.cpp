@@ -3,8 +3,10 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
+#include "files/replace_file.h"
 #include "history/file_reason.h"
 
 namespace pressory::platform {
@@ -68,6 +70,60 @@ std::error_code flushToDisk(std::FILE* file) {
         return codeOf(err);
     }
     return {};
+}
+
+std::error_code replaceWhole(const std::string& path, std::string_view bytes) {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    const bool existed = attrs != INVALID_FILE_ATTRIBUTES;
+    if (!existed) {
+        const DWORD err = GetLastError();
+        if (err != ERROR_FILE_NOT_FOUND) return codeOf(err);
+    }
+    if (existed && (attrs & FILE_ATTRIBUTE_DIRECTORY)) return std::make_error_code(std::errc::is_a_directory);
+    if (existed && (attrs & FILE_ATTRIBUTE_DEVICE)) return std::make_error_code(std::errc::invalid_argument);
+    // The new file is shown as the old one was (hidden, system, archive).
+    const DWORD shown = existed ? attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE) : 0;
+
+    std::string temp;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = files::temporaryNames().next(path);
+        // CREATE_NEW: only where nothing is, a symbolic link included; a name
+        // that is taken is passed over.
+        h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD err = GetLastError();
+            if ((err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) || attempt >= 100) return codeOf(err);
+        }
+    }
+    DWORD err = 0;
+    for (std::size_t done = 0; err == 0 && done < bytes.size();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr))
+            err = GetLastError();
+        else if (wrote == 0)
+            err = ERROR_WRITE_FAULT;
+        done += wrote;
+    }
+    if (err == 0 && !FlushFileBuffers(h)) err = GetLastError();
+    CloseHandle(h);
+    if (err == 0 && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        err = GetLastError();
+    if (err != 0) {
+        DeleteFileA(temp.c_str());
+        return codeOf(err);
+    }
+    return {};
+}
+
+std::error_code syncFolderOf(const std::string&) { return {}; }
+
+bool isOwnFile(const std::string& path) {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES &&
+           (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 WriteCheck checkWritable(const std::string& path, WriteKind kind) {
