@@ -50,8 +50,11 @@ std::string recordLineOf(const history::RecoveryRecord& period) {
 }  // namespace
 
 std::string PeriodRecorder::recoverLeftPeriod() {
-    // What a recovery write cut off by a crash left beside the file.
+    // What writes cut off by a crash left beside the files.
     files::removeTemporaries(recoveryPath_, &platform::isOwnFile);
+    files::removeTemporaries(noticePath_, &platform::isOwnFile);
+    for (const std::string& kept : history::keptRecoveryFiles(recoveryPath_))
+        files::removeTemporaries(kept, &platform::isOwnFile);
     std::vector<std::string> told;
     if (std::string notice = takeNotice(); !notice.empty()) told.push_back(std::move(notice));
 
