@@ -211,8 +211,7 @@ TEST_F(RecoveryFileTest, KeptPeriodsAreListedOldestFirstAndKnownByTheirOwnLine) 
     EXPECT_EQ(fs::path(kept[2]).filename(), "PressoryRecovery.kept-20261207-180000.dat");
 
     const std::string history = (folder.path() / "h.csv").string();
-    RecoveryRecord mine = sample(), other = sample();
-    other.total += 1;
+    RecoveryRecord mine = sample(), other = sample();  // told apart by their lines
     const std::string header = "H", line = "2026/12/07 08:05:09,mine", otherLine = "2026/12/07 08:05:09,other";
     mine.historySize = 0;
     EXPECT_FALSE(recordStandsAt(history, mine, line, header));  // no history at all
