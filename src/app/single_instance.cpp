@@ -36,7 +36,11 @@ SingleInstance::Result SingleInstance::acquire() {
         // Removing it takes the file's own lock first (on POSIX), which a
         // copy still running on this machine holds: a wrong guess cannot
         // take a live copy's lock.
-        if (heldBeforeThisBoot() && lock_.removeStaleLockFile() && lock_.tryLock(0)) return {Outcome::Acquired, {}};
+        // Another machine's copy: whether it still runs shows only in the
+        // system's lock on the file, which its holder keeps while it runs and
+        // which goes with it (a crash, a USB stick moved to this machine).
+        if ((heldBeforeThisBoot() || heldByAnotherMachine()) && lock_.removeStaleLockFile() && lock_.tryLock(0))
+            return {Outcome::Acquired, {}};
         return {Outcome::HeldByAnother, {}};
     }
 
@@ -75,6 +79,19 @@ bool SingleInstance::heldBeforeThisBoot() const {
     const std::optional<std::int64_t> booted = platform::bootTime();
     const QDateTime written = QFileInfo(file).lastModified();
     return booted && written.isValid() && written.toSecsSinceEpoch() < *booted;
+}
+
+bool SingleInstance::heldByAnotherMachine() const {
+    qint64 pid = 0;
+    QString host;
+    QString appName;
+    if (!lock_.getLockInfo(&pid, &host, &appName)) return false;
+    if (!host.isEmpty() && host != QSysInfo::machineHostName()) return true;
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    for (int i = 0; i < 3; ++i) file.readLine();
+    const QByteArray machineId = file.readLine().trimmed();
+    return !machineId.isEmpty() && machineId != QSysInfo::machineUniqueId();
 }
 
 QString SingleInstance::refusalText() const {

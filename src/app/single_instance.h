@@ -49,6 +49,9 @@ public:
 
 private:
     bool heldBeforeThisBoot() const;
+    // The lock names another machine (its host name, or this host name with
+    // another machine id).
+    bool heldByAnotherMachine() const;
 
     QString path_;
     QLockFile lock_;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -53,7 +54,7 @@ private slots:
     void aLockThatCannotBeMadeIsNotARunningCopy();
     void lockOfACopyThatDiedIsTakenOver();
     void lockOfThisMachineFromBeforeItsStartIsTakenOver();
-    void lockOfAnotherMachineIsRefusedWithItsPath();
+    void lockOfAnotherMachineIsTakenOverOnlyWhenNothingHoldsIt();
     void aFolderInTheLockPlaceLetsTheProgramRun();
     void terminationRequestsReachTheEventLoop();
 };
@@ -199,24 +200,37 @@ void TestAppPieces::lockOfThisMachineFromBeforeItsStartIsTakenOver() {
     QCOMPARE(next.acquire().outcome, SingleInstance::Outcome::Acquired);
 }
 
-// Whether a copy on another machine still runs cannot be known: its lock is
-// kept however old, and the refusal says which file to remove. A machine of
-// the same name with another machine id is another machine.
-void TestAppPieces::lockOfAnotherMachineIsRefusedWithItsPath() {
+// Another machine's copy holds the system's lock on its lock file while it
+// runs (over a network share too); a lock file it left by a crash, or on a
+// USB stick brought here, holds none and is taken over. While held, the
+// refusal says which file to remove. A machine of the same name with another
+// machine id is another machine.
+void TestAppPieces::lockOfAnotherMachineIsTakenOverOnlyWhenNothingHoldsIt() {
     QTemporaryDir dir;
     const QString path = SingleInstance::lockPathFor(dir.path());
-    const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1000000000);
     const QByteArray otherId = QSysInfo::machineUniqueId() + "-other";
     for (const QString& host : {QStringLiteral("another-host"), QSysInfo::machineHostName()}) {
-        QVERIFY(writeLock(path, 4242, QStringLiteral("Pressory"), host, otherId, "other-boot", longAgo));
-        SingleInstance instance(path);
-        const SingleInstance::Result r = instance.acquire();
-        QCOMPARE(r.outcome, SingleInstance::Outcome::HeldByAnother);
-        QVERIFY(QFile::exists(path));
-        QCOMPARE(instance.refusalText(),
-                 QStringLiteral("既に起動しています。\n別の Pressory が動いていないときは、次のファイルを削除してから"
-                                "起動してください:\n") +
-                     QDir::toNativeSeparators(path));
+        {
+            // A running copy's lock, as the other machine wrote it.
+            QLockFile running(path);
+            QVERIFY(running.tryLock(0));
+            QVERIFY(writeLock(path, 4242, QStringLiteral("Pressory"), host, otherId, "other-boot",
+                              QDateTime::currentDateTime()));
+            SingleInstance instance(path);
+            const SingleInstance::Result r = instance.acquire();
+            QCOMPARE(r.outcome, SingleInstance::Outcome::HeldByAnother);
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(
+                instance.refusalText(),
+                QStringLiteral("既に起動しています。\n別の Pressory が動いていないときは、次のファイルを削除してから"
+                               "起動してください:\n") +
+                    QDir::toNativeSeparators(path));
+            QFile::remove(path);  // as if its copy had crashed, leaving the file below
+        }
+        QVERIFY(writeLock(path, 4242, QStringLiteral("Pressory"), host, otherId, "other-boot",
+                          QDateTime::currentDateTime()));
+        SingleInstance next(path);
+        QCOMPARE(next.acquire().outcome, SingleInstance::Outcome::Acquired);
     }
 }
 
