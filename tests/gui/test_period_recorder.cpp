@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "app/frm_main.h"
+#include "app/period_commands.h"
 #include "app/period_recorder.h"
 #include "counting/key_layout.h"
 #include "counting/poller.h"
@@ -154,6 +155,7 @@ private slots:
     void finishWithoutWindowsAfterOrDuringTheClose();
     void settingsRecordFollowsTheMenus();
     void failedSettingsWriteIsToldAtTheNextStart();
+    void closeStepsRunInTheirOrderOnce();
 };
 
 void TestPeriodRecorder::leftPeriodBecomesARecordAtStart() {
@@ -681,6 +683,62 @@ void TestPeriodRecorder::failedSettingsWriteIsToldAtTheNextStart() {
              qPrintable(told));
     next.w->requestStop(CloseBy::Signal);
     QCOMPARE(Rig(dir.path()).start(), QString());  // once
+}
+
+// The close without a window, asked for by each: the last reading, the
+// record, the box (only for a person, before the settings), the sounds, the
+// settings, counting stopped, the end; once, however often it is asked for.
+void TestPeriodRecorder::closeStepsRunInTheirOrderOnce() {
+    for (CloseBy by : {CloseBy::Person, CloseBy::Signal, CloseBy::ApplicationQuit}) {
+        QTemporaryDir dir;
+        Rig files(dir.path());  // the paths only
+        settings::SettingsRecord record;
+        Poller poller;
+        poller.fillPolledFlags();
+        PeriodRecorder recorder(dir.path().toStdString(), files.settingsPath(), poller, record,
+                                [](std::chrono::seconds) { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; });
+        RecordingSound sound;
+        QStringList steps;
+        const auto step = [&](const char* name) { return [&steps, name] { steps << QString::fromLatin1(name); }; };
+        sound.onStop = [&] {
+            steps << (files.settingsBytes().isEmpty() ? "stop sounds" : "stop sounds, settings written");
+        };
+        PeriodCommands commands(
+            recorder, poller, &sound,
+            {.countsReset = step("reset"),
+             .readLast = step("read"),
+             .stopCounting = [&] { steps << (files.settingsBytes().isEmpty() ? "stop" : "written, stop"); },
+             .dismissBoxes = step("dismiss"),
+             .closeWindow = step("close window"),
+             .quit = step("quit"),
+             .tellRecord =
+                 [&](const history::WriteResult& r) {
+                     steps << QStringLiteral("tell %1 of %2").arg(r.ok).arg(files.historyLines().size());
+                 }});
+        commands.requestStop(by);
+        if (by == CloseBy::Person) {
+            QCOMPARE(steps, QStringList{"close window"});  // the window's close runs the sequence
+            QVERIFY(!commands.closeBegun());
+            steps.clear();
+            commands.runClose(CloseBy::Person);
+        }
+        QStringList expected;
+        if (by != CloseBy::Person) expected << "dismiss";
+        expected << "read";
+        if (by == CloseBy::Person) expected << "tell 1 of 2";
+        expected << "stop sounds"
+                 << "written, stop";
+        if (by != CloseBy::ApplicationQuit) expected << "quit";
+        QCOMPARE(steps, expected);
+        QCOMPARE(commands.quiet(), by != CloseBy::Person);
+
+        // Asked again: recorded and written already, it only ends the program.
+        steps.clear();
+        commands.requestStop(CloseBy::Signal);
+        commands.requestStop(CloseBy::ApplicationQuit);
+        QCOMPARE(steps, (QStringList{"dismiss", "quit", "dismiss"}));
+        QCOMPARE(files.historyLines().size(), 2);
+    }
 }
 
 QTEST_MAIN(TestPeriodRecorder)
