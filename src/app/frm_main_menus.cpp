@@ -1,11 +1,13 @@
 // frmMain's menu bar: the items with their names, captions, access keys,
-// shortcuts and check marks, connected to the window's handlers.
+// shortcuts and check marks, connected to the window's handlers; the check
+// marks follow the settings.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
 #include "app/frm_main.h"
 #include "app/frm_main_texts.h"
+#include "app/settings_model.h"
 
 namespace pressory::app {
 namespace {
@@ -31,59 +33,64 @@ void addSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObje
 }  // namespace
 
 void frmMain::buildMenus() {
-    mnuFile_ = addMenu(menuBar(), "mnuFile", texts::kFile);
-    connect(addItem(mnuFile_, "mnuFileHistory", texts::kFileHistory, Qt::CTRL | Qt::Key_H), &QAction::triggered, this,
+    QMenu* mnuFile = addMenu(menuBar(), "mnuFile", texts::kFile);
+    connect(addItem(mnuFile, "mnuFileHistory", texts::kFileHistory, Qt::CTRL | Qt::Key_H), &QAction::triggered, this,
             &frmMain::onMnuFileHistoryTriggered);
-    connect(addItem(mnuFile_, "mnuFileStatistics", texts::kFileStatistics, Qt::CTRL | Qt::Key_G), &QAction::triggered,
+    connect(addItem(mnuFile, "mnuFileStatistics", texts::kFileStatistics, Qt::CTRL | Qt::Key_G), &QAction::triggered,
             this, &frmMain::onMnuFileStatisticsTriggered);
-    QMenu* maxRow = addMenu(mnuFile_, "mnuFileMaxRow", texts::kFileMaxRow);
+    QMenu* maxRow = addMenu(mnuFile, "mnuFileMaxRow", texts::kFileMaxRow);
     for (int i = 1; i <= 6; ++i) {
         QAction* a = addItem(maxRow, "", texts::kFileMaxRowCount[i - 1]);
         a->setObjectName(QStringLiteral("mnuFileMaxRowCount(%1)").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, i] { onMnuFileMaxRowCountTriggered(i); });
-        mnuFileMaxRowCount_[static_cast<std::size_t>(i)] = a;
+        mnuFileMaxRowCount_[static_cast<std::size_t>(i - 1)] = a;
     }
-    connect(addItem(mnuFile_, "mnuFileNoSaveReset", texts::kFileNoSaveReset, Qt::CTRL | Qt::Key_N), &QAction::triggered,
+    connect(addItem(mnuFile, "mnuFileNoSaveReset", texts::kFileNoSaveReset, Qt::CTRL | Qt::Key_N), &QAction::triggered,
             this, &frmMain::onMnuFileNoSaveResetTriggered);
-    connect(addItem(mnuFile_, "mnuFileSaveReset", texts::kFileSaveReset, Qt::CTRL | Qt::Key_S), &QAction::triggered,
+    connect(addItem(mnuFile, "mnuFileSaveReset", texts::kFileSaveReset, Qt::CTRL | Qt::Key_S), &QAction::triggered,
             this, &frmMain::onMnuFileSaveResetTriggered);
-    addSeparator(mnuFile_, "mnulineF");
-    connect(addItem(mnuFile_, "mnuFileQuit", texts::kFileQuit, Qt::CTRL | Qt::Key_Q), &QAction::triggered, this,
+    addSeparator(mnuFile, "mnulineF");
+    connect(addItem(mnuFile, "mnuFileQuit", texts::kFileQuit, Qt::CTRL | Qt::Key_Q), &QAction::triggered, this,
             &QWidget::close);
 
-    mnuVision_ = addMenu(menuBar(), "mnuVision", texts::kVision);
-    connect(addItem(mnuVision_, "mnuVisionTop", texts::kVisionTop), &QAction::triggered, this,
+    QMenu* mnuVision = addMenu(menuBar(), "mnuVision", texts::kVision);
+    connect(addItem(mnuVision, "mnuVisionTop", texts::kVisionTop), &QAction::triggered, this,
             &frmMain::onCmdResizeClicked);
-    addSeparator(mnuVision_, "mnulineV");
-    connect(addItem(mnuVision_, "mnuVisionKeyColor", texts::kVisionKeyColor), &QAction::triggered, this,
+    addSeparator(mnuVision, "mnulineV");
+    connect(addItem(mnuVision, "mnuVisionKeyColor", texts::kVisionKeyColor), &QAction::triggered, this,
             &frmMain::onMnuVisionKeyColorTriggered);
-    connect(addItem(mnuVision_, "mnuVisionFrmColor", texts::kVisionFrmColor), &QAction::triggered, this,
+    connect(addItem(mnuVision, "mnuVisionFrmColor", texts::kVisionFrmColor), &QAction::triggered, this,
             &frmMain::onMnuVisionFrmColorTriggered);
-    mnuVisionPictureEnable_ = addItem(mnuVision_, "mnuVisionPictureEnable", texts::kVisionPictureEnable);
+    mnuVisionPictureEnable_ = addItem(mnuVision, "mnuVisionPictureEnable", texts::kVisionPictureEnable);
     mnuVisionPictureEnable_->setCheckable(true);
     mnuVisionPictureEnable_->setChecked(false);
     connect(mnuVisionPictureEnable_, &QAction::triggered, this, &frmMain::onMnuVisionPictureEnableTriggered);
-    connect(addItem(mnuVision_, "mnuVisionPicture", texts::kVisionPicture), &QAction::triggered, this,
+    connect(addItem(mnuVision, "mnuVisionPicture", texts::kVisionPicture), &QAction::triggered, this,
             &frmMain::onMnuVisionPictureTriggered);
-    mnuVisionHeatMap_ = addItem(mnuVision_, "mnuVisionHeatMap", texts::kVisionHeatMap);
+    mnuVisionHeatMap_ = addItem(mnuVision, "mnuVisionHeatMap", texts::kVisionHeatMap);
     mnuVisionHeatMap_->setCheckable(true);
     mnuVisionHeatMap_->setChecked(false);
-    connect(mnuVisionHeatMap_, &QAction::triggered, this, &frmMain::onMnuVisionHeatMapTriggered);
 
-    mnuSound_ = addMenu(menuBar(), "mnuSound", texts::kSound);
-    mnuSoundEnable_ = addItem(mnuSound_, "mnuSoundEnable", texts::kSoundEnable);
+    QMenu* mnuSound = addMenu(menuBar(), "mnuSound", texts::kSound);
+    mnuSoundEnable_ = addItem(mnuSound, "mnuSoundEnable", texts::kSoundEnable);
     mnuSoundEnable_->setCheckable(true);
     mnuSoundEnable_->setChecked(true);  // a click inverts it: the action toggles itself
-    connect(addItem(mnuSound_, "mnuSoundFile", texts::kSoundFile), &QAction::triggered, this,
+    connect(addItem(mnuSound, "mnuSoundFile", texts::kSoundFile), &QAction::triggered, this,
             &frmMain::onMnuSoundFileTriggered);
 
-    mnuHelp_ = addMenu(menuBar(), "mnuHelp", texts::kHelp);
-    connect(addItem(mnuHelp_, "mnuHelpHelp", texts::kHelpHelp), &QAction::triggered, this,
+    QMenu* mnuHelp = addMenu(menuBar(), "mnuHelp", texts::kHelp);
+    connect(addItem(mnuHelp, "mnuHelpHelp", texts::kHelpHelp), &QAction::triggered, this,
             &frmMain::onMnuHelpHelpTriggered);
-    addSeparator(mnuHelp_, "mnulineH");
-    connect(addItem(mnuHelp_, "mnuHelpVersion", texts::kHelpVersion), &QAction::triggered, this,
+    addSeparator(mnuHelp, "mnulineH");
+    connect(addItem(mnuHelp, "mnuHelpVersion", texts::kHelpVersion), &QAction::triggered, this,
             &frmMain::onMnuHelpVersionTriggered);
+}
+
+void frmMain::bindCheckMarks() {
+    settings_->bindRowLimit(mnuFileMaxRowCount_);
+    settings_->bindSwitch(mnuSoundEnable_, Setting::Sound);
+    settings_->bindSwitch(mnuVisionPictureEnable_, Setting::Picture);
+    settings_->bindSwitch(mnuVisionHeatMap_, Setting::HeatMap);
 }
 
 }  // namespace pressory::app

@@ -29,9 +29,6 @@ inline const QString kFilesCopied = QStringLiteral("これまでの履歴と設�
 inline const QString kSmall = QStringLiteral("小");
 inline const QString kLarge = QStringLiteral("大");
 
-// Hidden geometry fields before the window's load fills them.
-inline const QString kFieldInitial = QStringLiteral("Text1");
-
 // Menu bar.
 inline const QString kFile = QStringLiteral("ファイル(&F)");
 inline const QString kFileHistory = QStringLiteral("履歴を表示(&H)");

@@ -1,6 +1,5 @@
 #include "app/mode_geometry.h"
 
-#include <QLineEdit>
 #include <algorithm>
 
 namespace pressory::app {
@@ -10,9 +9,6 @@ constexpr int kCompactLeft = 10;
 constexpr int kCompactAboveBottom = 120;
 constexpr int kCompactWidth = 140;
 constexpr int kCompactHeight = 70;
-
-QString number(int v) { return QString::number(toInt16(v)); }
-int value(const QLineEdit* field) { return static_cast<int>(toInt16(field->text().toInt())); }
 }  // namespace
 
 QRect compactStartRect(const QRect& screen) {
@@ -22,19 +18,14 @@ QRect compactStartRect(const QRect& screen) {
 
 std::int16_t toInt16(int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); }
 
-void GeometryFields::store(const QRect& outer) const {
-    sizeX->setText(number(outer.width()));
-    sizeY->setText(number(outer.height()));
-    posiX->setText(number(outer.left()));
-    posiY->setText(number(outer.top()));
+QRect keptRect(const QRect& outer) {
+    return {toInt16(outer.left()), toInt16(outer.top()), toInt16(outer.width()), toInt16(outer.height())};
 }
 
-QRect GeometryFields::stored() const { return {value(posiX), value(posiY), value(sizeX), value(sizeY)}; }
-
-void GeometryFields::addFrame(const QMargins& framed, const QMargins& unframed) const {
-    const QRect saved = stored();
-    sizeX->setText(number(saved.width() + framed.left() + framed.right() - unframed.left() - unframed.right()));
-    sizeY->setText(number(saved.height() + framed.top() + framed.bottom() - unframed.top() - unframed.bottom()));
+QRect withFrame(const QRect& kept, const QMargins& framed, const QMargins& unframed) {
+    return keptRect({kept.left(), kept.top(),
+                     kept.width() + framed.left() + framed.right() - unframed.left() - unframed.right(),
+                     kept.height() + framed.top() + framed.bottom() - unframed.top() - unframed.bottom()});
 }
 
 QMargins marginsBetween(const QRect& f, const QRect& g) {

@@ -1,9 +1,7 @@
-// The geometry exchange between the main window's two modes. The window keeps
-// the other mode's outer rectangle in four hidden text fields (their text is
-// the store, as 16-bit signed pixel values); a switch places the window at the
-// stored rectangle and stores the one it leaves. The window system frames a
-// window only after it is shown, so sizes are fitted again once the frame is
-// known.
+// The geometry rules of the main window's two modes: their frames, where the
+// compact window starts, and how the other mode's outer rectangle is kept (as
+// 16-bit signed pixel values). The window system frames a window only after
+// it is shown, so sizes are fitted again once the frame is known.
 #pragma once
 
 #include <QMargins>
@@ -11,8 +9,6 @@
 #include <QSize>
 #include <Qt>
 #include <cstdint>
-
-class QLineEdit;
 
 namespace pressory::app {
 
@@ -30,22 +26,15 @@ inline constexpr Qt::WindowFlags kCompactFlags = Qt::Window | Qt::CustomizeWindo
 // edge, 140 x 70 pixels.
 QRect compactStartRect(const QRect& screen);
 
-// A pixel value as the fields keep it.
+// A pixel value as the other mode's rectangle keeps it.
 std::int16_t toInt16(int v);
 
-// The four hidden fields that hold the other mode's outer rectangle.
-struct GeometryFields {
-    QLineEdit* sizeX = nullptr;
-    QLineEdit* sizeY = nullptr;
-    QLineEdit* posiX = nullptr;
-    QLineEdit* posiY = nullptr;
+// An outer rectangle as it is kept for the other mode: each value 16-bit.
+QRect keptRect(const QRect& outer);
 
-    void store(const QRect& outer) const;
-    QRect stored() const;
-    // Grows the stored size by the frame the window system added since the
-    // window was created without one.
-    void addFrame(const QMargins& framed, const QMargins& unframed) const;
-};
+// A kept rectangle whose size grows by the frame the window system added
+// since the window was created without one.
+QRect withFrame(const QRect& kept, const QMargins& framed, const QMargins& unframed);
 
 // The frame around a window: its frame rectangle less its client rectangle.
 QMargins marginsBetween(const QRect& frame, const QRect& client);

@@ -1,7 +1,10 @@
 #include "app/notify_area.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
+#include <QPointer>
+#include <QWidget>
 
 #include "app/frm_main_texts.h"
 
@@ -12,6 +15,52 @@
 #endif
 
 namespace pressory::app {
+namespace {
+
+// Watches a window for being minimised; owned by the window.
+class MinimiseWatch final : public QObject {
+public:
+    MinimiseWatch(QWidget* window, NotifyArea& area, std::function<bool()> mayHide)
+        : QObject(window), window_(window), area_(area), mayHide_(std::move(mayHide)) {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_ || event->type() != QEvent::WindowStateChange || !window_->isMinimized()) return false;
+        if (!area_.available()) return false;
+        // Hidden once the window system has finished minimising it.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!window_->isMinimized() || !mayHide_()) return;
+                window_->hide();
+                area_.add();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    NotifyArea& area_;
+    std::function<bool()> mayHide_;
+};
+
+}  // namespace
+
+void NotifyArea::hideOnMinimise(QWidget* window, std::function<bool()> mayHide) {
+    new MinimiseWatch(window, *this, std::move(mayHide));
+    setActivatedHandler([this, target = QPointer<QWidget>(window)](QSystemTrayIcon::ActivationReason reason) {
+        // Only a double-click of the left button brings the window back; a
+        // host that never reports one (StatusNotifierItem) restores on its
+        // left click.
+        const auto restoreOn = restoresOnSingleClick() ? QSystemTrayIcon::Trigger : QSystemTrayIcon::DoubleClick;
+        if (reason != restoreOn || target == nullptr) return;
+        remove();
+        target->setWindowState(target->windowState() & ~Qt::WindowMinimized);
+        target->show();
+    });
+}
 
 QtNotifyArea::QtNotifyArea(const QIcon& icon, const QString& tip)
     : singleClick_(statusNotifierHostRegistered()), icon_(icon) {

@@ -1,10 +1,13 @@
-// The program's icon in the desktop's notification area.
+// The program's icon in the desktop's notification area, and the window it
+// stands for while that is minimised.
 #pragma once
 
 #include <QIcon>
 #include <QString>
 #include <QSystemTrayIcon>
 #include <functional>
+
+class QWidget;
 
 namespace pressory::app {
 
@@ -23,6 +26,14 @@ public:
     // double-click, as StatusNotifierItem hosts (KDE Plasma, the AppIndicator
     // extension of GNOME) do: the window then comes back on that click.
     virtual bool restoresOnSingleClick() const = 0;
+
+    // From now on, `window` minimised is hidden and the icon added, unless
+    // `mayHide` says no (the program is closing) or the desktop has no
+    // notification area (hidden, it could never be brought back: it stays
+    // minimised in the task bar). The icon brings the window back and goes:
+    // on a double-click, or on the left click of a host that reports no
+    // double-click.
+    void hideOnMinimise(QWidget* window, std::function<bool()> mayHide);
 };
 
 class QtNotifyArea final : public NotifyArea {

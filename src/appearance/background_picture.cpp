@@ -1,7 +1,5 @@
 #include "appearance/background_picture.h"
 
-#include <QAction>
-
 #include "appearance/appearance_texts.h"
 #include "appearance/picture_chooser.h"
 #include "appearance/picture_loader.h"
@@ -19,31 +17,28 @@ bool BackgroundPicture::showFile(const std::string& path) {
 }
 
 void BackgroundPicture::applyAtStartUp() {
-    const settings::SettingsRecord& r = *w_.settings;
-    w_.pictureSwitch->setChecked(r.pictureEnable != 0);
-    if (r.pictureEnable != 0 && platform::fileExists(r.pictureBackGround)) showFile(r.pictureBackGround);
+    const PictureSettings& s = *w_.settings;
+    if (s.pictureOn() && platform::fileExists(s.picturePath())) showFile(s.picturePath());
 }
 
 void BackgroundPicture::onSwitchTriggered() {
-    if (!w_.pictureSwitch->isChecked()) {
+    if (!w_.settings->pictureOn()) {
         w_.show(QImage());
         return;
     }
     // A picture that cannot be loaded any more leaves the window without one:
     // the switch and the path stay as they are.
-    if (!showFile(w_.settings->pictureBackGround)) w_.show(QImage());
+    if (!showFile(w_.settings->picturePath())) w_.show(QImage());
 }
 
 void BackgroundPicture::choose(PictureChooser* chooser, QWidget* parent) {
     if (chooser == nullptr) return;
     const std::optional<QString> chosen = chooser->choose(parent);
     if (!chosen) return;
-    w_.settings->pictureBackGround = chosen->toLocal8Bit().toStdString();
-    w_.pictureSwitch->setChecked(true);
-    w_.settings->pictureEnable = -1;
+    w_.settings->setPicture(chosen->toLocal8Bit().toStdString());
     // An empty answer is no file: it cannot be loaded either.
-    if (w_.settings->pictureBackGround.empty() || !showFile(w_.settings->pictureBackGround))
-        w_.refuse(texts::kNotAPicture);
+    const std::string& path = w_.settings->picturePath();
+    if (path.empty() || !showFile(path)) w_.refuse(texts::kNotAPicture);
 }
 
 }  // namespace pressory::appearance

@@ -5,34 +5,41 @@
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <string>
 
-#include "settings/settings.h"
-
-class QAction;
 class QWidget;
 
 namespace pressory::appearance {
 
 class PictureChooser;
 
+// The picture's settings: the switch (PictureEnable), which its check mark
+// shows, and the file (PictureBackGround).
+class PictureSettings {
+public:
+    virtual ~PictureSettings() = default;
+    virtual bool pictureOn() const = 0;
+    virtual const std::string& picturePath() const = 0;
+    // A chosen file: its path is kept and the switch goes on.
+    virtual void setPicture(const std::string& path) = 0;
+};
+
 class BackgroundPicture {
 public:
     // What the commands act on.
     struct Window {
-        QAction* pictureSwitch = nullptr;              // its check mark is the switch
-        settings::SettingsRecord* settings = nullptr;  // the picture path and PictureEnable
-        std::function<void(const QImage&)> show;       // the window's picture; a null image: none
-        std::function<void(const QString&)> refuse;    // a critical message box
+        PictureSettings* settings = nullptr;         // the switch and the path
+        std::function<void(const QImage&)> show;     // the window's picture; a null image: none
+        std::function<void(const QString&)> refuse;  // a critical message box
     };
 
     explicit BackgroundPicture(Window window);
 
-    // Start-up: the switch from the settings, and the picture when the switch
-    // is on and the file can be loaded; a file that cannot is left out
-    // without a message.
+    // Start-up: the picture when the switch is on and the file can be
+    // loaded; a file that cannot is left out without a message.
     void applyAtStartUp();
 
-    // After the switch's check mark was inverted: on, the picture of the
+    // After a click on the switch's check mark: on, the picture of the
     // stored path (none for an empty path or a file that cannot be loaded,
     // silently); off, no picture.
     void onSwitchTriggered();

@@ -74,10 +74,6 @@ inline constexpr TwipRect kSummaryBox{480, 240, 855, 300};
 inline constexpr TwipRect kResizeButton{1440, 240, 350, 300};
 inline constexpr TwipLine kLine1{120, 1650, 11280, 1650};
 inline constexpr TwipLine kLine2{9240, 960, 9240, 4800};
-inline constexpr TwipRect kFormSizeX{1200, 4800, 975, 375};
-inline constexpr TwipRect kFormSizeY{2160, 4800, 975, 375};
-inline constexpr TwipRect kFormPosiX{3240, 4800, 975, 375};
-inline constexpr TwipRect kFormPosiY{4200, 4800, 975, 375};
 inline constexpr int kClientWidth = 11370;  // full mode, below the menu bar
 inline constexpr int kClientHeight = 5340;
 

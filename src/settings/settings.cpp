@@ -14,37 +14,39 @@ namespace {
 
 using Values = std::vector<std::optional<std::string>>;
 
-// One key of the file and the field of the record it holds. The table is in
-// the order the fields are written back at close.
+// One key of the file, the field of the record it holds, its default and
+// the values a number may take (a value outside them reads as the default).
+// The table is in the order the fields are written back at close.
 struct Entry {
     std::string_view section;
     std::string_view key;
     std::variant<std::int16_t SettingsRecord::*, std::int32_t SettingsRecord::*, std::string SettingsRecord::*> field;
-    std::int32_t def;
+    std::int32_t def = 0;
+    std::int32_t least = std::numeric_limits<std::int16_t>::min();
+    std::int32_t most = std::numeric_limits<std::int16_t>::max();
 };
 
+constexpr std::int32_t kInt32Least = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kInt32Most = std::numeric_limits<std::int32_t>::max();
+
 constexpr Entry kEntries[] = {
-    {"FILE", "FileHistoryMaxRow", &SettingsRecord::fileHistoryMaxRow, kDefaultFileHistoryMaxRow},
-    {"SOUND", "SoundEnable", &SettingsRecord::soundEnable, kDefaultSoundEnable},
-    {"COLOR", "ColorTextBoxBlink", &SettingsRecord::colorTextBoxBlink, kDefaultColorTextBoxBlink},
-    {"COLOR", "ColorBackGround", &SettingsRecord::colorBackGround, kDefaultColorBackGround},
-    {"COLOR", "PictureBackGround", &SettingsRecord::pictureBackGround, 0},
-    {"COLOR", "PictureEnable", &SettingsRecord::pictureEnable, kDefaultPictureEnable},
-    {"COLOR", "HeatMap", &SettingsRecord::heatMap, kDefaultHeatMap},
+    {"FILE", "FileHistoryMaxRow", &SettingsRecord::fileHistoryMaxRow, 1, 1, 6},  // the six row limits
+    {"SOUND", "SoundEnable", &SettingsRecord::soundEnable, 0},
+    {"COLOR", "ColorTextBoxBlink", &SettingsRecord::colorTextBoxBlink, 255, kInt32Least, kInt32Most},  // red
+    {"COLOR", "ColorBackGround", &SettingsRecord::colorBackGround, static_cast<std::int32_t>(0x8000000Fu), kInt32Least,
+     kInt32Most},  // the system's button face
+    {"COLOR", "PictureBackGround", &SettingsRecord::pictureBackGround},
+    {"COLOR", "PictureEnable", &SettingsRecord::pictureEnable, 0},
+    {"COLOR", "HeatMap", &SettingsRecord::heatMap, 0},
 };
 
 constexpr std::string_view kSections[] = {"FILE", "SOUND", "COLOR"};
 
-std::int32_t asInt(const std::optional<std::string>& v, std::int32_t def) {
-    return v ? profile::parseProfileInt(*v, def) : def;
-}
-
-// A 16-bit field whose value does not fit takes its default; the rest of the
-// record is not affected.
-std::int16_t as16(const std::optional<std::string>& v, std::int16_t def) {
-    const std::int32_t n = asInt(v, def);
-    if (n < std::numeric_limits<std::int16_t>::min() || n > std::numeric_limits<std::int16_t>::max()) return def;
-    return static_cast<std::int16_t>(n);
+// A number the key may take, else the key's default; the rest of the record
+// is not affected.
+std::int32_t numberOf(const std::optional<std::string>& v, const Entry& e) {
+    const std::int32_t n = v ? profile::parseProfileInt(*v, e.def) : e.def;
+    return n < e.least || n > e.most ? e.def : n;
 }
 
 void assign(SettingsRecord& r, const Entry& e, std::optional<std::string> value) {
@@ -52,8 +54,8 @@ void assign(SettingsRecord& r, const Entry& e, std::optional<std::string> value)
         SettingsRecord& r;
         const Entry& e;
         std::optional<std::string>& v;
-        void operator()(std::int16_t SettingsRecord::*f) const { r.*f = as16(v, static_cast<std::int16_t>(e.def)); }
-        void operator()(std::int32_t SettingsRecord::*f) const { r.*f = asInt(v, e.def); }
+        void operator()(std::int16_t SettingsRecord::*f) const { r.*f = static_cast<std::int16_t>(numberOf(v, e)); }
+        void operator()(std::int32_t SettingsRecord::*f) const { r.*f = numberOf(v, e); }
         void operator()(std::string SettingsRecord::*f) const { r.*f = std::move(v).value_or(""); }
     };
     std::visit(Assign{r, e, value}, e.field);
@@ -70,6 +72,10 @@ std::string text(const SettingsRecord& r, const Entry& e) {
 }
 
 }  // namespace
+
+SettingsRecord::SettingsRecord() {
+    for (const Entry& e : kEntries) assign(*this, e, std::nullopt);
+}
 
 std::string soundKeyName(int vk) { return "Key" + std::to_string(vk); }
 
@@ -94,8 +100,6 @@ SettingsRecord loadSettings(const profile::ProfileDocument& file) {
             for (std::size_t k = 0; k < r.soundPaths.size(); ++k)
                 r.soundPaths[k] = std::move(values[entries.size() + k]).value_or("");
     }
-    // Only the row limits 1 to 6 exist.
-    if (r.fileHistoryMaxRow < 1 || r.fileHistoryMaxRow > 6) r.fileHistoryMaxRow = kDefaultFileHistoryMaxRow;
     return r;
 }
 

@@ -11,28 +11,27 @@ namespace pressory::settings {
 
 inline constexpr const char* kFileName = "Pressory.ini";
 
-inline constexpr std::int16_t kDefaultFileHistoryMaxRow = 1;
-inline constexpr std::int16_t kDefaultSoundEnable = 0;
-inline constexpr std::int32_t kDefaultColorTextBoxBlink = 255;
-inline constexpr std::int32_t kDefaultColorBackGround = static_cast<std::int32_t>(0x8000000Fu);
-inline constexpr std::int16_t kDefaultPictureEnable = 0;
-inline constexpr std::int16_t kDefaultHeatMap = 0;
-
+// The settings of the file. Each key's default and the values it may take
+// are given once, in the key table of settings.cpp; a new record holds the
+// defaults.
 struct SettingsRecord {
-    std::int16_t fileHistoryMaxRow = kDefaultFileHistoryMaxRow;  // 1..6
-    std::int16_t soundEnable = kDefaultSoundEnable;
+    SettingsRecord();
+
+    std::int16_t fileHistoryMaxRow;             // 1..6
+    std::int16_t soundEnable;                   // the key sounds: non-zero on
     std::array<std::string, 256> soundPaths{};  // SOUND/Key0..Key255, whole
-    std::int32_t colorTextBoxBlink = kDefaultColorTextBoxBlink;
-    std::int32_t colorBackGround = kDefaultColorBackGround;
-    std::int16_t pictureEnable = kDefaultPictureEnable;
+    std::int32_t colorTextBoxBlink;
+    std::int32_t colorBackGround;
+    std::int16_t pictureEnable;
     std::string pictureBackGround;
-    std::int16_t heatMap = kDefaultHeatMap;  // the main window's heat tint: -1 on, 0 off
+    std::int16_t heatMap;  // the main window's heat tint: -1 on, 0 off
 };
 
 // Loads the record from the settings file at `path` (the platform's narrow
-// encoding). A missing or unreadable file gives every default. A 16-bit field
-// out of range takes its default while every other field loads as usual; a
-// FileHistoryMaxRow outside 1..6 reads as 1. Never fails.
+// encoding). A missing or unreadable file gives every default. A number
+// outside the values its key may take (a 16-bit field that does not fit, a
+// FileHistoryMaxRow outside 1..6) takes its default while every other field
+// loads as usual. Never fails.
 SettingsRecord loadSettings(const std::string& path);
 
 // The same from a file already read.

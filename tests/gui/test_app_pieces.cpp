@@ -1,23 +1,40 @@
 // The program's pieces around the main window: colour values, the twip
-// scale, the single-copy lock and the termination requests.
+// scale, the single-copy lock, the termination requests, and the helpers the
+// main window composes (key ticker, mode switcher, notification area,
+// settings model), each without the window.
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include "app/key_ticker.h"
+#include "app/mode_switcher.h"
+#include "app/notify_area.h"
+#include "app/settings_model.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
+#include "counting/poller.h"
 #include "platform/boot_time.h"
+#include "support/scripted_key_state.h"
 #include "support/unprivileged.h"
+#include "support/window_fakes.h"
 #include "widgets/colour_value.h"
 #include "widgets/twips.h"
 
@@ -41,6 +58,51 @@ bool writeLock(const QString& path, qint64 pid, const QString& appName, const QS
             bootId + '\n');
     return f.flush() && f.setFileTime(written, QFileDevice::FileModificationTime);
 }
+
+// A key ticker on a scripted source whose wake handle is one end of a socket
+// pair: a byte sent to the other end is an event the source has received.
+struct TickerRig {
+    int sockets[2] = {-1, -1};
+    platform::ScriptedKeyState keys;
+    test::ScriptedKeySource source{keys};
+    Poller poller;
+    std::unique_ptr<KeyTicker> ticker;
+    QElapsedTimer clock;
+    QList<qint64> tickTimes;  // when each tick read the keys
+    int pumps = 0;
+    QList<int> painted;    // the cells reported as changed, tick after tick
+    qint64 writeDue = -1;  // a pending write at this time of `clock` (-1: none)
+
+    TickerRig() {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets) != 0) qFatal("no socket pair");
+        source.wake = sockets[0];
+        clock.start();
+        source.onRead = [this](int vk) {
+            if (vk == 65) tickTimes.append(clock.elapsed());
+        };
+        source.onPump = [this] {  // the source reads what has arrived
+            ++pumps;
+            char buffer[64];
+            while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+            }
+        };
+        ticker = std::make_unique<KeyTicker>(&source, poller, nullptr, nullptr);
+        ticker->setPainter([this](std::span<const CellChange> changes, bool) {
+            for (const CellChange& c : changes) painted.append(c.vk);
+        });
+        ticker->setAfterTick(
+            [this](bool) { return writeDue < 0 ? -1 : std::max<qint64>(0, writeDue - clock.elapsed()); });
+    }
+    ~TickerRig() {
+        ticker.reset();
+        ::close(sockets[0]);
+        ::close(sockets[1]);
+    }
+    void send() const { QCOMPARE(::send(sockets[1], "x", 1, 0), 1); }
+    QTimer* timer1() const { return ticker->findChild<QTimer*>(QStringLiteral("Timer1")); }
+};
+
+bool topmost(const QWidget& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
 }  // namespace
 
 class TestAppPieces : public QObject {
@@ -57,6 +119,11 @@ private slots:
     void lockOfAnotherMachineIsTakenOverOnlyWhenNothingHoldsIt();
     void aFolderInTheLockPlaceLetsTheProgramRun();
     void terminationRequestsReachTheEventLoop();
+    void tickerFollowsTheKeySourcesEvents();
+    void aWakeReadsTheSourceOnceATimedTickReadsItAgain();
+    void modeSwitcherKeepsTheOtherModesPlace();
+    void notifyAreaHidesTheMinimisedWindowUntilTheClose();
+    void settingsModelTellsEveryChangeOnce();
 };
 
 void TestAppPieces::plainColours() {
@@ -261,6 +328,213 @@ void TestAppPieces::terminationRequestsReachTheEventLoop() {
         QTRY_COMPARE(spy.size(), 1);
         QCOMPARE(spy.takeFirst().at(0).toInt(), s);
     }
+}
+
+// With a source that wakes the program, a tick runs when it has delivered
+// something, at most once per 10 ms, and when a tapped key's cell is to go
+// back to the up colour while the keys are shown; else the timer stands.
+void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
+    TickerRig r;
+    r.keys.down(66);  // held since before the start: the first tick finds it
+    r.ticker->start();
+    QVERIFY(r.timer1()->isSingleShot());
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(66), 1, 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);
+    QCOMPARE(r.painted, QList<int>{66});
+
+    // Held, and nothing arrives: no tick at all, the cell keeps its colour.
+    const qsizetype ticksWhileHeld = r.tickTimes.size();
+    QTest::qWait(150);
+    QCOMPARE(r.tickTimes.size(), ticksWhileHeld);
+    QVERIFY(!r.timer1()->isActive());
+    QCOMPARE(r.poller.cellColour(66), 255);
+
+    // The release arrives: its tick paints the up colour.
+    r.keys.up(66);
+    r.send();
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(66), colour::kUp, 300);
+    QCOMPARE(r.tickTimes.size(), ticksWhileHeld + 1);
+    QCOMPARE(r.painted, (QList<int>{66, 66}));
+
+    // Keys not shown: the source is told, and a tap asks for no tick to
+    // paint its cell's return to the up colour.
+    r.ticker->setKeysShown(false);
+    QVERIFY(!r.source.keysShown);
+    const qsizetype beforeTap = r.tickTimes.size();
+    r.keys.tap(65);
+    r.send();
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 1, 300);
+    QTest::qWait(50);
+    QCOMPARE(r.tickTimes.size(), beforeTap + 1);
+
+    // Shown again: the source is told, and a tick shows the keys at once. A
+    // tap that is over before its tick blinks, and goes back to the up
+    // colour 10 ms later without any further event.
+    const qsizetype beforeShown = r.tickTimes.size();
+    r.ticker->setKeysShown(true);
+    QVERIFY(r.source.keysShown);
+    QTRY_COMPARE_WITH_TIMEOUT(r.tickTimes.size(), beforeShown + 1, 300);
+    r.writeDue = r.clock.elapsed() + 60'000;
+    r.keys.tap(65);
+    r.send();
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 2, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(65), colour::kUp, 300);
+    // The one timed tick left is the one the pending write asked for.
+    QVERIFY(r.timer1()->isActive());
+    QVERIFY2(r.timer1()->remainingTime() > 50'000, qPrintable(QString::number(r.timer1()->remainingTime())));
+
+    // A stream of events every millisecond: at most one tick per 10 ms.
+    const qsizetype before = r.tickTimes.size();
+    QElapsedTimer streamTime;
+    streamTime.start();
+    while (streamTime.elapsed() < 200) {
+        r.send();
+        QTest::qWait(1);
+    }
+    QTest::qWait(30);
+    const QList<qint64> streamed = r.tickTimes.mid(before);
+    QVERIFY2(streamed.size() >= 2, qPrintable(QString::number(streamed.size())));
+    for (qsizetype i = 1; i < streamed.size(); ++i)
+        QVERIFY2(streamed[i] - streamed[i - 1] >= 9,
+                 qPrintable(QStringLiteral("ticks %1 ms apart").arg(streamed[i] - streamed[i - 1])));
+
+    // The close reads the source once more, whatever the pace; then nothing ticks.
+    r.keys.tap(66);
+    r.ticker->readLast();
+    QCOMPARE(r.poller.count(66), 2);
+    r.ticker->stop();
+    const qsizetype afterStop = r.tickTimes.size();
+    r.send();
+    QTest::qWait(30);
+    QCOMPARE(r.tickTimes.size(), afterStop);
+}
+
+// The wake reads the source and its tick runs at once on what was read,
+// without reading again; a tick the timer brings reads the source itself.
+void TestAppPieces::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
+    TickerRig r;
+    r.ticker->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);
+    QTest::qWait(20);  // the next event is more than a tick after the last one
+    r.pumps = 0;
+    r.tickTimes.clear();
+    r.keys.down(65);
+    r.send();
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 1, 300);
+    QCOMPARE(r.tickTimes.size(), 1);
+    QCOMPARE(r.pumps, 1);
+
+    // A tick of the timer (a tap's return, a pending write) reads what has
+    // arrived meanwhile, even though no wake has read it yet.
+    QMetaObject::invokeMethod(r.timer1(), "timeout");
+    QCOMPARE(r.pumps, 2);
+    QCOMPARE(r.tickTimes.size(), 2);
+}
+
+// The window is placed at the rectangle the other mode left and keeps the
+// one it leaves, as 16-bit values.
+void TestAppPieces::modeSwitcherKeepsTheOtherModesPlace() {
+    QMainWindow w;
+    w.menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Quit"));
+    w.resize(400, 300);
+    auto* modes = new ModeSwitcher(&w);
+    QSignalSpy changes(modes, &ModeSwitcher::modeChanged);
+    const QRect asCreated = w.frameGeometry();
+    modes->start(QRect(0, 0, 1024, 768));
+    QVERIFY(modes->compact());
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.takeFirst().at(0).toBool(), true);
+    QCOMPARE(w.frameGeometry(), QRect(10, 648, 140, 70));
+    QVERIFY(topmost(w));
+    QVERIFY(w.menuBar()->isHidden());
+    QCOMPARE(modes->otherModeRect().topLeft(), asCreated.topLeft());
+
+    w.move(40'000, -40'000);  // beyond what 16 bits hold
+    modes->toggle();
+    QVERIFY(!modes->compact());
+    QCOMPARE(changes.takeFirst().at(0).toBool(), false);
+    QVERIFY(!topmost(w));
+    QVERIFY(!w.menuBar()->isHidden());
+    QCOMPARE(w.frameGeometry().topLeft(), asCreated.topLeft());
+    QCOMPARE(modes->otherModeRect(), QRect(32'767, -32'768, 140, 70));
+    modes->toggle();
+    QCOMPARE(w.frameGeometry(), QRect(32'767, -32'768, 140, 70));
+}
+
+// Minimised, the window hides behind the icon, unless the close has begun;
+// the icon's restoring click brings it back and the icon goes.
+void TestAppPieces::notifyAreaHidesTheMinimisedWindowUntilTheClose() {
+    QWidget w;
+    w.show();
+    test::FakeNotifyArea tray;
+    bool closing = false;
+    tray.hideOnMinimise(&w, [&] { return !closing; });
+    w.showMinimized();
+    QTRY_VERIFY(!w.isVisible());
+    QVERIFY(tray.iconShown);
+    tray.handler(QSystemTrayIcon::Trigger);  // a left click: only a host without double-clicks restores on it
+    QVERIFY(!w.isVisible());
+    tray.handler(QSystemTrayIcon::DoubleClick);
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!tray.iconShown);
+
+    closing = true;
+    w.showMinimized();
+    QTest::qWait(50);
+    QVERIFY(w.isVisible());
+    QCOMPARE(tray.adds, 1);
+}
+
+// The check marks and the record follow one another; a value that does not
+// change is not told; switches read -1 or 0 as the close writes them.
+void TestAppPieces::settingsModelTellsEveryChangeOnce() {
+    settings::SettingsRecord record;
+    record.soundEnable = 1;
+    record.heatMap = 7;
+    record.fileHistoryMaxRow = 2;
+    SettingsModel model(record, nullptr);
+    QCOMPARE(record.soundEnable, -1);
+    QCOMPARE(record.heatMap, -1);
+    QCOMPARE(record.pictureEnable, 0);
+    QSignalSpy changes(&model, &SettingsModel::changed);
+
+    QAction sound;
+    sound.setCheckable(true);
+    model.bindSwitch(&sound, Setting::Sound);
+    QVERIFY(sound.isChecked());
+    sound.trigger();  // a click
+    QCOMPARE(record.soundEnable, 0);
+    model.setOn(Setting::Sound, true);
+    QVERIFY(sound.isChecked());
+    model.setOn(Setting::Sound, true);
+    model.setBlinkColour(record.colorTextBoxBlink);
+    QCOMPARE(changes.size(), 2);
+
+    std::array<QAction*, 6> rows{};
+    std::vector<std::unique_ptr<QAction>> owned;
+    for (QAction*& row : rows) {
+        owned.push_back(std::make_unique<QAction>());
+        row = owned.back().get();
+        row->setCheckable(true);
+    }
+    model.bindRowLimit(rows);
+    auto checked = [&] {
+        QList<int> on;
+        for (int i = 0; i < 6; ++i)
+            if (rows[static_cast<std::size_t>(i)]->isChecked()) on.append(i + 1);
+        return on;
+    };
+    QCOMPARE(checked(), QList<int>{2});
+    rows[4]->trigger();
+    QCOMPARE(record.fileHistoryMaxRow, 5);
+    rows[4]->trigger();  // the checked one stays checked
+    QCOMPARE(checked(), QList<int>{5});
+    QCOMPARE(changes.size(), 3);
+
+    model.setPicture("/pictures/back.png");
+    QCOMPARE(record.pictureBackGround, std::string("/pictures/back.png"));
+    QCOMPARE(record.pictureEnable, -1);
 }
 
 int main(int argc, char* argv[]) {

@@ -8,12 +8,14 @@
 #include <QImage>
 #include <QImageReader>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QtEndian>
 #include <QtTest>
 #include <sys/stat.h>
 
 #include "app/client_area.h"
+#include "app/mode_switcher.h"
 #include "appearance/colour_chooser.h"
 #include "appearance/picture_chooser.h"
 #include "appearance/picture_loader.h"
@@ -107,21 +109,21 @@ private slots:
 void TestAppearance::blinkColourChoice() {
     MainWindowRig r;
     r.start();
-    QCOMPARE(r.w->blinkColour(), 255);
+    QCOMPARE(r.settings().blinkColour(), 255);
     r.colours.answers = {QColor(0x12, 0x34, 0x56)};
     r.item("mnuVisionKeyColor")->trigger();
     QCOMPARE(r.colours.initials, QList<QColor>{QColor(255, 0, 0)});  // starts from the colour in force
-    QCOMPARE(r.w->blinkColour(), 0x00563412);
+    QCOMPARE(r.settings().blinkColour(), 0x00563412);
 
     // An idle keyboard is not repainted; the next held key shows the colour.
-    const std::int32_t idle = r.w->txtKey(65)->colourValue();
+    const std::int32_t idle = r.cell(65)->colourValue();
     QVERIFY(idle != 0x00563412);
     r.keys.down(65);
-    r.w->onTimer1Timeout();
-    QCOMPARE(r.w->txtKey(65)->colourValue(), 0x00563412);
+    r.tick();
+    QCOMPARE(r.cell(65)->colourValue(), 0x00563412);
     r.keys.up(65);
-    r.w->onTimer1Timeout();
-    QCOMPARE(r.w->txtKey(65)->colourValue(), idle);
+    r.tick();
+    QCOMPARE(r.cell(65)->colourValue(), idle);
     QVERIFY(r.boxes.shown.isEmpty());
 
     // Written at close.
@@ -147,15 +149,18 @@ void TestAppearance::cancelKeepsTheValueInForce() {
     const bool blink = command == QStringLiteral("mnuVisionKeyColor");
     (blink ? r.record.colorTextBoxBlink : r.record.colorBackGround) = value;
     r.start();
-    auto inForce = [&] { return blink ? r.w->blinkColour() : r.w->backColour(); };
+    auto inForce = [&] {
+        return blink ? r.settings().blinkColour() : r.find<app::ClientArea>("frmMainClient")->backColour();
+    };
     QCOMPARE(inForce(), value);
 
     r.colours.answers = {std::nullopt};
-    r.w->menuItem(command)->trigger();
+    r.item(qPrintable(command))->trigger();
     QCOMPARE(inForce(), value);  // the reference itself, not the colour it stood for
     QCOMPARE(r.colours.initials.size(), 1);
     // The dialog starts from the colour the value shows as.
-    QWidget* owner = blink ? static_cast<QWidget*>(r.w->keyboard()) : r.w->clientArea();
+    QWidget* owner = blink ? static_cast<QWidget*>(r.find<widgets::KeyboardWidget>("keyboard"))
+                           : r.find<app::ClientArea>("frmMainClient");
     QCOMPARE(r.colours.initials[0], widgets::colourOf(value, owner->palette()));
     QVERIFY(r.colours.initials[0].isValid());
     QVERIFY(r.boxes.shown.isEmpty());
@@ -168,11 +173,11 @@ void TestAppearance::cancelKeepsTheValueInForce() {
 void TestAppearance::backgroundColourShowsAtOnce() {
     MainWindowRig r;
     r.start();
-    QCOMPARE(r.w->backColour(), kButtonFace);
+    QCOMPARE(r.find<app::ClientArea>("frmMainClient")->backColour(), kButtonFace);
     r.colours.answers = {QColor(0x20, 0x80, 0x40)};
     r.item("mnuVisionFrmColor")->trigger();
-    QCOMPARE(r.w->backColour(), 0x00408020);
-    QCOMPARE(pixelAt(r.w->clientArea(), {2, 2}), QColor(0x20, 0x80, 0x40));
+    QCOMPARE(r.find<app::ClientArea>("frmMainClient")->backColour(), 0x00408020);
+    QCOMPARE(pixelAt(r.find<app::ClientArea>("frmMainClient"), {2, 2}), QColor(0x20, 0x80, 0x40));
 }
 
 void TestAppearance::pictureSwitch() {
@@ -184,7 +189,7 @@ void TestAppearance::pictureSwitch() {
     // On with an empty path: checked, no picture, no message.
     sw->trigger();
     QVERIFY(sw->isChecked());
-    QVERIFY(r.w->clientArea()->picture().isNull());
+    QVERIFY(r.find<app::ClientArea>("frmMainClient")->picture().isNull());
     QVERIFY(r.boxes.shown.isEmpty());
     sw->trigger();
 
@@ -192,27 +197,27 @@ void TestAppearance::pictureSwitch() {
     // over the background colour.
     r.record.colorBackGround = 0x00FFFFFF;
     r.record.pictureBackGround = savePicture(r.file("back.png"), {10, 6}, QColor(0, 0, 255)).toStdString();
-    r.w->clientArea()->setBackColour(0x00FFFFFF);
+    r.find<app::ClientArea>("frmMainClient")->setBackColour(0x00FFFFFF);
     sw->trigger();
-    QCOMPARE(r.w->clientArea()->picture().size(), QSize(10, 6));
-    QCOMPARE(pixelAt(r.w->clientArea(), {9, 5}), QColor(0, 0, 255));
-    QCOMPARE(pixelAt(r.w->clientArea(), {11, 5}), QColor(255, 255, 255));  // not stretched
-    QCOMPARE(pixelAt(r.w->clientArea(), {9, 7}), QColor(255, 255, 255));   // not tiled
+    QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(10, 6));
+    QCOMPARE(pixelAt(r.find<app::ClientArea>("frmMainClient"), {9, 5}), QColor(0, 0, 255));
+    QCOMPARE(pixelAt(r.find<app::ClientArea>("frmMainClient"), {11, 5}), QColor(255, 255, 255));  // not stretched
+    QCOMPARE(pixelAt(r.find<app::ClientArea>("frmMainClient"), {9, 7}), QColor(255, 255, 255));   // not tiled
 
     // Off removes it at once; on again reloads it from the stored path.
     sw->trigger();
-    QVERIFY(r.w->clientArea()->picture().isNull());
-    QCOMPARE(pixelAt(r.w->clientArea(), {2, 2}), QColor(255, 255, 255));
+    QVERIFY(r.find<app::ClientArea>("frmMainClient")->picture().isNull());
+    QCOMPARE(pixelAt(r.find<app::ClientArea>("frmMainClient"), {2, 2}), QColor(255, 255, 255));
     savePicture(r.file("back.png"), {7, 3}, QColor(0, 255, 0));
     sw->trigger();
-    QCOMPARE(r.w->clientArea()->picture().size(), QSize(7, 3));
+    QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(7, 3));
 
     // On while the file has gone: no picture, no message, nothing lost.
     sw->trigger();
     QVERIFY(QFile::remove(r.file("back.png")));
     sw->trigger();
     QVERIFY(sw->isChecked());
-    QVERIFY(r.w->clientArea()->picture().isNull());
+    QVERIFY(r.find<app::ClientArea>("frmMainClient")->picture().isNull());
     QVERIFY(r.boxes.shown.isEmpty());
     QCOMPARE(QString::fromStdString(r.record.pictureBackGround), r.file("back.png"));
 }
@@ -243,14 +248,14 @@ void TestAppearance::pictureCommand() {
         QVERIFY2(sw->isChecked(), name);
         QCOMPARE(r.record.pictureEnable, -1);
         QCOMPARE(QString::fromStdString(r.record.pictureBackGround), r.file(name));
-        QCOMPARE(r.w->clientArea()->picture().size(), QSize(width, 4));
+        QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(width, 4));
         ++width;
     }
     // A GIF (Qt writes none: a 1 x 1 one made by hand).
     writeBytes(r.file("e.gif"), QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs="));
     r.pictures.answers = {r.file("e.gif")};
     r.item("mnuVisionPicture")->trigger();
-    QCOMPARE(r.w->clientArea()->picture().size(), QSize(1, 1));
+    QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(1, 1));
     QVERIFY(r.boxes.shown.isEmpty());
 
     // Written at close: the path and the switch.
@@ -265,7 +270,7 @@ void TestAppearance::rejectedPictureKeepsTheOldOneAndTheNewPath() {
     r.start();
     r.pictures.answers = {savePicture(r.file("good.png"), {8, 8}, Qt::green)};
     r.item("mnuVisionPicture")->trigger();
-    QCOMPARE(r.w->clientArea()->picture().size(), QSize(8, 8));
+    QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(8, 8));
 
     // A name typed in the dialog for a file that does not exist, then a file
     // that is no picture; the switch off before the second.
@@ -281,7 +286,7 @@ void TestAppearance::rejectedPictureKeepsTheOldOneAndTheNewPath() {
         r.boxes.shown.clear();
         QVERIFY(r.item("mnuVisionPictureEnable")->isChecked());
         QCOMPARE(QString::fromStdString(r.record.pictureBackGround), path);
-        QCOMPARE(r.w->clientArea()->picture().size(), QSize(8, 8));  // the old one stays
+        QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(8, 8));  // the old one stays
     }
     r.w->close();
     QCOMPARE(QString::fromStdString(profile::readText(r.settingsPath(), "COLOR", "PictureBackGround")), bad[1]);
@@ -334,7 +339,7 @@ void TestAppearance::badPictures() {
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].text, kNotAPicture);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
-    QVERIFY(r.w->clientArea()->picture().isNull());
+    QVERIFY(r.find<app::ClientArea>("frmMainClient")->picture().isNull());
     QVERIFY(!appearance::loadPicture(path.toStdString()));
     QCOMPARE(QImageReader::allocationLimit(), appearance::kPictureAllocationLimitMb);
 }
@@ -367,12 +372,12 @@ void TestAppearance::badPictureAtStartUpIsSkippedSilently() {
         r.start();
         QVERIFY2(t.elapsed() < 5000, qPrintable(path));
         QVERIFY(r.item("mnuVisionPictureEnable")->isChecked());
-        QVERIFY(r.w->clientArea()->picture().isNull());
+        QVERIFY(r.find<app::ClientArea>("frmMainClient")->picture().isNull());
         QVERIFY(r.boxes.shown.isEmpty());
         // The switch turned off and on again: still nothing, still silent.
         r.item("mnuVisionPictureEnable")->trigger();
         r.item("mnuVisionPictureEnable")->trigger();
-        QVERIFY(r.w->clientArea()->picture().isNull());
+        QVERIFY(r.find<app::ClientArea>("frmMainClient")->picture().isNull());
         QVERIFY(r.boxes.shown.isEmpty());
         QCOMPARE(QString::fromStdString(r.record.pictureBackGround), path);
     }
@@ -381,11 +386,12 @@ void TestAppearance::badPictureAtStartUpIsSkippedSilently() {
 void TestAppearance::alwaysOnTopHasNoCheckMark() {
     MainWindowRig r;
     r.start();
-    r.w->onCmdResizeClicked();  // full mode
-    QVERIFY(!r.w->compactMode());
+    const app::ModeSwitcher& modes = *r.find<app::ModeSwitcher>();
+    r.find<QPushButton>("cmdResize")->click();  // full mode
+    QVERIFY(!modes.compact());
     QAction* top = r.item("mnuVisionTop");
     top->trigger();
-    QVERIFY(r.w->compactMode());
+    QVERIFY(modes.compact());
     QVERIFY(!top->isChecked());
     QVERIFY(!top->isCheckable());
     QVERIFY(r.w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));

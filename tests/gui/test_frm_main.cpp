@@ -2,24 +2,25 @@
 // close paths, with a scripted key source and a temporary program folder.
 #include <QAction>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "app/client_area.h"
 #include "app/frm_main.h"
+#include "app/mode_switcher.h"
 #include "app/notify_area.h"
 #include "counting/key_layout.h"
 #include "history/history_record.h"
@@ -38,6 +39,7 @@ using namespace pressory;
 using namespace pressory::app;
 using namespace pressory::test;
 using pressory::widgets::BoxIcon;
+using pressory::widgets::CountCell;
 
 namespace {
 
@@ -57,17 +59,21 @@ struct Rig : MainWindowRig {
     }
     void press(int vk) {
         keys.down(vk);
-        w->onTimer1Timeout();
+        tick();
         keys.up(vk);
-        w->onTimer1Timeout();
+        tick();
     }
-    QString count(int vk) const { return w->txtKey(vk)->text(); }
+    QString count(int vk) const { return cell(vk)->text(); }
     QList<int> checkedRows() const {
         QList<int> rows;
         for (int i = 1; i <= 6; ++i)
-            if (w->menuItem(QStringLiteral("mnuFileMaxRowCount(%1)").arg(i))->isChecked()) rows.append(i);
+            if (item(qPrintable(QStringLiteral("mnuFileMaxRowCount(%1)").arg(i)))->isChecked()) rows.append(i);
         return rows;
     }
+    ModeSwitcher& modes() const { return *find<ModeSwitcher>(); }
+    QPushButton* cmdResize() const { return find<QPushButton>("cmdResize"); }
+    ClientArea* client() const { return find<ClientArea>("frmMainClient"); }
+    widgets::KeyboardWidget* keyboard() const { return find<widgets::KeyboardWidget>("keyboard"); }
 };
 
 // The column of a key's count in a history line.
@@ -79,11 +85,6 @@ int columnOf(int vk) {
 QRect startCompactRect() {
     const QRect sg = QGuiApplication::primaryScreen()->geometry();
     return {sg.left() + 10, sg.top() + sg.height() - 120, 140, 70};
-}
-
-QRect storedRect(const frmMain& w) {
-    return {w.txtFormPosiX()->text().toInt(), w.txtFormPosiY()->text().toInt(), w.txtFormSizeX()->text().toInt(),
-            w.txtFormSizeY()->text().toInt()};
 }
 
 bool topmost(const frmMain& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
@@ -103,9 +104,7 @@ private slots:
     void keysReachCellsAndTotal();
     void heatTintFollowsThePeriodsCounts();
     void keySoundsFollowTheCheckMark();
-    void ticksFollowTheKeySourceEvents();
     void aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled();
-    void aWakeReadsTheSourceOnceATimedTickReadsItAgain();
     void saveAndReset();
     void resetWithoutSaving();
     void modeSwitchExchangesGeometry();
@@ -129,13 +128,12 @@ void TestFrmMain::designValues() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Pressory"));
     const QList<QSize> sizes = w.windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
-    QCOMPARE(w.backColour(), 0x00FFC0C0);
-    QCOMPARE(w.txtFormPosiX()->text(), QStringLiteral("Text1"));
-    QVERIFY(!w.timer1()->isActive());
+    QCOMPARE(r.client()->backColour(), 0x00FFC0C0);
+    QVERIFY(!r.timer1()->isActive());
 
     int cells = 0, shown = 0, captions = 0;
     for (int vk = 0; vk <= 255; ++vk) {
-        if (CountCell* c = w.txtKey(vk)) {
+        if (CountCell* c = r.keyboard()->cell(vk)) {
             ++cells;
             QCOMPARE(c->text(), QStringLiteral("0"));
             const bool counted = layout::isCounted(vk);
@@ -143,7 +141,7 @@ void TestFrmMain::designValues() {
             if (!c->isHidden()) ++shown;
             QCOMPARE(c->isHidden(), !counted);
         }
-        if (QLabel* l = w.label1(vk)) {
+        if (QLabel* l = r.keyboard()->caption(vk)) {
             ++captions;
             QCOMPARE(l->isHidden(), !layout::isCounted(vk));
         }
@@ -151,83 +149,103 @@ void TestFrmMain::designValues() {
     QCOMPARE(cells, 91);
     QCOMPARE(shown, 84);
     QCOMPARE(captions, 90);
-    QCOMPARE(w.label1(34)->text(), QStringLiteral("PgDw"));
-    QCOMPARE(w.label1(226)->text(), QStringLiteral("\\"));
-    QCOMPARE(w.lblSummary()->text(), QStringLiteral("合計"));
-    QCOMPARE(w.txtSummary()->alignment(), Qt::AlignRight);
 
+    // Controls by their names: the text they show, and at 96 dpi their place
+    // in pixels (twips / 15).
+    struct Control {
+        const char* name;
+        QString text;
+        QRect at96;
+    };
+    const Control controls[] = {
+        {"txtKey(65)", QStringLiteral("0"), {80, 208, 37, 20}},  // 1200, 3120 twips
+        {"Label1(2)", QString(), {704, 272, 33, 17}},            // 10560, 4080; 495 x 255
+        {"Label1(34)", QStringLiteral("PgDw"), {}},
+        {"Label1(226)", QStringLiteral("\\"), {}},
+        {"lblSummary", QStringLiteral("合計"), {}},
+        {"txtSummary", QStringLiteral("0"), {32, 16, 57, 20}},
+        {"cmdResize", QStringLiteral("小"), {96, 16, 23, 20}},
+    };
     const QScreen* s = QGuiApplication::primaryScreen();
-    if (qFuzzyCompare(s->logicalDotsPerInchX(), 96.0) && qFuzzyCompare(s->logicalDotsPerInchY(), 96.0)) {
-        QCOMPARE(w.txtKey(65)->geometry(), QRect(80, 208, 37, 20));  // 1200, 3120 twips
-        QCOMPARE(w.label1(2)->geometry(), QRect(704, 272, 33, 17));  // 10560, 4080; 495 x 255
-        QCOMPARE(w.cmdResize()->geometry(), QRect(96, 16, 23, 20));
-        QCOMPARE(w.txtSummary()->geometry(), QRect(32, 16, 57, 20));
+    const bool at96 = qFuzzyCompare(s->logicalDotsPerInchX(), 96.0) && qFuzzyCompare(s->logicalDotsPerInchY(), 96.0);
+    for (const Control& c : controls) {
+        QWidget* widget = r.find<QWidget>(c.name);
+        QString text;
+        if (auto* cell = qobject_cast<CountCell*>(widget)) text = cell->text();
+        if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+        if (auto* button = qobject_cast<QPushButton*>(widget)) text = button->text();
+        if (!c.text.isNull()) QCOMPARE(text, c.text);
+        if (at96 && !c.at96.isNull()) QCOMPARE(widget->geometry(), c.at96);
     }
+    QCOMPARE(r.total()->alignment(), Qt::AlignRight);
 
     w.load();
-    QCOMPARE(w.timer1()->interval(), 10);
-    QVERIFY(w.timer1()->isActive());
+    QCOMPARE(r.timer1()->interval(), 10);
+    QVERIFY(r.timer1()->isActive());
 }
 
+// The menu tree in order, as the access keys and shortcuts reach it: each
+// menu, then its items one level deeper; separators have no access key.
 void TestFrmMain::menuTree() {
     Rig r;
     r.create();
-    struct Item {
-        const char* name;
-        QString caption;
+    struct Row {
+        int depth;
+        QString name;
+        QChar accessKey;  // null: a separator
         QKeySequence shortcut;
+        bool operator==(const Row&) const = default;
     };
-    auto check = [&](QMenu* menu, const QList<Item>& expected) {
-        const QList<QAction*> actions = menu->actions();
-        QCOMPARE(actions.size(), expected.size());
-        for (qsizetype i = 0; i < actions.size(); ++i) {
-            const Item& e = expected[i];
-            QCOMPARE(actions[i]->objectName(), QString::fromLatin1(e.name));
-            if (e.caption == QStringLiteral("-")) {
-                QVERIFY(actions[i]->isSeparator());
-            } else {
-                QVERIFY(!actions[i]->isSeparator());
-                QCOMPARE(actions[i]->text(), e.caption);
-            }
-            QCOMPARE(actions[i]->shortcut(), e.shortcut);
-            QVERIFY(actions[i]->isEnabled());
-            QVERIFY(actions[i]->isVisible());
+    const auto ctrl = [](Qt::Key k) { return QKeySequence(Qt::CTRL | k); };
+    const QList<Row> expected = {
+        {0, "mnuFile", 'F', {}},
+        {1, "mnuFileHistory", 'H', ctrl(Qt::Key_H)},
+        {1, "mnuFileStatistics", 'G', ctrl(Qt::Key_G)},
+        {1, "mnuFileMaxRow", 'C', {}},
+        {2, "mnuFileMaxRowCount(1)", '1', {}},
+        {2, "mnuFileMaxRowCount(2)", '2', {}},
+        {2, "mnuFileMaxRowCount(3)", '3', {}},
+        {2, "mnuFileMaxRowCount(4)", '4', {}},
+        {2, "mnuFileMaxRowCount(5)", '5', {}},
+        {2, "mnuFileMaxRowCount(6)", '6', {}},
+        {1, "mnuFileNoSaveReset", 'N', ctrl(Qt::Key_N)},
+        {1, "mnuFileSaveReset", 'S', ctrl(Qt::Key_S)},
+        {1, "mnulineF", {}, {}},
+        {1, "mnuFileQuit", 'X', ctrl(Qt::Key_Q)},
+        {0, "mnuVision", 'V', {}},
+        {1, "mnuVisionTop", 'F', {}},
+        {1, "mnulineV", {}, {}},
+        {1, "mnuVisionKeyColor", 'B', {}},
+        {1, "mnuVisionFrmColor", 'C', {}},
+        {1, "mnuVisionPictureEnable", 'E', {}},
+        {1, "mnuVisionPicture", 'D', {}},
+        {1, "mnuVisionHeatMap", 'M', {}},
+        {0, "mnuSound", 'S', {}},
+        {1, "mnuSoundEnable", 'E', {}},
+        {1, "mnuSoundFile", 'F', {}},
+        {0, "mnuHelp", 'H', {}},
+        {1, "mnuHelpHelp", 'H', {}},
+        {1, "mnulineH", {}, {}},
+        {1, "mnuHelpVersion", 'A', {}},
+    };
+    QList<Row> tree;
+    std::function<void(const QList<QAction*>&, int)> walk = [&](const QList<QAction*>& actions, int depth) {
+        for (QAction* a : actions) {
+            QVERIFY(a->isEnabled() && a->isVisible());
+            const QRegularExpressionMatch key = QRegularExpression(QStringLiteral("\\(&(.)\\)$")).match(a->text());
+            QCOMPARE(a->isSeparator(), !key.hasMatch());
+            tree.append({depth, a->objectName(), key.hasMatch() ? key.captured(1)[0] : QChar(), a->shortcut()});
+            if (a->menu() != nullptr) walk(a->menu()->actions(), depth + 1);
         }
     };
-    const QList<QAction*> bar = r.w->menuBar()->actions();
-    QCOMPARE(bar.size(), 4);
-    const QStringList barCaptions{QStringLiteral("ファイル(&F)"), QStringLiteral("表示(&V)"),
-                                  QStringLiteral("サウンド(&S)"), QStringLiteral("ヘルプ(&H)")};
-    for (int i = 0; i < 4; ++i) QCOMPARE(bar[i]->text(), barCaptions[i]);
-
-    const auto menus = r.w->topMenus();
-    const QKeySequence none;
-    check(menus[0],
-          {{"mnuFileHistory", QStringLiteral("履歴を表示(&H)"), QKeySequence(Qt::CTRL | Qt::Key_H)},
-           {"mnuFileStatistics", QStringLiteral("統計を表示(&G)"), QKeySequence(Qt::CTRL | Qt::Key_G)},
-           {"mnuFileMaxRow", QStringLiteral("履歴表示の最大件数設定(&C)"), none},
-           {"mnuFileNoSaveReset", QStringLiteral("保存しないでリセット(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N)},
-           {"mnuFileSaveReset", QStringLiteral("保存してリセット(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S)},
-           {"mnulineF", QStringLiteral("-"), none},
-           {"mnuFileQuit", QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q)}});
-    check(r.item("mnuFileMaxRow")->menu(), {{"mnuFileMaxRowCount(1)", QStringLiteral("  10(&1)"), none},
-                                            {"mnuFileMaxRowCount(2)", QStringLiteral("  50(&2)"), none},
-                                            {"mnuFileMaxRowCount(3)", QStringLiteral(" 100(&3)"), none},
-                                            {"mnuFileMaxRowCount(4)", QStringLiteral(" 200(&4)"), none},
-                                            {"mnuFileMaxRowCount(5)", QStringLiteral(" 500(&5)"), none},
-                                            {"mnuFileMaxRowCount(6)", QStringLiteral("1000(&6)"), none}});
-    check(menus[1], {{"mnuVisionTop", QStringLiteral("常に前面に表示(&F)"), none},
-                     {"mnulineV", QStringLiteral("-"), none},
-                     {"mnuVisionKeyColor", QStringLiteral("キー点滅色の設定(&B)"), none},
-                     {"mnuVisionFrmColor", QStringLiteral("背景色の設定(&C)"), none},
-                     {"mnuVisionPictureEnable", QStringLiteral("背景の画像を有効(&E)"), none},
-                     {"mnuVisionPicture", QStringLiteral("背景に画像ファイルを設定(&D)"), none},
-                     {"mnuVisionHeatMap", QStringLiteral("キーの使用頻度を色で表示(&M)"), none}});
-    check(menus[2], {{"mnuSoundEnable", QStringLiteral("音声を有効(&E)"), none},
-                     {"mnuSoundFile", QStringLiteral("音声ファイル設定(&F)"), none}});
-    check(menus[3], {{"mnuHelpHelp", QStringLiteral("READMEを表示(&H)"), none},
-                     {"mnulineH", QStringLiteral("-"), none},
-                     {"mnuHelpVersion", QStringLiteral("バージョン情報(&A)"), none}});
+    walk(r.w->menuBar()->actions(), 0);
+    for (qsizetype i = 0; i < std::max(tree.size(), expected.size()); ++i) {
+        const Row got = tree.value(i), want = expected.value(i);
+        QVERIFY2(got == want,
+                 qPrintable(QStringLiteral("item %1: %2 %3, expected %4 %5")
+                                .arg(i)
+                                .arg(got.name, QString(got.accessKey), want.name, QString(want.accessKey))));
+    }
 
     // Check marks as the window is created: no row limit, sound on, picture off.
     QCOMPARE(r.checkedRows(), QList<int>{});
@@ -254,11 +272,14 @@ void TestFrmMain::checkMarksAfterStartUp() {
     QFETCH(int, expectedRow);
     QFETCH(bool, soundChecked);
     Rig r;
-    r.record.fileHistoryMaxRow = static_cast<std::int16_t>(maxRow);
-    r.record.soundEnable = static_cast<std::int16_t>(soundEnable);
+    QVERIFY(profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", std::to_string(maxRow)));
+    QVERIFY(profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", std::to_string(soundEnable)));
+    r.record = settings::loadSettings(r.settingsPath());
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{expectedRow});
-    QCOMPARE(r.record.fileHistoryMaxRow, expectedRow);  // what the close writes back
+    // What the close writes back: the row of the check mark, the switch as on (-1) or off.
+    QCOMPARE(r.record.fileHistoryMaxRow, expectedRow);
+    QCOMPARE(r.record.soundEnable, soundChecked ? -1 : 0);
     QCOMPARE(r.item("mnuSoundEnable")->isChecked(), soundChecked);
     QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
     QVERIFY(r.w->menuBar()->isHidden());
@@ -274,11 +295,11 @@ void TestFrmMain::oddSettingsFileAtStartUp() {
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{1});
     QVERIFY(r.item("mnuSoundEnable")->isChecked());
-    QCOMPARE(r.w->blinkColour(), 65280);
-    QCOMPARE(r.w->backColour(), static_cast<std::int32_t>(0x80000005u));
+    QCOMPARE(r.settings().blinkColour(), 65280);
+    QCOMPARE(r.client()->backColour(), static_cast<std::int32_t>(0x80000005u));
     r.keys.down(65);
-    r.w->onTimer1Timeout();
-    QCOMPARE(r.w->txtKey(65)->colourValue(), 65280);
+    r.tick();
+    QCOMPARE(r.cell(65)->colourValue(), 65280);
 }
 
 void TestFrmMain::backgroundPicture() {
@@ -298,19 +319,19 @@ void TestFrmMain::backgroundPicture() {
     r.record.pictureBackGround = png.toStdString();
     r.start();
     QVERIFY(r.item("mnuVisionPictureEnable")->isChecked());
-    QCOMPARE(r.w->clientArea()->picture().size(), QSize(5, 4));
+    QCOMPARE(r.client()->picture().size(), QSize(5, 4));
     r.item("mnuVisionPictureEnable")->trigger();  // off: the picture goes
     QVERIFY(!r.item("mnuVisionPictureEnable")->isChecked());
-    QVERIFY(r.w->clientArea()->picture().isNull());
+    QVERIFY(r.client()->picture().isNull());
     r.item("mnuVisionPictureEnable")->trigger();  // on: loaded again from the path
-    QCOMPARE(r.w->clientArea()->picture().size(), QSize(5, 4));
+    QCOMPARE(r.client()->picture().size(), QSize(5, 4));
 
     Rig off;
     off.record.pictureEnable = 0;
     off.record.pictureBackGround = png.toStdString();
     off.start();
     QVERIFY(!off.item("mnuVisionPictureEnable")->isChecked());
-    QVERIFY(off.w->clientArea()->picture().isNull());
+    QVERIFY(off.client()->picture().isNull());
 
     for (const QString& path : {broken, r.dir.filePath(QStringLiteral("missing.png"))}) {
         Rig bad;
@@ -318,7 +339,7 @@ void TestFrmMain::backgroundPicture() {
         bad.record.pictureBackGround = path.toStdString();
         bad.start();
         QVERIFY(bad.item("mnuVisionPictureEnable")->isChecked());
-        QVERIFY(bad.w->clientArea()->picture().isNull());
+        QVERIFY(bad.client()->picture().isNull());
         QVERIFY(bad.boxes.shown.isEmpty());
     }
 }
@@ -339,27 +360,26 @@ void TestFrmMain::rowLimitChoice() {
 void TestFrmMain::keysReachCellsAndTotal() {
     Rig r;
     r.start();
-    frmMain& w = *r.w;
     r.keys.down(65);
-    w.onTimer1Timeout();
+    r.tick();
     QCOMPARE(r.count(65), QStringLiteral("1"));
-    QCOMPARE(w.txtSummary()->text(), QStringLiteral("1"));
-    QCOMPARE(w.txtKey(65)->colourValue(), 255);
-    const int aRepaints = w.txtKey(65)->repaintRequests();
-    for (int i = 0; i < 5; ++i) w.onTimer1Timeout();  // held: counted once, nothing to repaint
+    QCOMPARE(r.total()->text(), QStringLiteral("1"));
+    QCOMPARE(r.cell(65)->colourValue(), 255);
+    const int aRepaints = r.cell(65)->repaintRequests();
+    for (int i = 0; i < 5; ++i) r.tick();  // held: counted once, nothing to repaint
     QCOMPARE(r.count(65), QStringLiteral("1"));
-    QCOMPARE(w.txtKey(65)->repaintRequests(), aRepaints);
+    QCOMPARE(r.cell(65)->repaintRequests(), aRepaints);
     r.keys.up(65);
-    w.onTimer1Timeout();
-    QCOMPARE(w.txtKey(65)->colourValue(), colour::kUp);
+    r.tick();
+    QCOMPARE(r.cell(65)->colourValue(), colour::kUp);
 
     r.press(66);
     QCOMPARE(r.count(66), QStringLiteral("1"));
-    QCOMPARE(w.txtSummary()->text(), QStringLiteral("2"));
+    QCOMPARE(r.total()->text(), QStringLiteral("2"));
 
     // Only the cells whose keys moved were asked to repaint.
     for (int vk = 0; vk <= 255; ++vk)
-        if (CountCell* c = w.txtKey(vk); c && vk != 65 && vk != 66) QCOMPARE(c->repaintRequests(), 0);
+        if (CountCell* c = r.keyboard()->cell(vk); c && vk != 65 && vk != 66) QCOMPARE(c->repaintRequests(), 0);
 }
 
 // The tint in full mode: each pressed key's cell in the colour of its share,
@@ -371,53 +391,52 @@ void TestFrmMain::heatTintFollowsThePeriodsCounts() {
     Rig r;
     r.record.heatMap = -1;
     r.start();
-    frmMain& w = *r.w;
     QVERIFY(r.item("mnuVisionHeatMap")->isChecked());
-    r.w->onCmdResizeClicked();  // full mode
-    QVERIFY(!w.compactMode());
+    r.cmdResize()->click();  // full mode
+    QVERIFY(!r.modes().compact());
     for (int i = 0; i < 4; ++i) r.press(65);
-    QCOMPARE(w.txtKey(65)->colourValue(), colourValueOf(heatColour(1)));
-    const int bRepaintsBefore = w.txtKey(66)->repaintRequests();
+    QCOMPARE(r.cell(65)->colourValue(), colourValueOf(heatColour(1)));
+    const int bRepaintsBefore = r.cell(66)->repaintRequests();
     r.press(66);  // a quarter of the largest count: half way up the scale
-    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(0.5)));
-    QVERIFY(w.txtKey(66)->repaintRequests() > bRepaintsBefore);
-    QCOMPARE(w.txtKey(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(0.5)));
+    QVERIFY(r.cell(66)->repaintRequests() > bRepaintsBefore);
+    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
     // A press that does not move the largest count repaints no other cell.
-    const int aRepaints = w.txtKey(65)->repaintRequests();
+    const int aRepaints = r.cell(65)->repaintRequests();
     r.press(66);
-    QCOMPARE(w.txtKey(65)->repaintRequests(), aRepaints);
+    QCOMPARE(r.cell(65)->repaintRequests(), aRepaints);
     // Held, the key blinks; released, it takes its tint again.
     r.keys.down(66);
-    w.onTimer1Timeout();
-    QCOMPARE(w.txtKey(66)->colourValue(), 255);
+    r.tick();
+    QCOMPARE(r.cell(66)->colourValue(), 255);
     r.keys.up(66);
-    w.onTimer1Timeout();
-    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(std::sqrt(3.0 / 4.0))));
+    r.tick();
+    QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(std::sqrt(3.0 / 4.0))));
     // B passes A: the scale moves, A is no longer the darkest.
     r.press(66);
     r.press(66);
-    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(1)));
-    QCOMPARE(w.txtKey(65)->colourValue(), colourValueOf(heatColour(std::sqrt(4.0 / 5.0))));
+    QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(1)));
+    QCOMPARE(r.cell(65)->colourValue(), colourValueOf(heatColour(std::sqrt(4.0 / 5.0))));
 
     // Switched off: plain cells at once; on again: the tint at once.
     r.item("mnuVisionHeatMap")->trigger();
-    QCOMPARE(w.txtKey(65)->colourValue(), colour::kUp);
-    QCOMPARE(w.txtKey(66)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(65)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), colour::kUp);
     r.item("mnuVisionHeatMap")->trigger();
-    QCOMPARE(w.txtKey(66)->colourValue(), colourValueOf(heatColour(1)));
+    QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(1)));
 
     // Compact mode does not tint; back in full mode the tint has followed.
-    r.w->onCmdResizeClicked();
-    QVERIFY(w.compactMode());
+    r.cmdResize()->click();
+    QVERIFY(r.modes().compact());
     r.press(67);
-    QCOMPARE(w.txtKey(67)->colourValue(), colour::kUp);
-    r.w->onCmdResizeClicked();
-    QVERIFY(w.txtKey(67)->colourValue() != colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    r.cmdResize()->click();
+    QVERIFY(r.cell(67)->colourValue() != colour::kUp);
 
     // A reset leaves every cell plain.
     r.item("mnuFileNoSaveReset")->trigger();
-    QCOMPARE(w.txtKey(66)->colourValue(), colour::kUp);
-    QCOMPARE(w.txtKey(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
 
     r.item("mnuFileQuit")->trigger();
     QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "HeatMap"), std::string("-1"));
@@ -447,132 +466,15 @@ void TestFrmMain::aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled() {
     Rig r;
     r.source.wake = sockets[0];
     r.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 500);  // the first tick found nothing
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);  // the first tick found nothing
     r.press(65);  // the first change is written at once, the next one a minute later
     r.press(66);
-    QVERIFY(r.w->timer1()->isActive());
-    QVERIFY(r.w->timer1()->remainingTime() > 50'000);
-    r.w->timer1()->stop();  // as if it had fired now, long before the write is due
-    r.w->onTimer1Timeout();
-    QVERIFY(r.w->timer1()->isActive());
-    QVERIFY(r.w->timer1()->remainingTime() > 50'000);
-    ::close(sockets[0]);
-    ::close(sockets[1]);
-}
-
-// The wake reads the source and its tick runs at once on what was read,
-// without reading again; a tick the timer brings reads the source itself.
-void TestFrmMain::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
-    int sockets[2];
-    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
-    Rig r;
-    r.source.wake = sockets[0];
-    int pumps = 0;
-    int ticks = 0;
-    r.source.onRead = [&](int vk) { ticks += vk == 65 ? 1 : 0; };
-    r.source.onPump = [&] {
-        ++pumps;
-        char buffer[64];
-        while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
-        }
-    };
-    r.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 500);
-    QTest::qWait(20);  // the next event is more than a tick after the last one
-    pumps = ticks = 0;
-    r.keys.down(65);
-    QCOMPARE(::send(sockets[1], "x", 1, 0), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
-    QCOMPARE(ticks, 1);
-    QCOMPARE(pumps, 1);
-
-    // A tick of the timer (a tap's return, a pending write) reads what has
-    // arrived meanwhile, even though no wake has read it yet.
-    r.w->onTimer1Timeout();
-    QCOMPARE(pumps, 2);
-    QCOMPARE(ticks, 2);
-    r.w.reset();
-    ::close(sockets[0]);
-    ::close(sockets[1]);
-}
-
-void TestFrmMain::ticksFollowTheKeySourceEvents() {
-    int sockets[2];
-    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
-    Rig r;
-    r.source.wake = sockets[0];
-    QElapsedTimer clock;
-    clock.start();
-    QList<qint64> tickTimes;  // when each tick read the keys
-    r.source.onRead = [&](int vk) {
-        if (vk == 65) tickTimes.append(clock.elapsed());
-    };
-    r.source.onPump = [&] {  // the source reads what has arrived
-        char buffer[64];
-        while (::recv(sockets[0], buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
-        }
-    };
-    auto send = [&] { QCOMPARE(::send(sockets[1], "x", 1, 0), 1); };
-    r.keys.down(66);  // held since before the start: the first tick finds it
-    r.start();
-    QVERIFY(r.w->timer1()->isSingleShot());
-    QTRY_COMPARE_WITH_TIMEOUT(r.count(66), QStringLiteral("1"), 500);
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w->timer1()->isActive(), 500);
-
-    // Held, and nothing arrives: no tick at all, the cell keeps its colour.
-    const qsizetype ticksWhileHeld = tickTimes.size();
-    QTest::qWait(150);
-    QCOMPARE(tickTimes.size(), ticksWhileHeld);
-    QVERIFY(!r.w->timer1()->isActive());
-    QCOMPARE(r.w->txtKey(66)->colourValue(), 255);
-
-    // The release arrives: its tick paints the up colour.
-    r.keys.up(66);
-    send();
-    QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(66)->colourValue(), colour::kUp, 300);
-    QCOMPARE(tickTimes.size(), ticksWhileHeld + 1);
-
-    // The compact window shows no cell: the source is told so, and a tap
-    // asks for no tick to paint its cell's return to the up colour.
-    QVERIFY(!r.source.keysShown);
-    const qsizetype beforeTap = tickTimes.size();
-    r.keys.tap(65);
-    send();
-    QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("1"), 300);
-    QTest::qWait(50);
-    QCOMPARE(tickTimes.size(), beforeTap + 1);
-
-    // The full window: the source is told, and a tick shows the keys at once.
-    // A tap that is over before its tick blinks, and goes back to the up
-    // colour 10 ms later without any further event.
-    const qsizetype beforeFull = tickTimes.size();
-    r.w->cmdResize()->click();
-    QVERIFY(r.source.keysShown);
-    QTRY_COMPARE_WITH_TIMEOUT(tickTimes.size(), beforeFull + 1, 300);
-    r.keys.tap(65);
-    send();
-    QTRY_COMPARE_WITH_TIMEOUT(r.count(65), QStringLiteral("2"), 300);
-    QTRY_COMPARE_WITH_TIMEOUT(r.w->txtKey(65)->colourValue(), colour::kUp, 300);
-    // The count changed less than a minute after the recovery file was
-    // written: the one timed tick left is the one that writes it again.
-    QVERIFY(r.w->timer1()->isActive());
-    QVERIFY2(r.w->timer1()->remainingTime() > 50'000, qPrintable(QString::number(r.w->timer1()->remainingTime())));
-
-    // A stream of events every millisecond: at most one tick per 10 ms.
-    const qsizetype before = tickTimes.size();
-    QElapsedTimer streamTime;
-    streamTime.start();
-    while (streamTime.elapsed() < 200) {
-        send();
-        QTest::qWait(1);
-    }
-    QTest::qWait(30);
-    const QList<qint64> streamed = tickTimes.mid(before);
-    QVERIFY2(streamed.size() >= 2, qPrintable(QString::number(streamed.size())));
-    for (qsizetype i = 1; i < streamed.size(); ++i)
-        QVERIFY2(streamed[i] - streamed[i - 1] >= 9,
-                 qPrintable(QStringLiteral("ticks %1 ms apart").arg(streamed[i] - streamed[i - 1])));
-    r.w.reset();
+    QVERIFY(r.timer1()->isActive());
+    QVERIFY(r.timer1()->remainingTime() > 50'000);
+    r.timer1()->stop();  // as if it had fired now, long before the write is due
+    r.tick();
+    QVERIFY(r.timer1()->isActive());
+    QVERIFY(r.timer1()->remainingTime() > 50'000);
     ::close(sockets[0]);
     ::close(sockets[1]);
 }
@@ -603,7 +505,7 @@ void TestFrmMain::saveAndReset() {
     QCOMPARE(r.boxes.shown[0].text, r.historyPath() + QStringLiteral(" に記録しました。"));
     QCOMPARE(r.count(65), QStringLiteral("0"));
     QCOMPARE(r.count(1), QStringLiteral("0"));
-    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));
+    QCOMPARE(r.total()->text(), QStringLiteral("0"));
 
     r.item("mnuFileSaveReset")->trigger();  // after a reset: a record of zeros
     lines = r.historyLines();
@@ -618,7 +520,7 @@ void TestFrmMain::resetWithoutSaving() {
     r.item("mnuFileNoSaveReset")->trigger();
     QVERIFY(!QFile::exists(r.historyPath()));
     QCOMPARE(r.count(65), QStringLiteral("0"));
-    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));
+    QCOMPARE(r.total()->text(), QStringLiteral("0"));
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
     QCOMPARE(r.boxes.shown[0].text, QStringLiteral("リセットしました。"));
@@ -640,32 +542,34 @@ void TestFrmMain::modeSwitchExchangesGeometry() {
     w.show();
     const QRect compact = startCompactRect();
 
-    QVERIFY(w.compactMode());
-    QCOMPARE(w.cmdResize()->text(), QStringLiteral("大"));
+    QVERIFY(r.modes().compact());
+    QCOMPARE(r.cmdResize()->text(), QStringLiteral("大"));
+    QVERIFY(!r.source.keysShown);  // the compact window shows no cell
     QVERIFY(topmost(w));
     QVERIFY(w.menuBar()->isHidden());
     QCOMPARE(w.frameGeometry(), compact);
-    QCOMPARE(storedRect(w).topLeft(), asCreated.topLeft());
-    const QRect full = storedRect(w);  // the size as created plus the frame, once it is known
+    QCOMPARE(r.modes().otherModeRect().topLeft(), asCreated.topLeft());
+    const QRect full = r.modes().otherModeRect();  // the size as created plus the frame, once it is known
     QVERIFY(full.width() >= asCreated.width() && full.height() >= asCreated.height());
 
-    w.cmdResize()->click();
-    QCOMPARE(w.cmdResize()->text(), QStringLiteral("小"));
+    r.cmdResize()->click();
+    QCOMPARE(r.cmdResize()->text(), QStringLiteral("小"));
+    QVERIFY(r.source.keysShown);
     QVERIFY(!topmost(w));
     QVERIFY(w.isVisible());
     QVERIFY(!w.menuBar()->isHidden());
     QCOMPARE(w.frameGeometry(), full);
-    QCOMPARE(storedRect(w), compact);
+    QCOMPARE(r.modes().otherModeRect(), compact);
 
-    QCOMPARE(w.clientArea()->size(), QSize(asCreated.width(), asCreated.height() - w.menuBar()->height()));
+    QCOMPARE(r.client()->size(), QSize(asCreated.width(), asCreated.height() - w.menuBar()->height()));
 
     r.item("mnuVisionTop")->trigger();
-    QCOMPARE(w.cmdResize()->text(), QStringLiteral("大"));
+    QCOMPARE(r.cmdResize()->text(), QStringLiteral("大"));
     QVERIFY(topmost(w));
     QVERIFY(w.menuBar()->isHidden());
     QVERIFY(!r.item("mnuVisionTop")->isChecked());
     QCOMPARE(w.frameGeometry(), compact);
-    QCOMPARE(storedRect(w), full);
+    QCOMPARE(r.modes().otherModeRect(), full);
 }
 
 void TestFrmMain::movedWindowComesBackAfterTwoSwitches() {
@@ -674,14 +578,14 @@ void TestFrmMain::movedWindowComesBackAfterTwoSwitches() {
     frmMain& w = *r.w;
     w.move(50, 60);
     QCOMPARE(w.frameGeometry().topLeft(), QPoint(50, 60));
-    w.cmdResize()->click();
+    r.cmdResize()->click();
     w.move(30, 40);
     const QRect fullMoved = w.frameGeometry();
-    w.cmdResize()->click();
+    r.cmdResize()->click();
     QCOMPARE(w.frameGeometry(), QRect(50, 60, 140, 70));
-    w.cmdResize()->click();
+    r.cmdResize()->click();
     QCOMPARE(w.frameGeometry(), fullMoved);
-    w.cmdResize()->click();
+    r.cmdResize()->click();
     QCOMPARE(w.frameGeometry(), QRect(50, 60, 140, 70));
 }
 
@@ -702,7 +606,7 @@ void TestFrmMain::shortcutsDoNotActInCompactMode() {
     QVERIFY(w.isVisible());
 
     // The same keys act in full mode.
-    w.cmdResize()->click();
+    r.cmdResize()->click();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
@@ -739,9 +643,8 @@ void TestFrmMain::closeSequenceOrderAndSettingsBytes() {
                                      "[COLOR]\r\nColorTextBoxBlink=255\r\nColorBackGround=-2147483633\r\n"
                                      "PictureBackGround=\r\nPictureEnable=0\r\nHeatMap=0\r\n"));
     QCOMPARE(r.tray.removes, 1);
-    QVERIFY(!r.w->timer1()->isActive());
+    QVERIFY(!r.timer1()->isActive());
     QCOMPARE(r.quits, 1);
-    QVERIFY(r.w->closeSequenceDone());
 }
 
 void TestFrmMain::settingsWrittenFromTheWindowsState() {
@@ -842,7 +745,7 @@ void TestFrmMain::notificationArea() {
     Rig r;
     r.start();
     frmMain& w = *r.w;
-    w.cmdResize()->click();  // full mode
+    r.cmdResize()->click();  // full mode
     QVERIFY(r.tray.handler);
     w.showMinimized();
     QTRY_VERIFY(!w.isVisible());
@@ -850,7 +753,7 @@ void TestFrmMain::notificationArea() {
     QVERIFY(r.tray.iconShown);
 
     r.keys.down(65);  // counting goes on while hidden
-    w.onTimer1Timeout();
+    r.tick();
     for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick}) {
         r.tray.handler(reason);
         QVERIFY(!w.isVisible());
@@ -860,7 +763,7 @@ void TestFrmMain::notificationArea() {
     QVERIFY(w.isVisible());
     QVERIFY(!w.isMinimized());
     QVERIFY(!r.tray.iconShown);
-    QVERIFY(!w.compactMode());
+    QVERIFY(!r.modes().compact());
     QCOMPARE(r.count(65), QStringLiteral("1"));
 
     r.w->close();
@@ -885,7 +788,7 @@ void TestFrmMain::statusNotifierHostRestoresOnLeftClick() {
     QVERIFY(w.isVisible());
     QVERIFY(!w.isMinimized());
     QVERIFY(!r.tray.iconShown);
-    QVERIFY(w.compactMode());  // back in the mode it was minimised in
+    QVERIFY(r.modes().compact());  // back in the mode it was minimised in
 
     // Minimised again, it comes back again.
     w.showMinimized();
@@ -900,7 +803,7 @@ void TestFrmMain::noNotificationAreaLeavesTheWindowMinimised() {
     Rig r;
     r.tray.isAvailable = false;
     r.start();
-    r.w->cmdResize()->click();
+    r.cmdResize()->click();
     r.w->showMinimized();
     QTest::qWait(50);
     QVERIFY(r.w->isVisible());

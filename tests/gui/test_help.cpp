@@ -196,7 +196,7 @@ void TestHelp::versionCommand() {
             QVERIFY(about);
             title = about->lblTitle()->text();
             centre = about->geometry().center();
-            timerRan = r.w->timer1()->isActive();
+            timerRan = r.timer1()->isActive();
             about->cmdOK()->click();
         });
         r.item("mnuHelpVersion")->trigger();

@@ -3,10 +3,12 @@
 // by a close that cannot write, and the quiet finish when the windows are
 // gone. A scripted key source, a steady clock of the test's own and a
 // temporary program folder.
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <chrono>
 #include <memory>
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 #include "app/frm_main.h"
+#include "app/period_commands.h"
 #include "app/period_recorder.h"
 #include "counting/key_layout.h"
 #include "counting/poller.h"
@@ -72,17 +75,23 @@ struct Rig {
         w->show();
         return QString::fromStdString(problem);
     }
+    QAction* item(const char* name) const { return w->findChild<QAction*>(QString::fromLatin1(name)); }
+    widgets::CountCell* cell(const char* name) const {
+        return w->findChild<widgets::CountCell*>(QString::fromLatin1(name));
+    }
+    // One tick, as Timer1 brings it.
+    void tick() const { QMetaObject::invokeMethod(w->findChild<QTimer*>(QStringLiteral("Timer1")), "timeout"); }
     void press(int vk) {
         keys.down(vk);
-        w->onTimer1Timeout();
+        tick();
         keys.up(vk);
-        w->onTimer1Timeout();
+        tick();
     }
     // Time passes; the timer ticks once without a key.
     void wait(PeriodRecorder::Clock::duration d) {
         t += d;
         localNow = localNow.addMSecs(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
-        w->onTimer1Timeout();
+        tick();
     }
     std::string settingsPath() const { return QDir(folder).filePath(QStringLiteral("Pressory.ini")).toStdString(); }
     QString historyPath() const { return QString::fromStdString(history::historyPath(folder.toStdString())); }
@@ -146,6 +155,7 @@ private slots:
     void finishWithoutWindowsAfterOrDuringTheClose();
     void settingsRecordFollowsTheMenus();
     void failedSettingsWriteIsToldAtTheNextStart();
+    void closeStepsRunInTheirOrderOnce();
 };
 
 void TestPeriodRecorder::leftPeriodBecomesARecordAtStart() {
@@ -183,8 +193,8 @@ void TestPeriodRecorder::leftPeriodBecomesARecordAtStart() {
     QCOMPARE(f[columnOf(1)], QStringLiteral("2"));
     QCOMPARE(f[5], QStringLiteral("A"));
     QVERIFY(!QFile::exists(r.recoveryPath()));
-    QVERIFY(r.boxes.shown.isEmpty());                          // nobody is asked
-    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("0"));  // the new period starts at zero
+    QVERIFY(r.boxes.shown.isEmpty());                             // nobody is asked
+    QCOMPARE(r.cell("txtSummary")->text(), QStringLiteral("0"));  // the new period starts at zero
 
     // Recorded once: the next start finds nothing left.
     r.w->requestStop(CloseBy::Signal);
@@ -258,7 +268,7 @@ void TestPeriodRecorder::resetsRemoveTheRecoveryFile() {
     r.start();
     r.press(65);
     QVERIFY(QFile::exists(r.recoveryPath()));
-    r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    r.item("mnuFileSaveReset")->trigger();
     QVERIFY(!QFile::exists(r.recoveryPath()));
     QCOMPARE(r.historyLines().size(), 2);
     r.wait(2min);
@@ -268,7 +278,7 @@ void TestPeriodRecorder::resetsRemoveTheRecoveryFile() {
     r.wait(1min);
     QCOMPARE(r.recovery().record.total, 1);
     QCOMPARE(r.recovery().record.counts[66], 1);
-    r.w->menuItem(QStringLiteral("mnuFileNoSaveReset"))->trigger();
+    r.item("mnuFileNoSaveReset")->trigger();
     QVERIFY(!QFile::exists(r.recoveryPath()));
     r.wait(2min);
     QVERIFY(!QFile::exists(r.recoveryPath()));
@@ -297,10 +307,10 @@ void TestPeriodRecorder::saveAndResetTakesTheCountsBeforeItsBox() {
         r.press(66);  // the timer runs on while the box is open
         r.wait(2min);
     };
-    r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    r.item("mnuFileSaveReset")->trigger();
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
-    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("1"));
+    QCOMPARE(r.cell("txtSummary")->text(), QStringLiteral("1"));
     QCOMPARE(r.recovery().record.counts[66], 1);  // the new period's press is kept
     QCOMPARE(r.recovery().record.total, 1);
 
@@ -325,7 +335,7 @@ void TestPeriodRecorder::saveAndResetTakesTheCountsBeforeItsBox() {
         s.press(68);
         s.w->requestStop(CloseBy::Signal);
     };
-    s.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    s.item("mnuFileSaveReset")->trigger();
     QCOMPARE(s.quits, 1);
     lines = s.historyLines();
     QCOMPARE(lines.size(), 3);
@@ -345,11 +355,11 @@ void TestPeriodRecorder::failedSaveAndResetKeepsTheCounts() {
     r.start();
     r.press(65);
     r.press(65);  // pending: the file holds 1
-    r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    r.item("mnuFileSaveReset")->trigger();
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
-    QCOMPARE(r.w->txtSummary()->text(), QStringLiteral("2"));
-    QCOMPARE(r.w->txtKey(65)->text(), QStringLiteral("2"));
+    QCOMPARE(r.cell("txtSummary")->text(), QStringLiteral("2"));
+    QCOMPARE(r.cell("txtKey(65)")->text(), QStringLiteral("2"));
     QCOMPARE(r.recovery().record.total, 2);  // kept at once, not a minute later
 
     r.press(65);
@@ -414,7 +424,7 @@ void TestPeriodRecorder::keptPeriodsFollowTheNextRecord() {
     QCOMPARE(r.w->recorder().periodsWaiting(), std::size_t{1});
     r.press(66);
     QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("PressoryHistory.csv")));
-    r.w->menuItem(QStringLiteral("mnuFileSaveReset"))->trigger();
+    r.item("mnuFileSaveReset")->trigger();
     const QStringList lines = r.historyLines();
     QCOMPARE(lines.size(), 3);
     QCOMPARE(fields(lines[1])[columnOf(66)], QStringLiteral("1"));  // this period's record first
@@ -638,15 +648,15 @@ void TestPeriodRecorder::settingsRecordFollowsTheMenus() {
     Rig r(dir.path());
     r.start();
     QCOMPARE(r.record.soundEnable, 0);
-    r.w->menuItem(QStringLiteral("mnuSoundEnable"))->trigger();
+    r.item("mnuSoundEnable")->trigger();
     QCOMPARE(r.record.soundEnable, -1);
-    r.w->menuItem(QStringLiteral("mnuVisionPictureEnable"))->trigger();
+    r.item("mnuVisionPictureEnable")->trigger();
     QCOMPARE(r.record.pictureEnable, -1);
-    r.w->menuItem(QStringLiteral("mnuFileMaxRowCount(4)"))->trigger();
+    r.item("mnuFileMaxRowCount(4)")->trigger();
     QCOMPARE(r.record.fileHistoryMaxRow, 4);
-    r.w->menuItem(QStringLiteral("mnuSoundEnable"))->trigger();
+    r.item("mnuSoundEnable")->trigger();
     QCOMPARE(r.record.soundEnable, 0);
-    r.w->menuItem(QStringLiteral("mnuSoundEnable"))->trigger();
+    r.item("mnuSoundEnable")->trigger();
 
     r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
     const QByteArray written = r.settingsBytes();
@@ -673,6 +683,62 @@ void TestPeriodRecorder::failedSettingsWriteIsToldAtTheNextStart() {
              qPrintable(told));
     next.w->requestStop(CloseBy::Signal);
     QCOMPARE(Rig(dir.path()).start(), QString());  // once
+}
+
+// The close without a window, asked for by each: the last reading, the
+// record, the box (only for a person, before the settings), the sounds, the
+// settings, counting stopped, the end; once, however often it is asked for.
+void TestPeriodRecorder::closeStepsRunInTheirOrderOnce() {
+    for (CloseBy by : {CloseBy::Person, CloseBy::Signal, CloseBy::ApplicationQuit}) {
+        QTemporaryDir dir;
+        Rig files(dir.path());  // the paths only
+        settings::SettingsRecord record;
+        Poller poller;
+        poller.fillPolledFlags();
+        PeriodRecorder recorder(dir.path().toStdString(), files.settingsPath(), poller, record,
+                                [](std::chrono::seconds) { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; });
+        RecordingSound sound;
+        QStringList steps;
+        const auto step = [&](const char* name) { return [&steps, name] { steps << QString::fromLatin1(name); }; };
+        sound.onStop = [&] {
+            steps << (files.settingsBytes().isEmpty() ? "stop sounds" : "stop sounds, settings written");
+        };
+        PeriodCommands commands(
+            recorder, poller, &sound,
+            {.countsReset = step("reset"),
+             .readLast = step("read"),
+             .stopCounting = [&] { steps << (files.settingsBytes().isEmpty() ? "stop" : "written, stop"); },
+             .dismissBoxes = step("dismiss"),
+             .closeWindow = step("close window"),
+             .quit = step("quit"),
+             .tellRecord =
+                 [&](const history::WriteResult& r) {
+                     steps << QStringLiteral("tell %1 of %2").arg(r.ok).arg(files.historyLines().size());
+                 }});
+        commands.requestStop(by);
+        if (by == CloseBy::Person) {
+            QCOMPARE(steps, QStringList{"close window"});  // the window's close runs the sequence
+            QVERIFY(!commands.closeBegun());
+            steps.clear();
+            commands.runClose(CloseBy::Person);
+        }
+        QStringList expected;
+        if (by != CloseBy::Person) expected << "dismiss";
+        expected << "read";
+        if (by == CloseBy::Person) expected << "tell 1 of 2";
+        expected << "stop sounds"
+                 << "written, stop";
+        if (by != CloseBy::ApplicationQuit) expected << "quit";
+        QCOMPARE(steps, expected);
+        QCOMPARE(commands.quiet(), by != CloseBy::Person);
+
+        // Asked again: recorded and written already, it only ends the program.
+        steps.clear();
+        commands.requestStop(CloseBy::Signal);
+        commands.requestStop(CloseBy::ApplicationQuit);
+        QCOMPARE(steps, (QStringList{"dismiss", "quit", "dismiss"}));
+        QCOMPARE(files.historyLines().size(), 2);
+    }
 }
 
 QTEST_MAIN(TestPeriodRecorder)

@@ -1,6 +1,7 @@
 // The sound settings window: its design, dropped files, the three clicks,
 // OK and cancel with the settings file's bytes, and the main window counting
 // and playing on while it is open.
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -369,7 +370,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
     main.load();
     main.applySettings();
     main.show();
-    main.onCmdResizeClicked();  // full mode: the menu bar
+    main.findChild<QPushButton*>(QStringLiteral("cmdResize"))->click();  // full mode: the menu bar
     QVERIFY(QTest::qWaitForWindowExposed(&main));
 
     bool sawDialog = false, modal = false, centred = false, counted = false;
@@ -383,12 +384,22 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
         centred = (dlg->frameGeometry().center() - main.frameGeometry().center()).manhattanLength() <= 4;
         dlg->txtKey(66)->setText(QStringLiteral("/unsaved/b.wav"));
         keys.down(65);
-        counted = QTest::qWaitFor([&] { return main.txtKey(65)->text() == QStringLiteral("1"); }, 2000);
+        counted = QTest::qWaitFor(
+            [&] {
+                return main.findChild<widgets::CountCell*>(QStringLiteral("txtKey(65)"))->text() == QStringLiteral("1");
+            },
+            2000);
         keys.up(65);
         keys.down(66);
-        counted = QTest::qWaitFor([&] { return main.txtKey(66)->text() == QStringLiteral("1"); }, 2000) && counted;
+        counted = QTest::qWaitFor(
+                      [&] {
+                          return main.findChild<widgets::CountCell*>(QStringLiteral("txtKey(66)"))->text() ==
+                                 QStringLiteral("1");
+                      },
+                      2000) &&
+                  counted;
         keys.up(66);
-        countWhileOpen = main.txtSummary()->text();
+        countWhileOpen = main.findChild<widgets::CountCell*>(QStringLiteral("txtSummary"))->text();
         playedWhileOpen = sound.played;
         dlg->cmdCancel()->click();
     });
@@ -396,7 +407,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
         if (QWidget* m = QApplication::activeModalWidget()) m->close();
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
     });
-    main.menuItem(QStringLiteral("mnuSoundFile"))->trigger();
+    main.findChild<QAction*>(QStringLiteral("mnuSoundFile"))->trigger();
 
     QVERIFY(sawDialog);
     QVERIFY(modal);

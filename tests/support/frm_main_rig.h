@@ -5,12 +5,15 @@
 #include <QAction>
 #include <QDateTime>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "app/frm_main.h"
+#include "app/settings_model.h"
 #include "settings/settings.h"
 #include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
+#include "widgets/count_cell.h"
 
 namespace pressory::test {
 
@@ -55,7 +58,22 @@ struct MainWindowRig {
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
     QString file(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    QAction* item(const char* name) const { return w->menuItem(QString::fromLatin1(name)); }
+    // A control or helper of the window by its name (the first of its class without one).
+    template <class T>
+    T* find(const char* name = nullptr) const {
+        T* found = name ? w->findChild<T*>(QString::fromLatin1(name)) : w->findChild<T*>();
+        if (found == nullptr) qFatal("the main window has no %s", name ? name : "such child");
+        return found;
+    }
+    QAction* item(const char* name) const { return find<QAction>(name); }
+    widgets::CountCell* cell(int vk) const {
+        return find<widgets::CountCell>(qPrintable(QStringLiteral("txtKey(%1)").arg(vk)));
+    }
+    widgets::CountCell* total() const { return find<widgets::CountCell>("txtSummary"); }
+    QTimer* timer1() const { return find<QTimer>("Timer1"); }
+    app::SettingsModel& settings() const { return *find<app::SettingsModel>(); }
+    // One tick, as Timer1 brings it.
+    void tick() const { QMetaObject::invokeMethod(timer1(), "timeout"); }
 };
 
 }  // namespace pressory::test

@@ -1,0 +1,109 @@
+#include "app/key_ticker.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "app/settings_model.h"
+#include "platform/sound_player.h"
+#include "sound/sound_keys.h"
+#include "widgets/count_cell.h"
+
+namespace pressory::app {
+namespace {
+
+// Milliseconds of a monotonic clock, for the timer's pace.
+std::int64_t monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+KeyTicker::KeyTicker(platform::PlatformKeySource* source, Poller& poller, SoundRequests* sounds, QObject* parent)
+    : QObject(parent),
+      source_(source),
+      poller_(poller),
+      sounds_(sounds),
+      pace_(source != nullptr && source->wakeHandle() >= 0),
+      timer1_(new QTimer(this)) {
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    // A coarse timer may fire up to 5 % early, which for a recovery write due
+    // in a minute is seconds before the rule asked for it.
+    timer1_->setTimerType(Qt::PreciseTimer);
+    connect(timer1_, &QTimer::timeout, this, &KeyTicker::tick);
+}
+
+void KeyTicker::start() {
+    poller_.fillPolledFlags();
+    if (source_ == nullptr) return;  // without a key source there is nothing to poll
+    if (const int handle = source_->wakeHandle(); handle >= 0 && wake_ == nullptr) {
+        wake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
+        wake_->setEnabled(false);
+        connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
+    }
+    timer1_->setSingleShot(!pace_.periodic());
+    applyPace(pace_.start(monotonicMs()));
+}
+
+void KeyTicker::setKeysShown(bool shown) {
+    keysShown_ = shown;
+    if (source_ == nullptr) return;
+    source_->setKeysShown(shown);
+    if (shown && wake_ != nullptr) applyPace(pace_.woke(monotonicMs()));
+}
+
+void KeyTicker::readLast() { applyPace(pace_.closing()); }
+
+void KeyTicker::stop() {
+    timer1_->stop();
+    if (wake_ != nullptr) wake_->setEnabled(false);
+}
+
+void KeyTicker::tick() {
+    if (source_ == nullptr) return;
+    if (!std::exchange(sourceJustRead_, false)) source_->pump();
+    // What the tick changes is painted before it returns, not on a later
+    // turn of the event loop.
+    const widgets::CountCell::RepaintBatch paintNow;
+    const std::span<const CellChange> changes = poller_.tick(*source_, sounds_);
+    if (painter_) painter_(changes, poller_.totalChanged());
+    const long long due = afterTick_ ? afterTick_(poller_.totalChanged()) : -1;
+    // A tap's cell goes back to the up colour 10 ms later; a window that
+    // shows no cell needs no tick for it.
+    applyPace(pace_.afterTick(monotonicMs(), poller_.flashing() && keysShown_, due));
+}
+
+// The source is read as soon as it wakes the program, so that its handle
+// stops being readable and the watch can stay on; the tick counts it.
+void KeyTicker::onWake() {
+    source_->pump();
+    sourceJustRead_ = true;
+    applyPace(pace_.woke(monotonicMs()));
+    sourceJustRead_ = false;
+}
+
+void KeyTicker::applyPace(const TimerPace::Step& step) {
+    if (wake_ != nullptr) wake_->setEnabled(step.watchSource);
+    if (step.timer == TimerPace::Timer::Start)
+        timer1_->start(step.timerMs);
+    else if (step.timer == TimerPace::Timer::Stop)
+        timer1_->stop();
+    else if (!timer1_->isActive() && pace_.dueAt() >= 0)
+        // The one-shot timer that was to stand has fired already (a tick
+        // before its time): it is started again for what is still due.
+        timer1_->start(static_cast<int>(std::max<std::int64_t>(0, pace_.dueAt() - monotonicMs())));
+    if (step.tickNow) tick();
+}
+
+bool KeySounds::soundSwitch() { return settings_.isOn(Setting::Sound); }
+
+bool KeySounds::hasSoundEntry(int vk) { return sound::hasSoundEntry(vk); }
+
+void KeySounds::playSound(int vk) {
+    if (player_ != nullptr) player_->play(settings_.record().soundPaths[static_cast<std::size_t>(vk & 0xFF)]);
+}
+
+}  // namespace pressory::app
