@@ -1,4 +1,4 @@
-#include "history/frm_do_events.h"
+#include "widgets/progress_window.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "history/history_texts.h"
 #include "history/viewer_rules.h"
+#include "widgets/progress_window_texts.h"
 #include "widgets/twips.h"
 
-namespace pressory::history {
+namespace pressory::widgets {
 namespace {
 
 widgets::TwipScale scaleOf(const QWidget* w) {
@@ -30,7 +30,7 @@ ProgressBar::ProgressBar(QWidget* parent) : QWidget(parent) {
 }
 
 void ProgressBar::setReach(double x) {
-    x = std::clamp(x, 0.0, static_cast<double>(kProgressScale));
+    x = std::clamp(x, 0.0, static_cast<double>(history::kProgressScale));
     if (x == reach_) return;
     reach_ = x;
     update();
@@ -38,7 +38,7 @@ void ProgressBar::setReach(double x) {
 
 QRect ProgressBar::filledRect() const {
     const QRect inside = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
-    const int w = static_cast<int>(std::lround(reach_ / kProgressScale * inside.width()));
+    const int w = static_cast<int>(std::lround(reach_ / history::kProgressScale * inside.width()));
     if (w <= 0) return {};
     return QRect(inside.left(), inside.top(), w, inside.height());
 }
@@ -86,7 +86,7 @@ FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
 }
 
 void FrmDoEvents::showProgress(std::int64_t shown, std::int64_t gridRows) {
-    picProgressBar_->setReach(progressBarX(shown, gridRows));
+    picProgressBar_->setReach(history::progressBarX(shown, gridRows));
 }
 
-}  // namespace pressory::history
+}  // namespace pressory::widgets

@@ -1,4 +1,4 @@
-#include "sound/frm_sound_config.h"
+#include "sound/ui/frm_sound_config.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -18,9 +18,9 @@
 #include "counting/key_layout.h"
 #include "platform/file_access.h"
 #include "platform/sound_player.h"
-#include "sound/frm_sound_config_texts.h"
 #include "sound/sound_keys.h"
 #include "sound/sound_paths.h"
+#include "sound/ui/frm_sound_config_texts.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 #include "widgets/twips.h"

@@ -1,4 +1,4 @@
-#include "history/frm_key_history.h"
+#include "history/ui/frm_key_history.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,10 +13,10 @@
 
 #include <algorithm>
 
-#include "history/frm_do_events.h"
-#include "history/history_texts.h"
+#include "history/ui/history_texts.h"
 #include "history/viewer_rules.h"
 #include "platform/text_codec.h"
+#include "widgets/progress_window.h"
 #include "widgets/twips.h"
 
 namespace pressory::history {
@@ -246,7 +246,7 @@ bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIc
     // takes the owner (and so this window) away, the loading stops without
     // touching either again.
     const QPointer<FrmKeyHistory> self(this);
-    const QPointer<FrmDoEvents> progress(new FrmDoEvents(icon, parentWidget()));
+    const QPointer<widgets::FrmDoEvents> progress(new widgets::FrmDoEvents(icon, parentWidget()));
     const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
     progress->show();
     letEventsRun();

@@ -1,4 +1,4 @@
-#include "statistics/frm_statistics.h"
+#include "statistics/ui/frm_statistics.h"
 
 #include <QCursor>
 #include <QDate>
@@ -27,9 +27,9 @@
 
 #include "counting/key_layout.h"
 #include "platform/text_codec.h"
-#include "statistics/heat_legend.h"
 #include "statistics/heat_scale.h"
-#include "statistics/statistics_texts.h"
+#include "statistics/ui/heat_legend.h"
+#include "statistics/ui/statistics_texts.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 #include "widgets/message_boxes.h"
