@@ -1,9 +1,7 @@
 #include "widgets/progress_window.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
@@ -14,11 +12,6 @@
 
 namespace pressory::widgets {
 namespace {
-
-widgets::TwipScale scaleOf(const QWidget* w) {
-    const QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
-}
 
 constexpr int kFrame = 2;  // the sunken border of the bar, in pixels
 
@@ -63,7 +56,7 @@ FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
     setWindowTitle(texts::kProgressCaption);
     setWindowIcon(icon);
     setModal(false);
-    const widgets::TwipScale tw = scaleOf(owner);
+    const TwipScale tw = screenScale(owner);
     setFixedSize(tw.x(4710), tw.y(1335));
 
     picture1_ = new QLabel(this);

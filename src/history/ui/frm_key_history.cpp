@@ -22,11 +22,6 @@
 namespace pressory::history {
 namespace {
 
-widgets::TwipScale scaleOf(const QWidget* w) {
-    const QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
-}
-
 // Numbers stand to the right, as in a spreadsheet; other texts to the left.
 bool looksNumeric(const std::string& s) {
     if (s.empty()) return false;
@@ -195,7 +190,7 @@ FrmKeyHistory::FrmKeyHistory(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("frmKeyHistory"));
     setWindowTitle(texts::kHistoryCaption);
-    const widgets::TwipScale tw = scaleOf(owner);
+    const widgets::TwipScale tw = widgets::screenScale(owner);
     setFixedSize(tw.x(11790), tw.y(8130));
 
     QFont labelFont(QStringLiteral("MS UI Gothic"));

@@ -4,13 +4,11 @@
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -43,11 +41,6 @@ constexpr TwipRect kLblHelp[6] = {
 };
 constexpr TwipRect kCmdUpdate{8520, 5160, 1300, 350};
 constexpr TwipRect kCmdCancel{9960, 5160, 1300, 350};
-
-TwipScale screenScale() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : TwipScale(96, 96);
-}
 
 // Shape1: the rounded rectangle around the help labels.
 class RoundedFrame final : public QWidget {
@@ -84,7 +77,7 @@ frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
     setObjectName(QStringLiteral("frmSoundConfig"));
     setWindowTitle(texts::kCaption);
     setModal(true);
-    const TwipScale tw = screenScale();
+    const TwipScale tw = widgets::screenScale();
     setFixedSize(tw.x(kClientWidth), tw.y(kClientHeight));
     QFont f = font();
     f.setPixelSize(12);
