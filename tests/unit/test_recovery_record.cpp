@@ -212,7 +212,7 @@ TEST_F(RecoveryFileTest, KeptPeriodsAreListedOldestFirstAndKnownByTheirOwnLine) 
 
     const std::string history = (folder.path() / "h.csv").string();
     RecoveryRecord mine = sample(), other = sample();
-    other.total += 1;
+    other.total -= 1;  // sample() holds the largest count
     const std::string header = "H", line = "2026/12/07 08:05:09,mine", otherLine = "2026/12/07 08:05:09,other";
     mine.historySize = 0;
     EXPECT_FALSE(recordStandsAt(history, mine, line, header));  // no history at all
