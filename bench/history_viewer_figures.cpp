@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "counting/key_layout.h"
-#include "history/frm_key_history.h"
 #include "history/history_record.h"
-#include "history/history_viewer.h"
+#include "history/ui/frm_key_history.h"
+#include "history/ui/history_viewer.h"
 #include "history_files.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"

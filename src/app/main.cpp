@@ -23,10 +23,10 @@
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
 #include "platform/key_source.h"
-#include "platform/qt/qt_sound_player.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "sound/sound_paths.h"
+#include "sound/ui/qt_sound_player.h"
 #include "widgets/app_icon.h"
 #include "widgets/message_boxes.h"
 
@@ -122,7 +122,7 @@ int main(int argc, char* argv[]) {
     context.pictureChooser = &pictureChooser;
     context.urlOpener = &urlOpener;
     // Key sounds: the table's files are loaded now, so that a press only starts playback.
-    platform::qt::QtSoundPlayer soundPlayer;
+    sound::QtSoundPlayer soundPlayer;
     soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
     context.soundPlayer = &soundPlayer;
     // A test knob, not a setting: PRESSORY_RECOVERY_INTERVAL_MS shortens the

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "counting/key_layout.h"
+#include "files/file_reason.h"
 #include "files/replace_file.h"
-#include "history/file_reason.h"
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
 #include "platform/text_codec.h"

@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "app/frm_main_texts.h"
-#include "history/file_reason.h"
+#include "files/file_reason.h"
 #include "platform/boot_time.h"
 #include "platform/file_access.h"
 
@@ -28,10 +28,10 @@ SingleInstance::Result SingleInstance::acquire() {
         const QFileInfo at(path_);
         if (at.isDir()) {
             return {Outcome::Unavailable,
-                    QString::fromStdString(history::reasonText(std::make_error_code(std::errc::is_a_directory)))};
+                    QString::fromStdString(files::reasonText(std::make_error_code(std::errc::is_a_directory)))};
         }
         if (at.exists() ? !at.isFile() : at.isSymLink())
-            return {Outcome::Unavailable, QString::fromUtf8(history::kReasonNotRegularFile)};
+            return {Outcome::Unavailable, QString::fromUtf8(files::kReasonNotRegularFile)};
         if (!at.exists() && lock_.tryLock(0)) return {Outcome::Acquired, {}};  // its holder ended meanwhile
         // Removing it takes the file's own lock first (on POSIX), which a
         // copy still running on this machine holds: a wrong guess cannot
@@ -49,9 +49,9 @@ SingleInstance::Result SingleInstance::acquire() {
         QFile::encodeName(QDir::toNativeSeparators(path_)).toStdString(), platform::WriteKind::ReplaceWhole);
     std::string reason = check.reason;
     if (check.ok) {
-        reason = history::reasonText(lock_.error() == QLockFile::PermissionError
-                                         ? std::make_error_code(std::errc::permission_denied)
-                                         : std::error_code{});
+        reason = files::reasonText(lock_.error() == QLockFile::PermissionError
+                                       ? std::make_error_code(std::errc::permission_denied)
+                                       : std::error_code{});
     }
     return {Outcome::Unavailable, QString::fromStdString(reason)};
 }

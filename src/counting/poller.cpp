@@ -75,13 +75,6 @@ void Poller::resetCounts() {
 
 std::int32_t Poller::count(int vk) const noexcept { return inRange(vk) ? counts_[idx(vk)] : 0; }
 std::int32_t Poller::cellColour(int vk) const noexcept { return inRange(vk) ? colours_[idx(vk)] : colour::kUp; }
-bool Poller::anyKeyDown() const noexcept {
-    for (std::uint8_t vk : layout::countedCodes())
-        if (current_[vk] != 0) return true;
-    return false;
-}
-
 std::int16_t Poller::currentState(int vk) const noexcept { return inRange(vk) ? current_[idx(vk)] : 0; }
-std::int16_t Poller::previousState(int vk) const noexcept { return inRange(vk) ? previous_[idx(vk)] : 0; }
 
 }  // namespace pressory

@@ -74,9 +74,6 @@ public:
     }
 
     std::int16_t currentState(int vk) const noexcept;
-    // Whether any counted key read down in the last tick.
-    bool anyKeyDown() const noexcept;
-    std::int16_t previousState(int vk) const noexcept;
 
 private:
     std::array<std::int16_t, 256> polled_{};

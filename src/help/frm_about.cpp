@@ -28,11 +28,6 @@ constexpr TwipRect kDescription{1080, 960, 3195, 810};
 constexpr TwipLine kRule{120, 1920, 4320, 1920};
 constexpr TwipRect kOk{3000, 2028, 1380, 345};
 
-TwipScale screenScale() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : TwipScale(96, 96);
-}
-
 // A proportional Japanese Gothic face where the system has one; whatever the
 // system offers otherwise.
 QFont aboutFont(const QFont& base) {
@@ -81,7 +76,7 @@ frmAbout::frmAbout(QWidget* parent)
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(texts::kAboutCaption);
     setFont(aboutFont(font()));
-    const TwipScale tw = screenScale();
+    const TwipScale tw = widgets::screenScale();
     setFixedSize(tw.x(kClientWidth), tw.y(kClientHeight));
 
     const QPixmap icon = widgets::appIcon().pixmap(32, 32);

@@ -8,9 +8,13 @@
 #include <system_error>
 
 #include "counting/key_layout.h"
-#include "history/file_reason.h"
+#include "files/file_reason.h"
 
 namespace pressory::history {
+
+using files::kReasonNotRegularFile;
+using files::reasonText;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -9,9 +9,13 @@
 #include <limits>
 #include <utility>
 
-#include "history/file_reason.h"
+#include "files/file_reason.h"
 
 namespace pressory::history {
+
+using files::kReasonNotRegularFile;
+using files::reasonText;
+
 namespace {
 
 namespace fs = std::filesystem;

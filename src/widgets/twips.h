@@ -7,6 +7,8 @@
 
 #include "counting/key_layout.h"
 
+class QWidget;
+
 namespace pressory::widgets {
 
 class TwipScale {
@@ -24,5 +26,9 @@ private:
     double dpiX_;
     double dpiY_;
 };
+
+// The scale of the screen `window` is on, or of the primary screen when it is
+// on none (or is null); 96 dots per inch when there is no screen at all.
+TwipScale screenScale(const QWidget* window = nullptr);
 
 }  // namespace pressory::widgets

@@ -14,16 +14,17 @@
 #include <fstream>
 
 #include "counting/key_layout.h"
-#include "history/frm_do_events.h"
-#include "history/frm_key_history.h"
 #include "history/history_record.h"
-#include "history/history_viewer.h"
+#include "history/ui/frm_key_history.h"
+#include "history/ui/history_viewer.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"
+#include "widgets/progress_window.h"
 #include "widgets/twips.h"
 
 using namespace pressory;
 using namespace pressory::history;
+using pressory::widgets::FrmDoEvents;
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/qt/qt_sound_player.h"
+#include "sound/ui/qt_sound_player.h"
 
-using pressory::platform::qt::QtSoundPlayer;
+using pressory::sound::QtSoundPlayer;
 
 namespace {
 

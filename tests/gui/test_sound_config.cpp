@@ -16,7 +16,7 @@
 #include "app/frm_main.h"
 #include "counting/key_layout.h"
 #include "settings/settings.h"
-#include "sound/frm_sound_config.h"
+#include "sound/ui/frm_sound_config.h"
 #include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"

@@ -21,13 +21,14 @@
 #endif
 
 #include "counting/key_layout.h"
-#include "history/file_reason.h"
+#include "files/file_reason.h"
 #include "history/history_record.h"
 #include "platform/text_codec.h"
 #include "support/temp_folder.h"
 
 using namespace pressory;
 using namespace pressory::history;
+using namespace pressory::files;
 namespace fs = std::filesystem;
 
 namespace {

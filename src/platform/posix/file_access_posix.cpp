@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cerrno>
 
+#include "files/file_reason.h"
 #include "files/replace_file.h"
-#include "history/file_reason.h"
 
 namespace pressory::platform {
 namespace {
@@ -45,7 +45,7 @@ int writeAll(int fd, std::string_view bytes) {
     return 0;
 }
 
-WriteCheck problem(const std::string& path, int err) { return WriteCheck{false, path, history::reasonText(err)}; }
+WriteCheck problem(const std::string& path, int err) { return WriteCheck{false, path, files::reasonText(err)}; }
 
 // A new file can be made in the folder, and its file system has space left.
 int folderTakesNewFiles(const std::string& folder) {
@@ -121,7 +121,7 @@ WriteCheck checkWritable(const std::string& path, WriteKind kind) {
     if (::stat(path.c_str(), &st) == 0) {
         exists = true;
         if (S_ISDIR(st.st_mode)) return problem(path, EISDIR);
-        if (!S_ISREG(st.st_mode)) return WriteCheck{false, path, history::kReasonNotRegularFile};
+        if (!S_ISREG(st.st_mode)) return WriteCheck{false, path, files::kReasonNotRegularFile};
         // Opening for writing changes nothing: no creation, no truncation.
         const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return problem(path, errno);

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "files/file_reason.h"
 #include "files/replace_file.h"
-#include "history/file_reason.h"
 
 namespace pressory::platform {
 namespace {
@@ -30,7 +30,7 @@ std::error_code codeOf(DWORD err) {
 }
 
 WriteCheck problem(const std::string& path, std::error_code ec) {
-    return WriteCheck{false, path, history::reasonText(ec)};
+    return WriteCheck{false, path, files::reasonText(ec)};
 }
 
 std::string folderOf(const std::string& path) {
@@ -139,7 +139,7 @@ WriteCheck checkWritable(const std::string& path, WriteKind kind) {
         if (h == INVALID_HANDLE_VALUE) return problem(path, codeOf(GetLastError()));
         const DWORD type = GetFileType(h);
         CloseHandle(h);
-        if (type != FILE_TYPE_DISK) return WriteCheck{false, path, history::kReasonNotRegularFile};
+        if (type != FILE_TYPE_DISK) return WriteCheck{false, path, files::kReasonNotRegularFile};
     } else {
         const DWORD err = GetLastError();
         if (err != ERROR_FILE_NOT_FOUND) return problem(path, codeOf(err));

@@ -1,4 +1,5 @@
-// Every text the history viewer and its progress window show, in one place.
+// Every text the history viewer shows, in one place (the progress window's
+// are in widgets/progress_window_texts.h).
 #pragma once
 
 #include <QString>
@@ -6,11 +7,9 @@
 namespace pressory::history::texts {
 
 inline const QString kHistoryCaption = QStringLiteral("履歴");
-inline const QString kProgressCaption = QStringLiteral("Pressory");
 inline const QString kHeaderRatios = QStringLiteral("対合計特殊キー率(%)");
 inline const QString kHeaderTopFive = QStringLiteral("文字キー上位５位");
 inline const QString kOk = QStringLiteral("OK");
-inline const QString kWorking = QStringLiteral("処理中です・・・");
 inline const QString kNoHistoryFile = QStringLiteral("履歴ファイルがありません｡");
 
 }  // namespace pressory::history::texts

@@ -30,9 +30,9 @@
 class QAudioSink;
 class QIODevice;
 
-namespace pressory::platform::qt {
+namespace pressory::sound {
 
-class QtSoundPlayer final : public QObject, public SoundPlayer {
+class QtSoundPlayer final : public QObject, public platform::SoundPlayer {
     Q_OBJECT
 public:
     // Larger files are not loaded: a WAV of 32 MB holds three minutes of CD sound.
@@ -81,4 +81,4 @@ private:
     QElapsedTimer sinceStart_;
 };
 
-}  // namespace pressory::platform::qt
+}  // namespace pressory::sound

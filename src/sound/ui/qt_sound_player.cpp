@@ -1,4 +1,4 @@
-#include "platform/qt/qt_sound_player.h"
+#include "sound/ui/qt_sound_player.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -11,7 +11,7 @@
 
 #include "sound/wav_file.h"
 
-namespace pressory::platform::qt {
+namespace pressory::sound {
 
 struct QtSoundPlayer::Sound {
     QAudioFormat format;
@@ -180,4 +180,4 @@ bool QtSoundPlayer::hasSound(const std::string& path) const {
     return it != cache_.end() && it->second.sound != nullptr;
 }
 
-}  // namespace pressory::platform::qt
+}  // namespace pressory::sound

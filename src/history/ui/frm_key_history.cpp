@@ -1,4 +1,4 @@
-#include "history/frm_key_history.h"
+#include "history/ui/frm_key_history.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,19 +13,14 @@
 
 #include <algorithm>
 
-#include "history/frm_do_events.h"
-#include "history/history_texts.h"
+#include "history/ui/history_texts.h"
 #include "history/viewer_rules.h"
 #include "platform/text_codec.h"
+#include "widgets/progress_window.h"
 #include "widgets/twips.h"
 
 namespace pressory::history {
 namespace {
-
-widgets::TwipScale scaleOf(const QWidget* w) {
-    const QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
-}
 
 // Numbers stand to the right, as in a spreadsheet; other texts to the left.
 bool looksNumeric(const std::string& s) {
@@ -195,7 +190,7 @@ FrmKeyHistory::FrmKeyHistory(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("frmKeyHistory"));
     setWindowTitle(texts::kHistoryCaption);
-    const widgets::TwipScale tw = scaleOf(owner);
+    const widgets::TwipScale tw = widgets::screenScale(owner);
     setFixedSize(tw.x(11790), tw.y(8130));
 
     QFont labelFont(QStringLiteral("MS UI Gothic"));
@@ -246,7 +241,7 @@ bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIc
     // takes the owner (and so this window) away, the loading stops without
     // touching either again.
     const QPointer<FrmKeyHistory> self(this);
-    const QPointer<FrmDoEvents> progress(new FrmDoEvents(icon, parentWidget()));
+    const QPointer<widgets::FrmDoEvents> progress(new widgets::FrmDoEvents(icon, parentWidget()));
     const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
     progress->show();
     letEventsRun();

@@ -1,24 +1,17 @@
-#include "history/frm_do_events.h"
+#include "widgets/progress_window.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
 
-#include "history/history_texts.h"
 #include "history/viewer_rules.h"
+#include "widgets/progress_window_texts.h"
 #include "widgets/twips.h"
 
-namespace pressory::history {
+namespace pressory::widgets {
 namespace {
-
-widgets::TwipScale scaleOf(const QWidget* w) {
-    const QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
-}
 
 constexpr int kFrame = 2;  // the sunken border of the bar, in pixels
 
@@ -30,7 +23,7 @@ ProgressBar::ProgressBar(QWidget* parent) : QWidget(parent) {
 }
 
 void ProgressBar::setReach(double x) {
-    x = std::clamp(x, 0.0, static_cast<double>(kProgressScale));
+    x = std::clamp(x, 0.0, static_cast<double>(history::kProgressScale));
     if (x == reach_) return;
     reach_ = x;
     update();
@@ -38,7 +31,7 @@ void ProgressBar::setReach(double x) {
 
 QRect ProgressBar::filledRect() const {
     const QRect inside = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
-    const int w = static_cast<int>(std::lround(reach_ / kProgressScale * inside.width()));
+    const int w = static_cast<int>(std::lround(reach_ / history::kProgressScale * inside.width()));
     if (w <= 0) return {};
     return QRect(inside.left(), inside.top(), w, inside.height());
 }
@@ -63,7 +56,7 @@ FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
     setWindowTitle(texts::kProgressCaption);
     setWindowIcon(icon);
     setModal(false);
-    const widgets::TwipScale tw = scaleOf(owner);
+    const TwipScale tw = screenScale(owner);
     setFixedSize(tw.x(4710), tw.y(1335));
 
     picture1_ = new QLabel(this);
@@ -86,7 +79,7 @@ FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
 }
 
 void FrmDoEvents::showProgress(std::int64_t shown, std::int64_t gridRows) {
-    picProgressBar_->setReach(progressBarX(shown, gridRows));
+    picProgressBar_->setReach(history::progressBarX(shown, gridRows));
 }
 
-}  // namespace pressory::history
+}  // namespace pressory::widgets

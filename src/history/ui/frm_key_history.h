@@ -17,9 +17,11 @@
 class QLabel;
 class QPushButton;
 
-namespace pressory::history {
-
+namespace pressory::widgets {
 class FrmDoEvents;
+}
+
+namespace pressory::history {
 
 // The rows read: row 0 of the grid (the file's header line) is the header of
 // the table, the records are its rows. Texts are UTF-8.
@@ -89,7 +91,7 @@ public:
 
 signals:
     // After each record is placed, with the bar as it now stands.
-    void progressStepped(pressory::history::FrmDoEvents* progress, int shown, int gridRows);
+    void progressStepped(pressory::widgets::FrmDoEvents* progress, int shown, int gridRows);
 
 private slots:
     void onCmdCloseClicked();

@@ -1,16 +1,14 @@
-#include "sound/frm_sound_config.h"
+#include "sound/ui/frm_sound_config.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -18,9 +16,9 @@
 #include "counting/key_layout.h"
 #include "platform/file_access.h"
 #include "platform/sound_player.h"
-#include "sound/frm_sound_config_texts.h"
 #include "sound/sound_keys.h"
 #include "sound/sound_paths.h"
+#include "sound/ui/frm_sound_config_texts.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 #include "widgets/twips.h"
@@ -43,11 +41,6 @@ constexpr TwipRect kLblHelp[6] = {
 };
 constexpr TwipRect kCmdUpdate{8520, 5160, 1300, 350};
 constexpr TwipRect kCmdCancel{9960, 5160, 1300, 350};
-
-TwipScale screenScale() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : TwipScale(96, 96);
-}
 
 // Shape1: the rounded rectangle around the help labels.
 class RoundedFrame final : public QWidget {
@@ -84,7 +77,7 @@ frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
     setObjectName(QStringLiteral("frmSoundConfig"));
     setWindowTitle(texts::kCaption);
     setModal(true);
-    const TwipScale tw = screenScale();
+    const TwipScale tw = widgets::screenScale();
     setFixedSize(tw.x(kClientWidth), tw.y(kClientHeight));
     QFont f = font();
     f.setPixelSize(12);

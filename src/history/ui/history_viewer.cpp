@@ -1,10 +1,10 @@
-#include "history/history_viewer.h"
+#include "history/ui/history_viewer.h"
 
 #include <QPointer>
 #include <QScopeGuard>
 
-#include "history/frm_key_history.h"
-#include "history/history_texts.h"
+#include "history/ui/frm_key_history.h"
+#include "history/ui/history_texts.h"
 #include "history/viewer_rules.h"
 #include "platform/app_folder.h"
 

@@ -1,6 +1,7 @@
-// frmDoEvents: the small window that is on screen while the history file is
-// read, with the program's icon, "処理中です・・・" and a navy bar that grows
-// by one grid row's share per record placed.
+// frmDoEvents, the progress window: the small window that is on screen while
+// the history file is read (for the history viewer and for the statistics),
+// with the program's icon, "処理中です・・・" and a navy bar that grows by one
+// grid row's share per record placed.
 #pragma once
 
 #include <QDialog>
@@ -11,7 +12,7 @@
 
 class QLabel;
 
-namespace pressory::history {
+namespace pressory::widgets {
 
 // picProgressBar: a sunken box whose inside runs from 0 to 4000 across;
 // everything left of the reached value is painted RGB(0, 0, 128).
@@ -49,4 +50,4 @@ private:
     ProgressBar* picProgressBar_;
 };
 
-}  // namespace pressory::history
+}  // namespace pressory::widgets

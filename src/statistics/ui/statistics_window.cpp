@@ -1,12 +1,12 @@
-#include "statistics/statistics_window.h"
+#include "statistics/ui/statistics_window.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QScopeGuard>
 
-#include "history/frm_do_events.h"
-#include "statistics/frm_statistics.h"
+#include "statistics/ui/frm_statistics.h"
+#include "widgets/progress_window.h"
 
 namespace pressory::statistics {
 namespace {
@@ -25,7 +25,7 @@ void showStatistics(QWidget* parent, const std::string& historyPath, widgets::Me
     frmStatistics->setWindowIcon(icon);
     bool loaded = false;
     {
-        const QPointer<history::FrmDoEvents> progress(new history::FrmDoEvents(icon, parent));
+        const QPointer<widgets::FrmDoEvents> progress(new widgets::FrmDoEvents(icon, parent));
         const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
         progress->show();
         // Timers and painting run, not the user's input: the window is not

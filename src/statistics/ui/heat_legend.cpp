@@ -1,4 +1,4 @@
-#include "statistics/heat_legend.h"
+#include "statistics/ui/heat_legend.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,7 +6,7 @@
 
 #include "statistics/heat_scale.h"
 #include "statistics/statistics_rules.h"
-#include "statistics/statistics_texts.h"
+#include "statistics/ui/statistics_texts.h"
 
 namespace pressory::statistics {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-namespace pressory::history {
+namespace pressory::files {
 
 // A path that names a pipe, a device or a socket instead of a file.
 inline constexpr const char* kReasonNotRegularFile = "通常のファイルではありません。";
@@ -20,4 +20,11 @@ std::string reasonText(std::error_code ec);
 // The same for an errno value.
 std::string reasonText(int errnoValue);
 
+}  // namespace pressory::files
+
+// The names these had before they moved here from history/; to go once every
+// caller says files::.
+namespace pressory::history {
+using files::kReasonNotRegularFile;
+using files::reasonText;
 }  // namespace pressory::history

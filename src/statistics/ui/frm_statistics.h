@@ -59,7 +59,6 @@ public:
 
     widgets::KeyboardWidget* keyboard() const { return keyboard_; }
     HeatLegend* legend() const { return legend_; }
-    QChartView* chartView() const { return chartView_; }
     QBarSet* barSet() const { return bars_; }
     QLineSeries* averageSeries() const { return average_; }
     QLabel* lblMessage() const { return lblMessage_; }

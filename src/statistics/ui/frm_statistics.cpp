@@ -1,4 +1,4 @@
-#include "statistics/frm_statistics.h"
+#include "statistics/ui/frm_statistics.h"
 
 #include <QCursor>
 #include <QDate>
@@ -6,13 +6,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScreen>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtCharts/QBarCategoryAxis>
@@ -27,9 +25,9 @@
 
 #include "counting/key_layout.h"
 #include "platform/text_codec.h"
-#include "statistics/heat_legend.h"
 #include "statistics/heat_scale.h"
-#include "statistics/statistics_texts.h"
+#include "statistics/ui/heat_legend.h"
+#include "statistics/ui/statistics_texts.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 #include "widgets/message_boxes.h"
@@ -37,11 +35,6 @@
 
 namespace pressory::statistics {
 namespace {
-
-widgets::TwipScale scaleOf(const QWidget* w) {
-    const QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? widgets::TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : widgets::TwipScale(96, 96);
-}
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
@@ -83,7 +76,7 @@ FrmStatistics::FrmStatistics(widgets::MessageBoxes& boxes, QWidget* owner)
       boxes_(boxes) {
     setObjectName(QStringLiteral("frmStatistics"));
     setWindowTitle(texts::kCaption);
-    const widgets::TwipScale tw = scaleOf(owner);
+    const widgets::TwipScale tw = widgets::screenScale(owner);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,8 +1,8 @@
-#include "history/file_reason.h"
+#include "files/file_reason.h"
 
 #include <cerrno>
 
-namespace pressory::history {
+namespace pressory::files {
 
 std::string reasonText(std::error_code ec) {
     if (!ec) ec = std::make_error_code(std::errc::io_error);
@@ -29,4 +29,4 @@ std::string reasonText(std::error_code ec) {
 
 std::string reasonText(int errnoValue) { return reasonText(std::error_code(errnoValue, std::generic_category())); }
 
-}  // namespace pressory::history
+}  // namespace pressory::files
