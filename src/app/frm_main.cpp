@@ -31,16 +31,7 @@
 #include "widgets/twips.h"
 
 namespace pressory::app {
-namespace {
-
 using widgets::TwipScale;
-
-TwipScale screenScale() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? TwipScale(s->logicalDotsPerInchX(), s->logicalDotsPerInchY()) : TwipScale(96, 96);
-}
-
-}  // namespace
 
 frmMain::frmMain(FrmMainContext context, QWidget* parent) : QMainWindow(parent, kFullFlags), ctx_(std::move(context)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
@@ -68,7 +59,7 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent) : QMainWindow(parent, 
         [this](const QString& text) { showBox(BoxIcon::Critical, text); }});
 
     // The design size: the client area below the menu bar.
-    const TwipScale tw = screenScale();
+    const TwipScale tw = widgets::screenScale();
     resize(tw.x(layout::kClientWidth), tw.y(layout::kClientHeight) + menuBar()->sizeHint().height());
 
     ticker_ = new KeyTicker(ctx_.keySource, poller_, sounds_.get(), this);
@@ -98,7 +89,7 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent) : QMainWindow(parent, 
 frmMain::~frmMain() = default;
 
 void frmMain::buildControls() {
-    const TwipScale tw = screenScale();
+    const TwipScale tw = widgets::screenScale();
     client_ = new ClientArea(this);
     client_->setObjectName(QStringLiteral("frmMainClient"));
     QFont f = client_->font();

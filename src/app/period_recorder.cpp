@@ -72,7 +72,7 @@ std::string PeriodRecorder::recoverLeftPeriod() {
             told.push_back(recoveryPath_ + " は壊れていたため、" + *aside +
                            " に移しました。その期間の回数は記録できません。");
         else
-            told.push_back(recoveryPath_ + " は壊れていますが、移せませんでした。\n" + history::reasonText(error));
+            told.push_back(recoveryPath_ + " は壊れていますが、移せませんでした。\n" + files::reasonText(error));
         break;
     case history::RecoveryState::Found:
         if (left.record.historySize && historySize() && *historySize() > *left.record.historySize) {
@@ -134,7 +134,7 @@ std::string PeriodRecorder::recordWaitingPeriods() {
         period.historySize = historySize();
         const history::WriteResult marked =
             period.historySize ? history::writeRecoveryFile(path, period, &platform::replaceWhole)
-                               : history::WriteResult{false, historyPath_, history::kReasonNotRegularFile};
+                               : history::WriteResult{false, historyPath_, files::kReasonNotRegularFile};
         if (!marked.ok) {
             why = marked.path + " に書き込めませんでした。\n" + marked.reason;
             continue;

@@ -21,10 +21,3 @@ std::string reasonText(std::error_code ec);
 std::string reasonText(int errnoValue);
 
 }  // namespace pressory::files
-
-// The names these had before they moved here from history/; to go once every
-// caller says files::.
-namespace pressory::history {
-using files::kReasonNotRegularFile;
-using files::reasonText;
-}  // namespace pressory::history
