@@ -36,7 +36,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import e2e  # noqa: E402
+import harness as e2e  # noqa: E402
 
 TICK = os.sysconf("SC_CLK_TCK")
 

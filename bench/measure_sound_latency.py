@@ -31,7 +31,7 @@ import time
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "tests", "e2e"))
 sys.path.insert(0, here)
-import e2e  # noqa: E402
+import harness as e2e  # noqa: E402
 from measure_program import cpu_seconds  # noqa: E402
 
 RATE = 44100

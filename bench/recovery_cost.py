@@ -22,7 +22,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from e2e import Desktop, Program  # noqa: E402
+from harness import Desktop, Program  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 

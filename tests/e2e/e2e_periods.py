@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of the program's promise that every press ends up in
-exactly one history record: save-and-reset with its box open or the history
+exactly one history record: a stop by the system, the display going away, a
+kill recovered at the next start, save-and-reset with its box open or the history
 unwritable, stop requests while boxes and windows are open, periods kept over
 failing runs, the settings written whole, and temporaries that follow no link.
 
@@ -15,9 +16,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2e  # noqa: E402
-from e2e import (Program, answer_until_gone, counts_of, expected_header_bytes, find_box, find_dialog,  # noqa: E402
-                 menu_command, press_keys, read_history, read_recovery, to_full_mode, wait_for)
+import harness  # noqa: E402
+from harness import *  # noqa: E402,F401,F403
 
 # Virtual-key codes of the letters the tests press; none of them drives a
 # menu, a box or a shortcut.
@@ -32,6 +32,81 @@ def summed_counts(path):
         for vk, n in counts_of(row).items():
             total[vk] = total.get(vk, 0) + n
     return total
+
+
+def test_sigterm_records_without_a_box(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    # A settings file of a person: an odd row limit, sound on, a blink colour, comments.
+    with open(os.path.join(folder, "Pressory.ini"), "wb") as f:
+        f.write(b"; mine\r\n[FILE]\r\nFileHistoryMaxRow=3\r\n[SOUND]\r\nSoundEnable=1\r\n"
+                b"Key65=/tmp/a.wav\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n")
+    for run_no in range(2):
+        with running(ctx, folder) as p:
+            for _ in range(run_no + 1):
+                d.x("xdotool", "key", "--delay", "20", "d")
+                time.sleep(0.08)
+            time.sleep(0.2)
+            p.proc.send_signal(signal.SIGTERM)
+            assert p.wait_exit() == 0
+    _, rows = read_history(p.history_path)
+    assert len(rows) == 3, "header and one record per run"
+    check_record(rows[1], {68: 1})
+    check_record(rows[2], {68: 2})
+    settings = open(p.settings_path, "rb").read()
+    assert settings.startswith(b"; mine\r\n[FILE]\r\nFileHistoryMaxRow=3\r\n[SOUND]\r\nSoundEnable=-1\r\n"
+                               b"Key65=/tmp/a.wav\r\n[COLOR]\r\nColorTextBoxBlink=65280\r\n"), settings
+    assert b"ColorBackGround=-2147483633\r\n" in settings
+    assert settings.endswith(b"PictureEnable=0\r\nHeatMap=0\r\n")
+
+
+def test_display_loss_records_the_period_and_writes_the_settings(ctx):
+    folder = ctx.folder()
+    with Desktop() as d:   # a desktop of its own: its server is killed
+        with running(ctx, folder, desktop=d) as p:
+            press_keys(d, ["a"] * 10 + ["b"] * 10)
+            d.kill_server()
+            t = time.monotonic()
+            p.wait_exit(timeout=10)   # the window system chooses the exit status
+            ctx.figures["program ended after the display went away (s)"] = round(time.monotonic() - t, 3)
+    data, rows = read_history(p.history_path)
+    assert data.startswith(expected_header_bytes())
+    assert len(rows) == 2, "one record: %r" % rows
+    _, total = check_record(rows[1], {65: 10, 66: 10})
+    assert total == 20, total
+    assert open(p.settings_path, "rb").read() == FIRST_SETTINGS
+    assert not os.path.exists(p.recovery_path), "recorded: nothing left to recover"
+
+
+def test_killed_program_is_recorded_at_the_next_start(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    with running(ctx, folder) as p:
+        press_keys(d, ["g"] * 20)
+        last_press = time.time()
+        time.sleep(61)   # the first press was written at once, the rest a minute later
+        total, counts = read_recovery(p.recovery_path)
+        assert total == 20 and counts[71] == 20, (total, counts[71])
+        p.proc.kill()
+        p.proc.wait()
+    assert not os.path.exists(p.history_path)
+
+    again = Program(d, folder, ctx.binary).start()
+    try:
+        # Recorded at the start, before the new period counts anything.
+        _, rows = read_history(again.history_path)
+        assert len(rows) == 2, rows
+        check_record(rows[1], {71: 20})
+        assert int(rows[1][10]) == 20
+        stamp = time.mktime(time.strptime(rows[1][0], "%Y/%m/%d %H:%M:%S"))
+        assert abs(stamp - last_press) < 3, "stamped with the last activity: %s" % rows[1][0]
+        assert not os.path.exists(again.recovery_path)
+        no_box(again)   # nobody is asked
+        press_keys(d, ["h"])
+        again.stop()
+    finally:
+        again.kill()
+    _, rows = read_history(again.history_path)
+    assert len(rows) == 3
+    check_record(rows[2], {71: 0, 72: 1})
 
 
 def records(path):
@@ -98,8 +173,7 @@ def test_save_and_reset_box_open_presses_go_to_the_new_period(ctx):
     saved one twice."""
     d = ctx.desktop
     for stop_while_open in (False, True):
-        p = Program(d, ctx.folder(), ctx.binary).start()
-        try:
+        with running(ctx, ctx.folder()) as p:
             to_full_mode(p)
             press_keys(d, ["j"] * 3)
             box = save_and_reset(p)
@@ -110,8 +184,6 @@ def test_save_and_reset_box_open_presses_go_to_the_new_period(ctx):
                 answer_until_gone(p, box)
                 press_keys(d, ["l"])
                 p.stop()
-        finally:
-            p.kill()
         rows = records(p.history_path)
         assert len(rows) == 2, rows
         first, second = counts_of(rows[0]), counts_of(rows[1])
@@ -127,8 +199,7 @@ def test_failed_save_and_reset_keeps_the_counts_for_the_next_record(ctx):
     d, folder = ctx.desktop, ctx.folder()
     history = os.path.join(folder, "PressoryHistory.csv")
     with Unwritable(history) as lock:
-        p = Program(d, folder, ctx.binary).start()
-        try:
+        with running(ctx, folder) as p:
             answer_start_box(p)
             to_full_mode(p)
             press_keys(d, ["m"] * 4)
@@ -140,8 +211,6 @@ def test_failed_save_and_reset_keeps_the_counts_for_the_next_record(ctx):
             press_keys(d, ["m"] * 2)
             lock.release()
             p.stop()
-        finally:
-            p.kill()
     rows = records(history)
     assert len(rows) == 1, rows
     assert counts_of(rows[0])[M] == 6, rows[0]
@@ -155,24 +224,18 @@ def test_periods_of_failing_runs_are_each_recorded_once(ctx):
     history = os.path.join(folder, "PressoryHistory.csv")
     with Unwritable(history) as lock:
         for keys in (["p"] * 2, ["q"] * 3):
-            p = Program(d, folder, ctx.binary).start()
-            try:
+            with running(ctx, folder) as p:
                 answer_start_box(p)
                 press_keys(d, keys)
                 p.stop()
-            finally:
-                p.kill()
         kept = [n for n in os.listdir(folder) if n.startswith("PressoryRecovery")]
         assert len(kept) == 2, kept
         lock.release()
-    p = Program(d, folder, ctx.binary).start()
-    try:
+    with running(ctx, folder) as p:
         rows = records(history)   # recorded before counting starts
         assert [(counts_of(r)[P], counts_of(r)[Q]) for r in rows] == [(2, 0), (0, 3)], rows
         press_keys(d, ["r"])
         p.stop()
-    finally:
-        p.kill()
     rows = records(history)
     assert len(rows) == 3, rows
     sums = summed_counts(history)
@@ -195,8 +258,7 @@ def test_stop_request_ends_the_program_whatever_window_is_open(ctx):
     ]
     slowest = 0.0
     for name, open_it in windows:
-        p = Program(d, ctx.folder(), ctx.binary).start()
-        try:
+        with running(ctx, ctx.folder()) as p:
             to_full_mode(p)
             press_keys(d, ["t"])
             open_it(p)
@@ -206,8 +268,6 @@ def test_stop_request_ends_the_program_whatever_window_is_open(ctx):
                 slowest = max(slowest, stop_within(p, 2))
             except AssertionError as e:
                 raise AssertionError("%s: %s" % (name, e))
-        finally:
-            p.kill()
         rows = records(p.history_path)
         assert len(rows) == 1 and counts_of(rows[0])[T] == (0 if name == "reset box" else 1), (name, rows)
     ctx.figures["slowest end after SIGTERM with a window open (s)"] = round(slowest, 3)
@@ -235,16 +295,13 @@ def test_kill_during_close_leaves_settings_whole_old_or_new(ctx):
         cycles += 1
         with open(settings, "wb") as f:
             f.write(HAND_SETTINGS)
-        p = Program(d, folder, ctx.binary).start(wait_window=False)
-        try:
+        with running(ctx, folder, wait_window=False) as p:
             wait_for("the main window", p.find_main_window, timeout=15)
             p.proc.send_signal(signal.SIGTERM)
             # Killed somewhere in the close: before, during or after the settings write.
             time.sleep(rng.uniform(0, 0.03))
             p.proc.kill()
             p.proc.wait()
-        finally:
-            p.kill()
         data = open(settings, "rb").read()
         assert data in (HAND_SETTINGS, HAND_SETTINGS_CLOSED), "cycle %d left a mix:\n%r" % (cycles, data)
         seen["old" if data == HAND_SETTINGS else "new"] += 1
@@ -252,11 +309,8 @@ def test_kill_during_close_leaves_settings_whole_old_or_new(ctx):
     assert seen["new"] > 0, "no close got as far as the settings: %r" % seen
     leftovers = [n for n in os.listdir(folder) if n.startswith("Pressory.ini.")]
     # What a kill leaves beside the file is gone after the next start.
-    p = Program(d, folder, ctx.binary).start()
-    try:
+    with running(ctx, folder) as p:
         p.stop()
-    finally:
-        p.kill()
     assert not [n for n in os.listdir(folder) if n.startswith("Pressory.ini.")], leftovers
 
 
@@ -283,12 +337,9 @@ def test_planted_temporary_link_leaves_its_target_untouched(ctx):
     for name, victim in zip(names, victims):
         os.symlink(victim, name)
     for run in range(3):
-        p = Program(d, folder, ctx.binary, unprivileged=True).start()
-        try:
+        with running(ctx, folder, unprivileged=True) as p:
             press_keys(d, ["k"] * (run + 1))   # the first press writes the recovery file at once
             err = p.stop()
-        finally:
-            p.kill()
         for v in victims:
             assert open(v, "rb").read() == b"a file of the program's user\n", "run %d wrote into %s" % (run, v)
         assert "書き込めませんでした" not in err, err
@@ -301,4 +352,4 @@ def test_planted_temporary_link_leaves_its_target_untouched(ctx):
 
 
 if __name__ == "__main__":
-    sys.exit(e2e.main(globals()))
+    sys.exit(harness.main(globals()))

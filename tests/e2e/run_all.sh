@@ -5,8 +5,4 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
-status=0
-for t in e2e.py e2e_periods.py; do
-  /usr/bin/python3 "$here/$t" --program "$build/src/app/Pressory" --artefacts "$here/artefacts" || status=1
-done
-exit $status
+exec /usr/bin/python3 "$here/run.py" --program "$build/src/app/Pressory" --artefacts "$here/artefacts"

@@ -27,7 +27,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e import FIRST_SETTINGS, Desktop, Program, check_record, counts_of, read_history, read_recovery  # noqa: E402
+from harness import FIRST_SETTINGS, Desktop, Program, check_record, counts_of, read_history, read_recovery  # noqa: E402
 
 LETTERS = [chr(c) for c in range(ord("a"), ord("z") + 1)]
 # A press made this long before the recovery file's last write should have
