@@ -28,12 +28,12 @@ KeyTicker::KeyTicker(platform::PlatformKeySource* source, Poller& poller, SoundR
       poller_(poller),
       sounds_(sounds),
       pace_(source != nullptr && source->wakeHandle() >= 0),
-      timer1_(new QTimer(this)) {
-    timer1_->setObjectName(QStringLiteral("Timer1"));
+      timer_(new QTimer(this)) {
+    timer_->setObjectName(QStringLiteral("Timer1"));
     // A coarse timer may fire up to 5 % early, which for a recovery write due
     // in a minute is seconds before the rule asked for it.
-    timer1_->setTimerType(Qt::PreciseTimer);
-    connect(timer1_, &QTimer::timeout, this, &KeyTicker::tick);
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &KeyTicker::tick);
 }
 
 void KeyTicker::start() {
@@ -44,7 +44,7 @@ void KeyTicker::start() {
         wake_->setEnabled(false);
         connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
     }
-    timer1_->setSingleShot(!pace_.periodic());
+    timer_->setSingleShot(!pace_.periodic());
     applyPace(pace_.start(monotonicMs()));
 }
 
@@ -58,7 +58,7 @@ void KeyTicker::setKeysShown(bool shown) {
 void KeyTicker::readLast() { applyPace(pace_.closing()); }
 
 void KeyTicker::stop() {
-    timer1_->stop();
+    timer_->stop();
     if (wake_ != nullptr) wake_->setEnabled(false);
 }
 
@@ -88,13 +88,13 @@ void KeyTicker::onWake() {
 void KeyTicker::applyPace(const TimerPace::Step& step) {
     if (wake_ != nullptr) wake_->setEnabled(step.watchSource);
     if (step.timer == TimerPace::Timer::Start)
-        timer1_->start(step.timerMs);
+        timer_->start(step.timerMs);
     else if (step.timer == TimerPace::Timer::Stop)
-        timer1_->stop();
-    else if (!timer1_->isActive() && pace_.dueAt() >= 0)
+        timer_->stop();
+    else if (!timer_->isActive() && pace_.dueAt() >= 0)
         // The one-shot timer that was to stand has fired already (a tick
         // before its time): it is started again for what is still due.
-        timer1_->start(static_cast<int>(std::max<std::int64_t>(0, pace_.dueAt() - monotonicMs())));
+        timer_->start(static_cast<int>(std::max<std::int64_t>(0, pace_.dueAt() - monotonicMs())));
     if (step.tickNow) tick();
 }
 

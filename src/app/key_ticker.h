@@ -62,7 +62,7 @@ private:
     Poller& poller_;
     SoundRequests* sounds_;
     TimerPace pace_;
-    QTimer* timer1_;
+    QTimer* timer_;
     QSocketNotifier* wake_ = nullptr;
     Painter painter_;
     AfterTick afterTick_;

@@ -99,7 +99,7 @@ struct TickerRig {
         ::close(sockets[1]);
     }
     void send() const { QCOMPARE(::send(sockets[1], "x", 1, 0), 1); }
-    QTimer* timer1() const { return ticker->findChild<QTimer*>(QStringLiteral("Timer1")); }
+    QTimer* timer() const { return ticker->findChild<QTimer*>(QStringLiteral("Timer1")); }
 };
 
 bool topmost(const QWidget& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
@@ -337,16 +337,16 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
     TickerRig r;
     r.keys.down(66);  // held since before the start: the first tick finds it
     r.ticker->start();
-    QVERIFY(r.timer1()->isSingleShot());
+    QVERIFY(r.timer()->isSingleShot());
     QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(66), 1, 500);
-    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);
     QCOMPARE(r.painted, QList<int>{66});
 
     // Held, and nothing arrives: no tick at all, the cell keeps its colour.
     const qsizetype ticksWhileHeld = r.tickTimes.size();
     QTest::qWait(150);
     QCOMPARE(r.tickTimes.size(), ticksWhileHeld);
-    QVERIFY(!r.timer1()->isActive());
+    QVERIFY(!r.timer()->isActive());
     QCOMPARE(r.poller.cellColour(66), 255);
 
     // The release arrives: its tick paints the up colour.
@@ -380,8 +380,8 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
     QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 2, 300);
     QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(65), colour::kUp, 300);
     // The one timed tick left is the one the pending write asked for.
-    QVERIFY(r.timer1()->isActive());
-    QVERIFY2(r.timer1()->remainingTime() > 50'000, qPrintable(QString::number(r.timer1()->remainingTime())));
+    QVERIFY(r.timer()->isActive());
+    QVERIFY2(r.timer()->remainingTime() > 50'000, qPrintable(QString::number(r.timer()->remainingTime())));
 
     // A stream of events every millisecond: at most one tick per 10 ms.
     const qsizetype before = r.tickTimes.size();
@@ -414,7 +414,7 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
 void TestAppPieces::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
     TickerRig r;
     r.ticker->start();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);
     QTest::qWait(20);  // the next event is more than a tick after the last one
     r.pumps = 0;
     r.tickTimes.clear();
@@ -426,7 +426,7 @@ void TestAppPieces::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
 
     // A tick of the timer (a tap's return, a pending write) reads what has
     // arrived meanwhile, even though no wake has read it yet.
-    QMetaObject::invokeMethod(r.timer1(), "timeout");
+    QMetaObject::invokeMethod(r.timer(), "timeout");
     QCOMPARE(r.pumps, 2);
     QCOMPARE(r.tickTimes.size(), 2);
 }

@@ -20,7 +20,7 @@
 #include "appearance/picture_chooser.h"
 #include "appearance/picture_loader.h"
 #include "settings/profile_file.h"
-#include "support/frm_main_rig.h"
+#include "support/main_window_rig.h"
 #include "widgets/colour_value.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/period_commands.h"
 #include "app/period_recorder.h"
 #include "counting/key_layout.h"
@@ -51,10 +51,10 @@ struct Rig {
     PeriodRecorder::Clock::time_point t{};  // the steady clock the recovery writes are timed by
     QDateTime localNow{QDate(2024, 3, 5), QTime(9, 8, 7)};
     int quits = 0;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<MainWindow> w;
 
     void create() {
-        FrmMainContext c;
+        MainWindowContext c;
         c.programFolder = folder.toStdString();
         c.settingsPath = settingsPath();
         c.keySource = &source;
@@ -64,7 +64,7 @@ struct Rig {
         c.now = [this] { return localNow; };
         c.recoveryClock = [this] { return t; };
         c.quit = [this] { ++quits; };
-        w = std::make_unique<frmMain>(std::move(c));
+        w = std::make_unique<MainWindow>(std::move(c));
     }
     // As start-up does it: the left period recorded before counting starts.
     QString start() {

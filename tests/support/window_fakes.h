@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/notify_area.h"
 #include "appearance/colour_chooser.h"
 #include "appearance/picture_chooser.h"
