@@ -22,7 +22,8 @@ std::int64_t monotonicMs() {
 
 }  // namespace
 
-KeyTicker::KeyTicker(platform::PlatformKeySource* source, Poller& poller, SoundRequests* sounds, QObject* parent)
+KeyTicker::KeyTicker(platform::PlatformKeySource* source, counting::Poller& poller, counting::SoundRequests* sounds,
+                     QObject* parent)
     : QObject(parent),
       source_(source),
       poller_(poller),
@@ -68,7 +69,7 @@ void KeyTicker::tick() {
     // What the tick changes is painted before it returns, not on a later
     // turn of the event loop.
     const widgets::CountCell::RepaintBatch paintNow;
-    const std::span<const CellChange> changes = poller_.tick(*source_, sounds_);
+    const std::span<const counting::CellChange> changes = poller_.tick(*source_, sounds_);
     if (painter_) painter_(changes, poller_.totalChanged());
     const long long due = afterTick_ ? afterTick_(poller_.totalChanged()) : -1;
     // A tap's cell goes back to the up colour 10 ms later; a window that
@@ -85,11 +86,11 @@ void KeyTicker::onWake() {
     sourceJustRead_ = false;
 }
 
-void KeyTicker::applyPace(const TimerPace::Step& step) {
+void KeyTicker::applyPace(const counting::TimerPace::Step& step) {
     if (wake_ != nullptr) wake_->setEnabled(step.watchSource);
-    if (step.timer == TimerPace::Timer::Start)
+    if (step.timer == counting::TimerPace::Timer::Start)
         timer_->start(step.timerMs);
-    else if (step.timer == TimerPace::Timer::Stop)
+    else if (step.timer == counting::TimerPace::Timer::Stop)
         timer_->stop();
     else if (!timer_->isActive() && pace_.dueAt() >= 0)
         // The one-shot timer that was to stand has fired already (a tick

@@ -39,7 +39,7 @@ namespace {
 app::PeriodRecorder* exitRecorder = nullptr;
 
 void finishAtExit() {
-    if (exitRecorder != nullptr) exitRecorder->finishWithoutWindows(layout::kSummaryCaption);
+    if (exitRecorder != nullptr) exitRecorder->finishWithoutWindows(counting::layout::kSummaryCaption);
 }
 
 struct ExitGuard {
@@ -101,7 +101,8 @@ int main(int argc, char* argv[]) {
     app::StopSignalWatcher stopSignals;
 
     const std::string settingsPath = platform::pathIn(files.folder, settings::kFileName);
-    profile::removeStaleTemporary(settingsPath, &platform::isOwnFile);  // left by a settings write that was cut off
+    settings::profile::removeStaleTemporary(settingsPath,
+                                            &platform::isOwnFile);  // left by a settings write that was cut off
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
     platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());

@@ -61,11 +61,13 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
 
     // The design size: the client area below the menu bar.
     const TwipScale tw = widgets::screenScale();
-    resize(tw.x(layout::kClientWidth), tw.y(layout::kClientHeight) + menuBar()->sizeHint().height());
+    resize(tw.x(counting::layout::kClientWidth),
+           tw.y(counting::layout::kClientHeight) + menuBar()->sizeHint().height());
 
     ticker_ = new KeyTicker(ctx_.keySource, poller_, sounds_.get(), this);
-    ticker_->setPainter(
-        [this](std::span<const CellChange> changes, bool totalChanged) { counts_->paintTick(changes, totalChanged); });
+    ticker_->setPainter([this](std::span<const counting::CellChange> changes, bool totalChanged) {
+        counts_->paintTick(changes, totalChanged);
+    });
     ticker_->setAfterTick([this](bool countsChanged) {
         recorder_->afterTick(countsChanged);
         return recorder_->msUntilRecoveryWrite();
@@ -101,22 +103,22 @@ void MainWindow::buildControls() {
     // The keyboard first, so that the total and the button lie above it.
     keyboard_ = new widgets::KeyboardWidget(client_, tw);
 
-    const auto& caption = layout::kSummaryCaption;
+    const auto& caption = counting::layout::kSummaryCaption;
     auto* lblSummary = new QLabel(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), client_);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
-    lblSummary->setGeometry(tw.rect(layout::kSummaryLabel));
+    lblSummary->setGeometry(tw.rect(counting::layout::kSummaryLabel));
     lblSummary->setBackgroundRole(QPalette::Base);  // the system window-background colour
     lblSummary->setAutoFillBackground(true);
 
     auto* txtSummary = new widgets::CountCell(client_, Qt::AlignRight);
     txtSummary->setObjectName(QStringLiteral("txtSummary"));
-    txtSummary->setGeometry(tw.rect(layout::kSummaryBox));
+    txtSummary->setGeometry(tw.rect(counting::layout::kSummaryBox));
     txtSummary->setAccessibleName(lblSummary->text());
     counts_ = std::make_unique<CountsView>(*keyboard_, *txtSummary, poller_);
 
     cmdResize_ = new QPushButton(texts::kSmall, client_);
     cmdResize_->setObjectName(QStringLiteral("cmdResize"));
-    cmdResize_->setGeometry(tw.rect(layout::kResizeButton));
+    cmdResize_->setGeometry(tw.rect(counting::layout::kResizeButton));
     connect(cmdResize_, &QPushButton::clicked, this, &MainWindow::onCmdResizeClicked);
 }
 

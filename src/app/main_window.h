@@ -120,7 +120,7 @@ private:
     void reportRecord(const history::WriteResult& result);
 
     MainWindowContext ctx_;
-    Poller poller_;
+    counting::Poller poller_;
     std::unique_ptr<PeriodRecorder> recorder_;
     SettingsModel* settings_ = nullptr;
     std::unique_ptr<KeySounds> sounds_;

@@ -21,12 +21,12 @@ using widgets::TwipScale;
 // The design, in twips of the client area.
 constexpr int kClientWidth = 4500;
 constexpr int kClientHeight = 2520;
-constexpr TwipRect kIcons[3] = {{240, 240, 480, 480}, {240, 720, 480, 480}, {240, 1200, 480, 480}};
-constexpr TwipRect kTitle{1050, 240, 3165, 360};
-constexpr TwipRect kCredit{1080, 600, 3195, 360};
-constexpr TwipRect kDescription{1080, 960, 3195, 810};
-constexpr TwipLine kRule{120, 1920, 4320, 1920};
-constexpr TwipRect kOk{3000, 2028, 1380, 345};
+constexpr counting::TwipRect kIcons[3] = {{240, 240, 480, 480}, {240, 720, 480, 480}, {240, 1200, 480, 480}};
+constexpr counting::TwipRect kTitle{1050, 240, 3165, 360};
+constexpr counting::TwipRect kCredit{1080, 600, 3195, 360};
+constexpr counting::TwipRect kDescription{1080, 960, 3195, 810};
+constexpr counting::TwipLine kRule{120, 1920, 4320, 1920};
+constexpr counting::TwipRect kOk{3000, 2028, 1380, 345};
 
 // A proportional Japanese Gothic face where the system has one; whatever the
 // system offers otherwise.

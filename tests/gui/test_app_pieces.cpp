@@ -65,7 +65,7 @@ struct TickerRig {
     int sockets[2] = {-1, -1};
     platform::ScriptedKeyState keys;
     test::ScriptedKeySource source{keys};
-    Poller poller;
+    counting::Poller poller;
     std::unique_ptr<KeyTicker> ticker;
     QElapsedTimer clock;
     QList<qint64> tickTimes;  // when each tick read the keys
@@ -87,8 +87,8 @@ struct TickerRig {
             }
         };
         ticker = std::make_unique<KeyTicker>(&source, poller, nullptr, nullptr);
-        ticker->setPainter([this](std::span<const CellChange> changes, bool) {
-            for (const CellChange& c : changes) painted.append(c.vk);
+        ticker->setPainter([this](std::span<const counting::CellChange> changes, bool) {
+            for (const counting::CellChange& c : changes) painted.append(c.vk);
         });
         ticker->setAfterTick(
             [this](bool) { return writeDue < 0 ? -1 : std::max<qint64>(0, writeDue - clock.elapsed()); });
@@ -352,7 +352,7 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
     // The release arrives: its tick paints the up colour.
     r.keys.up(66);
     r.send();
-    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(66), colour::kUp, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(66), counting::colour::kUp, 300);
     QCOMPARE(r.tickTimes.size(), ticksWhileHeld + 1);
     QCOMPARE(r.painted, (QList<int>{66, 66}));
 
@@ -378,7 +378,7 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
     r.keys.tap(65);
     r.send();
     QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 2, 300);
-    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(65), colour::kUp, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(65), counting::colour::kUp, 300);
     // The one timed tick left is the one the pending write asked for.
     QVERIFY(r.timer()->isActive());
     QVERIFY2(r.timer()->remainingTime() > 50'000, qPrintable(QString::number(r.timer()->remainingTime())));

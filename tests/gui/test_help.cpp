@@ -131,7 +131,7 @@ void TestHelp::titleLine() {
     QCOMPARE(help::titleLine(1, 5, 0), QStringLiteral("Pressory  Version 1.5.0"));
     QCOMPARE(help::titleLine(10, 0, 12), QStringLiteral("Pressory  Version 10.0.12"));
     // The version comes from the project's version and nowhere else.
-    QCOMPARE(help::titleLine(version::kMajor, version::kMinor, version::kRevision),
+    QCOMPARE(help::titleLine(help::version::kMajor, help::version::kMinor, help::version::kRevision),
              QStringLiteral("Pressory  Version ") + QStringLiteral(PRESSORY_TEST_PROJECT_VERSION));
 }
 
@@ -142,7 +142,7 @@ void TestHelp::aboutWindow() {
     QCOMPARE(w.windowTitle(), QStringLiteral("バージョン情報"));
     QCOMPARE(w.lblTitle()->text(),
              QStringLiteral("Pressory  Version ") + QStringLiteral(PRESSORY_TEST_PROJECT_VERSION));
-    QVERIFY(w.lblCredit()->text().contains(QString::fromUtf8(version::kCompanyName)));
+    QVERIFY(w.lblCredit()->text().contains(QString::fromUtf8(help::version::kCompanyName)));
     QVERIFY(w.lblDescription()->text().isEmpty());
     QCOMPARE(w.cmdOK()->text(), QStringLiteral("OK"));
     QVERIFY(w.cmdOK()->isDefault());

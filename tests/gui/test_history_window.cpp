@@ -44,10 +44,10 @@ widgets::TwipScale screenScale() {
 std::string record(int n) {
     std::array<std::int32_t, 256> counts{};
     counts[65] = n;
-    return recordLine({2003, 7, 15, 9, 5, n % 60}, layout::countedCodes(), counts, n);
+    return recordLine({2003, 7, 15, 9, 5, n % 60}, counting::layout::countedCodes(), counts, n);
 }
 
-std::string standardHeader() { return headerLine(layout::countedCodes(), "合計"); }
+std::string standardHeader() { return headerLine(counting::layout::countedCodes(), "合計"); }
 
 QString texts(const std::string& utf8) { return QString::fromStdString(utf8); }
 

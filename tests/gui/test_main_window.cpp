@@ -78,7 +78,7 @@ struct Rig : MainWindowRig {
 
 // The column of a key's count in a history line.
 int columnOf(int vk) {
-    const auto codes = layout::countedCodes();
+    const auto codes = counting::layout::countedCodes();
     return 11 + static_cast<int>(std::find(codes.begin(), codes.end(), vk) - codes.begin());
 }
 
@@ -136,14 +136,14 @@ void TestMainWindow::designValues() {
         if (CountCell* c = r.keyboard()->cell(vk)) {
             ++cells;
             QCOMPARE(c->text(), QStringLiteral("0"));
-            const bool counted = layout::isCounted(vk);
+            const bool counted = counting::layout::isCounted(vk);
             QCOMPARE(c->alignment(), counted ? Qt::AlignRight : Qt::AlignLeft);
             if (!c->isHidden()) ++shown;
             QCOMPARE(c->isHidden(), !counted);
         }
         if (QLabel* l = r.keyboard()->caption(vk)) {
             ++captions;
-            QCOMPARE(l->isHidden(), !layout::isCounted(vk));
+            QCOMPARE(l->isHidden(), !counting::layout::isCounted(vk));
         }
     }
     QCOMPARE(cells, 91);
@@ -272,8 +272,8 @@ void TestMainWindow::checkMarksAfterStartUp() {
     QFETCH(int, expectedRow);
     QFETCH(bool, soundChecked);
     Rig r;
-    QVERIFY(profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", std::to_string(maxRow)));
-    QVERIFY(profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", std::to_string(soundEnable)));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", std::to_string(maxRow)));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", std::to_string(soundEnable)));
     r.record = settings::loadSettings(r.settingsPath());
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{expectedRow});
@@ -287,10 +287,10 @@ void TestMainWindow::checkMarksAfterStartUp() {
 
 void TestMainWindow::oddSettingsFileAtStartUp() {
     Rig r;
-    QVERIFY(profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", "9"));
-    QVERIFY(profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", "1"));
-    QVERIFY(profile::writeText(r.settingsPath(), "COLOR", "ColorTextBoxBlink", "65280"));
-    QVERIFY(profile::writeText(r.settingsPath(), "COLOR", "ColorBackGround", "-2147483643"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", "9"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", "1"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "COLOR", "ColorTextBoxBlink", "65280"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "COLOR", "ColorBackGround", "-2147483643"));
     r.record = settings::loadSettings(r.settingsPath());
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{1});
@@ -371,7 +371,7 @@ void TestMainWindow::keysReachCellsAndTotal() {
     QCOMPARE(r.cell(65)->repaintRequests(), aRepaints);
     r.keys.up(65);
     r.tick();
-    QCOMPARE(r.cell(65)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(65)->colourValue(), counting::colour::kUp);
 
     r.press(66);
     QCOMPARE(r.count(66), QStringLiteral("1"));
@@ -400,7 +400,7 @@ void TestMainWindow::heatTintFollowsThePeriodsCounts() {
     r.press(66);  // a quarter of the largest count: half way up the scale
     QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(0.5)));
     QVERIFY(r.cell(66)->repaintRequests() > bRepaintsBefore);
-    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), counting::colour::kUp);
     // A press that does not move the largest count repaints no other cell.
     const int aRepaints = r.cell(65)->repaintRequests();
     r.press(66);
@@ -420,8 +420,8 @@ void TestMainWindow::heatTintFollowsThePeriodsCounts() {
 
     // Switched off: plain cells at once; on again: the tint at once.
     r.item("mnuVisionHeatMap")->trigger();
-    QCOMPARE(r.cell(65)->colourValue(), colour::kUp);
-    QCOMPARE(r.cell(66)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(65)->colourValue(), counting::colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), counting::colour::kUp);
     r.item("mnuVisionHeatMap")->trigger();
     QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(1)));
 
@@ -429,17 +429,17 @@ void TestMainWindow::heatTintFollowsThePeriodsCounts() {
     r.cmdResize()->click();
     QVERIFY(r.modes().compact());
     r.press(67);
-    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), counting::colour::kUp);
     r.cmdResize()->click();
-    QVERIFY(r.cell(67)->colourValue() != colour::kUp);
+    QVERIFY(r.cell(67)->colourValue() != counting::colour::kUp);
 
     // A reset leaves every cell plain.
     r.item("mnuFileNoSaveReset")->trigger();
-    QCOMPARE(r.cell(66)->colourValue(), colour::kUp);
-    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), counting::colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), counting::colour::kUp);
 
     r.item("mnuFileQuit")->trigger();
-    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "HeatMap"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(r.settingsPath(), "COLOR", "HeatMap"), std::string("-1"));
 }
 
 void TestMainWindow::keySoundsFollowTheCheckMark() {
@@ -658,12 +658,12 @@ void TestMainWindow::settingsWrittenFromTheWindowsState() {
     r.item("mnuVisionPictureEnable")->trigger();
     r.item("mnuFileQuit")->trigger();
     const std::string ini = r.settingsPath();
-    QCOMPARE(profile::readText(ini, "FILE", "FileHistoryMaxRow"), std::string("4"));
-    QCOMPARE(profile::readText(ini, "SOUND", "SoundEnable"), std::string("-1"));
-    QCOMPARE(profile::readText(ini, "COLOR", "ColorTextBoxBlink"), std::string("1122867"));
-    QCOMPARE(profile::readText(ini, "COLOR", "ColorBackGround"), std::string("16761024"));
-    QCOMPARE(profile::readText(ini, "COLOR", "PictureBackGround"), std::string("/pictures/back.png"));
-    QCOMPARE(profile::readText(ini, "COLOR", "PictureEnable"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(ini, "FILE", "FileHistoryMaxRow"), std::string("4"));
+    QCOMPARE(settings::profile::readText(ini, "SOUND", "SoundEnable"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "ColorTextBoxBlink"), std::string("1122867"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "ColorBackGround"), std::string("16761024"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "PictureBackGround"), std::string("/pictures/back.png"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "PictureEnable"), std::string("-1"));
     QCOMPARE(r.quits, 1);
 }
 
@@ -683,7 +683,7 @@ void TestMainWindow::failedHistoryWriteIsReported() {
     r.w->close();  // the close goes on after the message
     QCOMPARE(r.boxes.shown.size(), 2);
     QCOMPARE(r.boxes.shown[1].icon, BoxIcon::Critical);
-    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("0"));
+    QCOMPARE(settings::profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("0"));
     QCOMPARE(r.quits, 1);
 }
 
@@ -715,7 +715,7 @@ void TestMainWindow::stopWithoutAPersonShowsNoBox() {
         QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(65)], QStringLiteral("1"));
         QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(66)], QStringLiteral("1"));
         QVERIFY(r.boxes.shown.isEmpty());
-        QCOMPARE(profile::readText(r.settingsPath(), "SOUND", "SoundEnable"), std::string("0"));
+        QCOMPARE(settings::profile::readText(r.settingsPath(), "SOUND", "SoundEnable"), std::string("0"));
         // The application already ending is not asked to end again.
         QCOMPARE(r.quits, by == CloseBy::ApplicationQuit ? 0 : 1);
     }
@@ -724,7 +724,7 @@ void TestMainWindow::stopWithoutAPersonShowsNoBox() {
     failing.start();
     failing.w->requestStop(CloseBy::Signal);
     QVERIFY(failing.boxes.shown.isEmpty());
-    QCOMPARE(profile::readText(failing.settingsPath(), "FILE", "FileHistoryMaxRow"), std::string("1"));
+    QCOMPARE(settings::profile::readText(failing.settingsPath(), "FILE", "FileHistoryMaxRow"), std::string("1"));
 }
 
 void TestMainWindow::stopDuringAnOpenBoxEndsIt() {

@@ -115,7 +115,7 @@ void TestSoundSettings::designValues() {
     QCOMPARE(w.size(), QSize(qRound(11370 * dpiX / 1440.0), qRound(5625 * dpiY / 1440.0)));
 
     int shown = 0;
-    for (const KeyCell& key : layout::cells()) {
+    for (const counting::KeyCell& key : counting::layout::cells()) {
         widgets::CountCell* c = w.keyboard()->cell(key.vk);
         const bool sound = key.counted();
         QCOMPARE(c->isHidden(), !sound);
@@ -190,7 +190,8 @@ void TestSoundSettings::droppedThingsThatAreNotFiles() {
     QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/beside.wav")}), QPoint(2, 2)));
     QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/caption.wav")}), r.w->keyboard()->caption(65)->geometry().center()));
     QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/hidden.wav")}), r.w->keyboard()->cell(20)->geometry().center()));
-    for (int vk : layout::countedCodes()) QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
+    for (int vk : counting::layout::countedCodes())
+        QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
     QVERIFY(r.boxes.shown.isEmpty());
 }
 
@@ -272,7 +273,7 @@ void TestSoundSettings::okRewritesEveryKey() {
     QVERIFY(!r.w->isVisible());
 
     QByteArray added;
-    for (int vk : layout::countedCodes()) {
+    for (int vk : counting::layout::countedCodes()) {
         if (vk == 65) continue;
         added += "Key" + QByteArray::number(vk) + "=" +
                  (vk == 66    ? "/x/b.wav"

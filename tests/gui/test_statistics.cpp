@@ -43,10 +43,12 @@ std::string recordOf(const history::LocalDateTime& when, std::initializer_list<s
         counts[static_cast<std::size_t>(vk)] = n;
         total += n;
     }
-    return history::recordLine(when, layout::countedCodes(), counts, total);
+    return history::recordLine(when, counting::layout::countedCodes(), counts, total);
 }
 
-std::string standardHeader() { return history::headerLine(layout::countedCodes(), layout::kSummaryCaption); }
+std::string standardHeader() {
+    return history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption);
+}
 
 const QString kNoHistory =
     QStringLiteral("まだ履歴がありません。「保存してリセット」で記録すると、ここに統計が表示されます。");
@@ -116,7 +118,7 @@ void TestStatistics::heatMapColoursAndCountsOfTheKeys() {
     }
     // A key the history has no column for keeps the ordinary cell.
     QCOMPARE(kb->cell(4)->text(), QString());
-    QCOMPARE(colourOf(4), colour::kUp);
+    QCOMPARE(colourOf(4), counting::colour::kUp);
     // The legend runs from the light end to the dark end, with its numbers.
     QCOMPARE(w.legend()->lowLabel()->text(), QStringLiteral("0"));
     QCOMPARE(w.legend()->highLabel()->text(), QStringLiteral("99,999,999"));

@@ -89,7 +89,7 @@ public:
     std::function<void(int vk)> onRead;  // a key is read (a tick reads every counted key)
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
-    KeyReading readKey(int vk) override {
+    counting::KeyReading readKey(int vk) override {
         if (onRead) onRead(vk);
         return keys_.readKey(vk);
     }

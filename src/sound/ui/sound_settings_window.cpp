@@ -32,15 +32,15 @@ using widgets::TwipScale;
 constexpr int kClientWidth = 11370;
 constexpr int kClientHeight = 5625;
 constexpr int kKeyboardOffset = 240;
-constexpr TwipLine kLine1{120, 1860, 11280, 1860};
-constexpr TwipLine kLine2{9240, 1200, 9240, 5040};
-constexpr TwipRect kShape1{5880, 150, 5415, 825};
-constexpr TwipRect kLblHelp[6] = {
+constexpr counting::TwipLine kLine1{120, 1860, 11280, 1860};
+constexpr counting::TwipLine kLine2{9240, 1200, 9240, 5040};
+constexpr counting::TwipRect kShape1{5880, 150, 5415, 825};
+constexpr counting::TwipRect kLblHelp[6] = {
     {6000, 240, 1455, 255}, {6000, 480, 1455, 255}, {6000, 720, 1455, 255},
     {7440, 240, 3375, 255}, {7440, 480, 1935, 255}, {7440, 720, 1935, 255},
 };
-constexpr TwipRect kCmdUpdate{8520, 5160, 1300, 350};
-constexpr TwipRect kCmdCancel{9960, 5160, 1300, 350};
+constexpr counting::TwipRect kCmdUpdate{8520, 5160, 1300, 350};
+constexpr counting::TwipRect kCmdCancel{9960, 5160, 1300, 350};
 
 // Shape1: the rounded rectangle around the help labels.
 class RoundedFrame final : public QWidget {
@@ -101,7 +101,8 @@ SoundSettingsWindow::SoundSettingsWindow(SoundSettingsContext context, QWidget* 
     keyboard_ = new widgets::KeyboardWidget(this, tw, kKeyboardOffset);
     keyboard_->lower();
     keyboard_->setLines(kLine1, kLine2);
-    for (const KeyCell& key : layout::cells()) keyboard_->setKeyShown(key.vk, hasSoundEntry(key.vk));
+    for (const counting::KeyCell& key : counting::layout::cells())
+        keyboard_->setKeyShown(key.vk, hasSoundEntry(key.vk));
     keyboard_->setAcceptDrops(true);
     keyboard_->installEventFilter(this);
     connect(keyboard_, &widgets::KeyboardWidget::cellPressed, this, &SoundSettingsWindow::onTxtKeyMouseDown);
@@ -164,7 +165,7 @@ void SoundSettingsWindow::onTxtKeyMouseDown(int vk, Qt::MouseButton button) {
 int SoundSettingsWindow::soundCellAt(const QPoint& keyboardPos) const {
     const QWidget* under = keyboard_->childAt(keyboardPos);
     if (under == nullptr) return -1;
-    for (std::uint8_t vk : layout::countedCodes())
+    for (std::uint8_t vk : counting::layout::countedCodes())
         if (keyboard_->cell(vk) == under) return vk;
     return -1;
 }
@@ -219,7 +220,7 @@ void SoundSettingsWindow::onTxtKeyDragDrop(int vk, const QString& path) {
 
 void SoundSettingsWindow::onCmdUpdateClicked() {
     PathTable edits;
-    for (std::uint8_t vk : layout::countedCodes()) edits[vk] = narrow(txtKey(vk)->text());
+    for (std::uint8_t vk : counting::layout::countedCodes()) edits[vk] = narrow(txtKey(vk)->text());
     const SaveResult result = savePaths(ctx_.settingsPath, edits, ctx_.settings->soundPaths, &platform::replaceWhole);
     if (result.outcome == SaveResult::Outcome::Refused) {
         // Nothing was written: the window stays open for the path to be changed.
@@ -227,7 +228,7 @@ void SoundSettingsWindow::onCmdUpdateClicked() {
                          texts::kLineBreakInPath + QLatin1Char('\n') + txtKey(result.refusedVk)->text());
         return;
     }
-    for (std::uint8_t vk : layout::countedCodes()) txtKeySave_[vk] = txtKey(vk)->text();
+    for (std::uint8_t vk : counting::layout::countedCodes()) txtKeySave_[vk] = txtKey(vk)->text();
     if (ctx_.player != nullptr) ctx_.player->preload(pathsToLoad(ctx_.settings->soundPaths));
     if (result.outcome == SaveResult::Outcome::Written) {
         ctx_.boxes->show(widgets::BoxIcon::Information, texts::kUpdated);

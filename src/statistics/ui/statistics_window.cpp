@@ -43,8 +43,8 @@ QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), stat
 // first captions stand near the top; the lines move with it.
 constexpr int kKeyboardOffsetTwips = -960;
 constexpr int kKeyboardHeightTwips = 3780;
-constexpr TwipLine kHorizontalLine{120, 1650 + kKeyboardOffsetTwips, 11280, 1650 + kKeyboardOffsetTwips};
-constexpr TwipLine kVerticalLine{9240, 120, 9240, kKeyboardHeightTwips - 60};
+constexpr counting::TwipLine kHorizontalLine{120, 1650 + kKeyboardOffsetTwips, 11280, 1650 + kKeyboardOffsetTwips};
+constexpr counting::TwipLine kVerticalLine{9240, 120, 9240, kKeyboardHeightTwips - 60};
 
 constexpr int kChartHeight = 250;
 constexpr int kAxisLabelEvery = 7;  // days between the day axis's labels, counted back from the last
@@ -95,7 +95,7 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     layout->addWidget(content_);
 
     auto* keyboardHost = new QWidget(content_);
-    keyboardHost->setFixedSize(tw.x(layout::kClientWidth), tw.y(kKeyboardHeightTwips));
+    keyboardHost->setFixedSize(tw.x(counting::layout::kClientWidth), tw.y(kKeyboardHeightTwips));
     keyboard_ = new widgets::KeyboardWidget(keyboardHost, tw, kKeyboardOffsetTwips);
     keyboard_->setLines(kHorizontalLine, kVerticalLine);
     column->addWidget(keyboardHost);
@@ -111,7 +111,7 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     chartView_ = new QChartView(chart, content_);
     chartView_->setObjectName(QStringLiteral("chtDays"));
     chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setFixedSize(tw.x(layout::kClientWidth), kChartHeight);
+    chartView_->setFixedSize(tw.x(counting::layout::kClientWidth), kChartHeight);
     column->addWidget(chartView_);
 
     auto* totalsRow = new QHBoxLayout;
@@ -217,11 +217,11 @@ void StatisticsWindow::showSummary(const history::HistorySummary& summary) {
 void StatisticsWindow::showKeyboard(const history::HistorySummary& summary) {
     const std::int64_t top = largestKeyCount(summary.keySums);
     legend_->setMaximum(top);
-    for (const KeyCell& key : layout::cells()) {
+    for (const counting::KeyCell& key : counting::layout::cells()) {
         widgets::CountCell* cell = keyboard_->cell(key.vk);
         if (!summary.hasColumn[key.vk]) {
             cell->setText({});
-            cell->setColourValue(colour::kUp);
+            cell->setColourValue(counting::colour::kUp);
             cell->setToolTip({});
             continue;
         }
