@@ -19,7 +19,7 @@ const history::LocalDateTime kWhen{2003, 7, 15, 9, 5, 3};
 std::array<std::int32_t, 256> dayCounts() {
     std::array<std::int32_t, 256> c{};
     std::int32_t total = 0;
-    for (auto vk : layout::countedCodes()) {
+    for (auto vk : counting::layout::countedCodes()) {
         c[vk] = (vk >= 'A' && vk <= 'Z') ? 1000 + vk * 37 % 900 : 40 + vk % 70;
         total += c[vk];
     }
@@ -31,7 +31,7 @@ std::string dayRecord() {
     auto c = dayCounts();
     const std::int32_t total = c[0];
     c[0] = 0;
-    return history::recordLine(kWhen, layout::countedCodes(), c, total);
+    return history::recordLine(kWhen, counting::layout::countedCodes(), c, total);
 }
 
 // A temporary folder with a small history file and one of 200 000 records,
@@ -45,8 +45,8 @@ struct Files {
     Files() {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        const std::string head =
-            *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption) + "\r\n");
+        const std::string head = *platform::utf8ToCp932(
+            history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption) + "\r\n");
         const std::string line = dayRecord() + "\r\n";
         std::ofstream(small, std::ios::binary) << head << line;
         std::ofstream out(large, std::ios::binary);
@@ -71,7 +71,8 @@ void BM_BuildRecord(benchmark::State& state) {
     auto c = dayCounts();
     const std::int32_t total = c[0];
     c[0] = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(history::recordLine(kWhen, layout::countedCodes(), c, total));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(history::recordLine(kWhen, counting::layout::countedCodes(), c, total));
 }
 BENCHMARK(BM_BuildRecord);
 
@@ -79,7 +80,7 @@ BENCHMARK(BM_BuildRecord);
 // exists, so it is not written). The file is cut back between rounds so that
 // its size stays as stated.
 void appendTo(benchmark::State& state, const fs::path& path, std::uintmax_t size) {
-    const std::string header = history::headerLine(layout::countedCodes(), layout::kSummaryCaption);
+    const std::string header = history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption);
     const std::string record = dayRecord();
     for (auto _ : state) {
         const auto r = history::appendRecord(path.string(), header, record, platform::utf8ToCp932);

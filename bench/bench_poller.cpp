@@ -7,7 +7,7 @@ using namespace pressory;
 
 namespace {
 
-struct NoSound : SoundRequests {
+struct NoSound : counting::SoundRequests {
     bool soundSwitch() override { return false; }
     bool hasSoundEntry(int) override { return true; }
     void playSound(int) override {}
@@ -15,7 +15,7 @@ struct NoSound : SoundRequests {
 
 // One tick over the 84 polled keys with nothing changed.
 void BM_TickIdle(benchmark::State& state) {
-    Poller poller;
+    counting::Poller poller;
     poller.fillPolledFlags();
     platform::ScriptedKeyState keys;
     NoSound sound;
@@ -27,7 +27,7 @@ BENCHMARK(BM_TickIdle);
 // blink colour), then one in which they read up again (painted back). The
 // figure is for the pair, so it bounds the tick with ten new presses.
 void BM_TickTenNewPressesThenRelease(benchmark::State& state) {
-    Poller poller;
+    counting::Poller poller;
     poller.fillPolledFlags();
     platform::ScriptedKeyState keys;
     NoSound sound;

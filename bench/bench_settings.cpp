@@ -44,7 +44,7 @@ BENCHMARK(BM_LoadSettingsFile)->Unit(benchmark::kMicrosecond);
 // The same without the file system: parsing and looking up only.
 void BM_LoadSettingsParsed(benchmark::State& state) {
     const std::string bytes = fullSettingsFile();
-    for (auto _ : state) benchmark::DoNotOptimize(settings::loadSettings(profile::ProfileDocument(bytes)));
+    for (auto _ : state) benchmark::DoNotOptimize(settings::loadSettings(settings::profile::ProfileDocument(bytes)));
 }
 BENCHMARK(BM_LoadSettingsParsed)->Unit(benchmark::kMicrosecond);
 
@@ -53,7 +53,8 @@ void BM_WriteOneKey(benchmark::State& state) {
     TempSettingsFile file;
     int round = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(profile::writeText(file.path, "SOUND", "Key65", (++round & 1) ? "/a.wav" : "/b.wav"));
+        benchmark::DoNotOptimize(
+            settings::profile::writeText(file.path, "SOUND", "Key65", (++round & 1) ? "/a.wav" : "/b.wav"));
 }
 BENCHMARK(BM_WriteOneKey)->Unit(benchmark::kMicrosecond);
 

@@ -22,11 +22,11 @@ namespace pressory::bench {
 inline std::string sampleRecord(int n) {
     std::array<std::int32_t, 256> c{};
     std::int32_t total = 0;
-    for (auto vk : layout::countedCodes()) {
+    for (auto vk : counting::layout::countedCodes()) {
         c[vk] = (vk >= 'A' && vk <= 'Z') ? 1000 + (vk * 37 + n) % 900 : 40 + (vk + n) % 70;
         total += c[vk];
     }
-    return history::recordLine({2003, 7, 15, 9, 5, n % 60}, layout::countedCodes(), c, total);
+    return history::recordLine({2003, 7, 15, 9, 5, n % 60}, counting::layout::countedCodes(), c, total);
 }
 
 // Writes the header and `records` records to `path`, in code page 932;
@@ -34,7 +34,9 @@ inline std::string sampleRecord(int n) {
 inline void writeSampleHistory(const std::filesystem::path& path, int records,
                                const std::function<void(std::string& line, int n)>& adjust = {}) {
     std::ofstream out(path, std::ios::binary);
-    out << *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption)) << "\r\n";
+    out << *platform::utf8ToCp932(
+               history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption))
+        << "\r\n";
     std::string chunk;
     for (int i = 1; i <= records; ++i) {
         std::string line = sampleRecord(i);

@@ -18,8 +18,8 @@
 
 #include "counting/key_layout.h"
 #include "history/history_record.h"
-#include "history/ui/frm_key_history.h"
-#include "history/ui/history_viewer.h"
+#include "history/ui/history_opener.h"
+#include "history/ui/history_window.h"
 #include "history_files.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"
@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
         firstPaint.clock = &clock;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* w = qobject_cast<history::FrmKeyHistory*>(QApplication::activeModalWidget());
+            auto* w = qobject_cast<history::HistoryWindow*>(QApplication::activeModalWidget());
             if (!w) return;
             if (!w->property("watched").toBool()) {
                 w->setProperty("watched", true);
@@ -101,7 +101,7 @@ int main(int argc, char* argv[]) {
         });
         poll.start(0);
         clock.start();
-        history::showHistoryViewer(&owner, opened.string(), item, boxes, QIcon());
+        history::showHistoryWindow(&owner, opened.string(), item, boxes, QIcon());
         poll.stop();
         QApplication::processEvents();
         rssAfter = rssKiB();

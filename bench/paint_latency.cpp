@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     const Window w = std::strtoul(argv[1], nullptr, 0);
     const int keycode = std::atoi(argv[2]);
     const int presses = std::atoi(argv[3]);
-    pressory::testing::XTestInjector in;
+    pressory::test::XTestInjector in;
     Display* d = XOpenDisplay(nullptr);
     if (!in.valid() || d == nullptr) {
         std::fprintf(stderr, "no X display with XTEST\n");

@@ -33,9 +33,9 @@
 #include "platform/x11/x11_key_source.h"
 #include "support/xtest_injector.h"
 
-using pressory::Poller;
+using pressory::counting::Poller;
 using pressory::platform::x11::X11KeySource;
-using pressory::testing::XTestInjector;
+using pressory::test::XTestInjector;
 namespace keymap = pressory::platform::keymap;
 
 namespace {
@@ -54,7 +54,7 @@ std::vector<Target> targets() {
     std::array<bool, 256> taken{};
     for (int kc = 8; kc <= 255; ++kc) {
         const int vk = keymap::vkFromInputCode(keymap::inputCodeFromXKeycode(kc));
-        if (vk == 0 || keymap::genericVk(vk) != 0 || !pressory::layout::isCounted(vk) ||
+        if (vk == 0 || keymap::genericVk(vk) != 0 || !pressory::counting::layout::isCounted(vk) ||
             taken[static_cast<std::size_t>(vk)])
             continue;
         taken[static_cast<std::size_t>(vk)] = true;

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string otherKey = in.ConsumeRandomLengthString(32);
     const std::string bytes = in.ConsumeRemainingBytesAsString();
 
-    const profile::ProfileDocument doc(bytes);
+    const settings::profile::ProfileDocument doc(bytes);
     const settings::SettingsRecord r = settings::loadSettings(doc);
     CHECK(r.fileHistoryMaxRow >= 1 && r.fileHistoryMaxRow <= 6);
     (void)doc.readInt(section, key, 7);
@@ -64,14 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(several[0] == doc.value(section, key) && several[1] == doc.value(section, otherKey) &&
           several[2] == several[0]);
 
-    const std::string after = profile::withValue(bytes, section, key, value);
+    const std::string after = settings::profile::withValue(bytes, section, key, value);
     if (!storable(section, key, value)) {
         CHECK(after == bytes);
         return 0;
     }
-    const profile::ProfileDocument edited(after);
+    const settings::profile::ProfileDocument edited(after);
     CHECK(edited.value(section, key) == value);
-    CHECK(profile::withValue(after, section, key, value) == after);
+    CHECK(settings::profile::withValue(after, section, key, value) == after);
     if (folded(section) != folded(otherSection) || folded(key) != folded(otherKey))
         CHECK(edited.value(otherSection, otherKey) == doc.value(otherSection, otherKey));
 

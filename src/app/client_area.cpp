@@ -10,7 +10,7 @@ namespace pressory::app {
 
 using widgets::colourOf;
 
-ClientArea::ClientArea(QWidget* parent) : QWidget(parent), backColour_(colour::kDesignBackground) {
+ClientArea::ClientArea(QWidget* parent) : QWidget(parent), backColour_(counting::colour::kDesignBackground) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

@@ -12,13 +12,13 @@ namespace {
 QString number(std::int32_t v) { return QString::number(v); }
 }  // namespace
 
-CountsView::CountsView(widgets::KeyboardWidget& keyboard, widgets::CountCell& total, const Poller& poller)
+CountsView::CountsView(widgets::KeyboardWidget& keyboard, widgets::CountCell& total, const counting::Poller& poller)
     : keyboard_(keyboard), total_(total), poller_(poller) {}
 
-void CountsView::paintTick(std::span<const CellChange> changes, bool totalChanged) {
+void CountsView::paintTick(std::span<const counting::CellChange> changes, bool totalChanged) {
     const bool heat = heatShown();
     bool rescaled = false;
-    for (const CellChange& c : changes) {
+    for (const counting::CellChange& c : changes) {
         widgets::CountCell* cell = keyboard_.cell(c.vk);
         if (c.text) {
             cell->setText(number(poller_.count(c.vk)));
@@ -33,7 +33,7 @@ void CountsView::paintTick(std::span<const CellChange> changes, bool totalChange
 }
 
 void CountsView::paintCounts() {
-    for (std::uint8_t vk : layout::countedCodes()) keyboard_.cell(vk)->setText(number(poller_.count(vk)));
+    for (std::uint8_t vk : counting::layout::countedCodes()) keyboard_.cell(vk)->setText(number(poller_.count(vk)));
     total_.setText(number(poller_.total()));
     if (heatShown()) repaintColours();
 }
@@ -50,15 +50,15 @@ void CountsView::setCellsShown(bool shown) {
 
 std::int32_t CountsView::colourShown(int vk) const {
     const std::int32_t colour = poller_.cellColour(vk);
-    if (!heatShown() || colour != colour::kUp) return colour;
+    if (!heatShown() || colour != counting::colour::kUp) return colour;
     return heat_.cellColour(poller_.count(vk), colour);
 }
 
 void CountsView::repaintColours() {
     std::int32_t largest = 0;
-    for (std::uint8_t vk : layout::countedCodes()) largest = std::max(largest, poller_.count(vk));
+    for (std::uint8_t vk : counting::layout::countedCodes()) largest = std::max(largest, poller_.count(vk));
     heat_.rescale(largest);
-    for (std::uint8_t vk : layout::countedCodes()) keyboard_.cell(vk)->setColourValue(colourShown(vk));
+    for (std::uint8_t vk : counting::layout::countedCodes()) keyboard_.cell(vk)->setColourValue(colourShown(vk));
 }
 
 }  // namespace pressory::app

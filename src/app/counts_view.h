@@ -21,10 +21,10 @@ namespace pressory::app {
 class CountsView {
 public:
     // The widgets and the poller outlive the view.
-    CountsView(widgets::KeyboardWidget& keyboard, widgets::CountCell& total, const Poller& poller);
+    CountsView(widgets::KeyboardWidget& keyboard, widgets::CountCell& total, const counting::Poller& poller);
 
     // What a tick changed.
-    void paintTick(std::span<const CellChange> changes, bool totalChanged);
+    void paintTick(std::span<const counting::CellChange> changes, bool totalChanged);
     // Every count and the total again (after a reset).
     void paintCounts();
     // The heat tint switched on or off: every cell's colour at once.
@@ -43,7 +43,7 @@ private:
 
     widgets::KeyboardWidget& keyboard_;
     widgets::CountCell& total_;
-    const Poller& poller_;
+    const counting::Poller& poller_;
     statistics::HeatTint heat_;
     bool tint_ = false;
     bool cellsShown_ = true;

@@ -22,18 +22,19 @@ std::int64_t monotonicMs() {
 
 }  // namespace
 
-KeyTicker::KeyTicker(platform::PlatformKeySource* source, Poller& poller, SoundRequests* sounds, QObject* parent)
+KeyTicker::KeyTicker(platform::PlatformKeySource* source, counting::Poller& poller, counting::SoundRequests* sounds,
+                     QObject* parent)
     : QObject(parent),
       source_(source),
       poller_(poller),
       sounds_(sounds),
       pace_(source != nullptr && source->wakeHandle() >= 0),
-      timer1_(new QTimer(this)) {
-    timer1_->setObjectName(QStringLiteral("Timer1"));
+      timer_(new QTimer(this)) {
+    timer_->setObjectName(QStringLiteral("Timer1"));
     // A coarse timer may fire up to 5 % early, which for a recovery write due
     // in a minute is seconds before the rule asked for it.
-    timer1_->setTimerType(Qt::PreciseTimer);
-    connect(timer1_, &QTimer::timeout, this, &KeyTicker::tick);
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &KeyTicker::tick);
 }
 
 void KeyTicker::start() {
@@ -44,7 +45,7 @@ void KeyTicker::start() {
         wake_->setEnabled(false);
         connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
     }
-    timer1_->setSingleShot(!pace_.periodic());
+    timer_->setSingleShot(!pace_.periodic());
     applyPace(pace_.start(monotonicMs()));
 }
 
@@ -58,7 +59,7 @@ void KeyTicker::setKeysShown(bool shown) {
 void KeyTicker::readLast() { applyPace(pace_.closing()); }
 
 void KeyTicker::stop() {
-    timer1_->stop();
+    timer_->stop();
     if (wake_ != nullptr) wake_->setEnabled(false);
 }
 
@@ -68,7 +69,7 @@ void KeyTicker::tick() {
     // What the tick changes is painted before it returns, not on a later
     // turn of the event loop.
     const widgets::CountCell::RepaintBatch paintNow;
-    const std::span<const CellChange> changes = poller_.tick(*source_, sounds_);
+    const std::span<const counting::CellChange> changes = poller_.tick(*source_, sounds_);
     if (painter_) painter_(changes, poller_.totalChanged());
     const long long due = afterTick_ ? afterTick_(poller_.totalChanged()) : -1;
     // A tap's cell goes back to the up colour 10 ms later; a window that
@@ -85,16 +86,16 @@ void KeyTicker::onWake() {
     sourceJustRead_ = false;
 }
 
-void KeyTicker::applyPace(const TimerPace::Step& step) {
+void KeyTicker::applyPace(const counting::TimerPace::Step& step) {
     if (wake_ != nullptr) wake_->setEnabled(step.watchSource);
-    if (step.timer == TimerPace::Timer::Start)
-        timer1_->start(step.timerMs);
-    else if (step.timer == TimerPace::Timer::Stop)
-        timer1_->stop();
-    else if (!timer1_->isActive() && pace_.dueAt() >= 0)
+    if (step.timer == counting::TimerPace::Timer::Start)
+        timer_->start(step.timerMs);
+    else if (step.timer == counting::TimerPace::Timer::Stop)
+        timer_->stop();
+    else if (!timer_->isActive() && pace_.dueAt() >= 0)
         // The one-shot timer that was to stand has fired already (a tick
         // before its time): it is started again for what is still due.
-        timer1_->start(static_cast<int>(std::max<std::int64_t>(0, pace_.dueAt() - monotonicMs())));
+        timer_->start(static_cast<int>(std::max<std::int64_t>(0, pace_.dueAt() - monotonicMs())));
     if (step.tickNow) tick();
 }
 

@@ -31,13 +31,14 @@ class KeyTicker final : public QObject {
     Q_OBJECT
 public:
     // After every tick: the cells whose colour or text changed, and whether the total did.
-    using Painter = std::function<void(std::span<const CellChange> changes, bool totalChanged)>;
+    using Painter = std::function<void(std::span<const counting::CellChange> changes, bool totalChanged)>;
     // After every tick, given whether a count changed: in how many ms a tick is
     // needed even without a key event (a pending write), -1 for none.
     using AfterTick = std::function<long long(bool countsChanged)>;
 
     // `source` (null: nothing is counted), `poller` and `sounds` outlive the ticker.
-    KeyTicker(platform::PlatformKeySource* source, Poller& poller, SoundRequests* sounds, QObject* parent);
+    KeyTicker(platform::PlatformKeySource* source, counting::Poller& poller, counting::SoundRequests* sounds,
+              QObject* parent);
 
     void setPainter(Painter painter) { painter_ = std::move(painter); }
     void setAfterTick(AfterTick afterTick) { afterTick_ = std::move(afterTick); }
@@ -56,13 +57,13 @@ public:
 private:
     void tick();
     void onWake();
-    void applyPace(const TimerPace::Step& step);
+    void applyPace(const counting::TimerPace::Step& step);
 
     platform::PlatformKeySource* source_;
-    Poller& poller_;
-    SoundRequests* sounds_;
-    TimerPace pace_;
-    QTimer* timer1_;
+    counting::Poller& poller_;
+    counting::SoundRequests* sounds_;
+    counting::TimerPace pace_;
+    QTimer* timer_;
     QSocketNotifier* wake_ = nullptr;
     Painter painter_;
     AfterTick afterTick_;
@@ -72,7 +73,7 @@ private:
 
 // The poller's questions on a new press: the sound switch of the settings,
 // whether the key can have a sound, and the request to play the key's file.
-class KeySounds final : public SoundRequests {
+class KeySounds final : public counting::SoundRequests {
 public:
     KeySounds(const SettingsModel& settings, platform::SoundPlayer* player) : settings_(settings), player_(player) {}
     bool soundSwitch() override;

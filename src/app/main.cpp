@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/frm_main.h"
-#include "app/frm_main_texts.h"
+#include "app/main_window.h"
+#include "app/main_window_texts.h"
 #include "app/notify_area.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
@@ -39,7 +39,7 @@ namespace {
 app::PeriodRecorder* exitRecorder = nullptr;
 
 void finishAtExit() {
-    if (exitRecorder != nullptr) exitRecorder->finishWithoutWindows(layout::kSummaryCaption);
+    if (exitRecorder != nullptr) exitRecorder->finishWithoutWindows(counting::layout::kSummaryCaption);
 }
 
 struct ExitGuard {
@@ -101,13 +101,14 @@ int main(int argc, char* argv[]) {
     app::StopSignalWatcher stopSignals;
 
     const std::string settingsPath = platform::pathIn(files.folder, settings::kFileName);
-    profile::removeStaleTemporary(settingsPath, &platform::isOwnFile);  // left by a settings write that was cut off
+    settings::profile::removeStaleTemporary(settingsPath,
+                                            &platform::isOwnFile);  // left by a settings write that was cut off
     settings::SettingsRecord record = settings::loadSettings(settingsPath);
 
     platform::KeySourceChoice keySource = platform::chooseKeySource(QGuiApplication::platformName().toStdString());
     app::QtNotifyArea notifyArea(widgets::appIcon(), app::notifyTip());
 
-    app::FrmMainContext context;
+    app::MainWindowContext context;
     context.programFolder = files.folder;
     context.installFolder = platform::programFolder();
     context.settingsPath = settingsPath;
@@ -131,7 +132,7 @@ int main(int argc, char* argv[]) {
     if (const int ms = qEnvironmentVariableIntValue("PRESSORY_RECOVERY_INTERVAL_MS"); ms > 0)
         context.recoveryInterval = std::chrono::milliseconds(ms);
 
-    app::frmMain window(std::move(context));
+    app::MainWindow window(std::move(context));
     // The display can go away under the program (a logout without a session
     // manager, a crashed display server): the window system then ends the
     // process with exit(). The period is still recorded and the settings

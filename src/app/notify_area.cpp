@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/frm_main_texts.h"
+#include "app/main_window_texts.h"
 
 #if PRESSORY_HAVE_QTDBUS
 #include <QDBusConnection>

@@ -7,7 +7,8 @@
 
 namespace pressory::app {
 
-PeriodCommands::PeriodCommands(PeriodRecorder& recorder, Poller& poller, platform::SoundPlayer* player, Steps steps)
+PeriodCommands::PeriodCommands(PeriodRecorder& recorder, counting::Poller& poller, platform::SoundPlayer* player,
+                               Steps steps)
     : recorder_(recorder), poller_(poller), player_(player), steps_(std::move(steps)) {}
 
 void PeriodCommands::reset() {
@@ -16,7 +17,7 @@ void PeriodCommands::reset() {
 }
 
 history::WriteResult PeriodCommands::saveAndReset() {
-    const history::WriteResult result = recorder_.saveHistory(layout::kSummaryCaption);
+    const history::WriteResult result = recorder_.saveHistory(counting::layout::kSummaryCaption);
     if (result.ok) {
         reset();
         recorder_.periodEnded();
@@ -53,7 +54,7 @@ void PeriodCommands::runClose(CloseBy by) {
     state_ = State::Running;
     if (by != CloseBy::Person) quiet_ = true;
     steps_.readLast();  // what the key source has received so far is part of the record
-    const history::WriteResult recorded = recorder_.saveHistory(layout::kSummaryCaption);
+    const history::WriteResult recorded = recorder_.saveHistory(counting::layout::kSummaryCaption);
     // Kept before the box is shown: a kill while it is open loses nothing.
     if (!recorded.ok) recorder_.keepUnrecorded(recorded, quiet_);  // recorded at the next start
     if (!quiet_) steps_.tellRecord(recorded);

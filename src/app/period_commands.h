@@ -37,7 +37,7 @@ public:
     };
 
     // `player` may be null (no key sounds); the others outlive the commands.
-    PeriodCommands(PeriodRecorder& recorder, Poller& poller, platform::SoundPlayer* player, Steps steps);
+    PeriodCommands(PeriodRecorder& recorder, counting::Poller& poller, platform::SoundPlayer* player, Steps steps);
 
     // The record takes the counts and the reset follows at once, before the
     // result is shown: what is pressed meanwhile belongs to the new period. A
@@ -68,7 +68,7 @@ private:
     void reset();
 
     PeriodRecorder& recorder_;
-    Poller& poller_;
+    counting::Poller& poller_;
     platform::SoundPlayer* player_;
     Steps steps_;
     State state_ = State::NotRun;

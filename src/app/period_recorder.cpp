@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kNoticeFileName = "PressoryNotice.txt";
 }  // namespace
 
-PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
+PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPath, const counting::Poller& poller,
                                const settings::SettingsRecord& settings, LocalClock now,
                                std::function<Clock::time_point()> clock, std::chrono::milliseconds recoveryInterval)
     : programFolder_(std::move(programFolder)),
@@ -34,7 +34,7 @@ PeriodRecorder::PeriodRecorder(std::string programFolder, std::string settingsPa
 namespace {
 
 std::string headerLineOf(std::string_view totalCaption) {
-    return history::headerLine(layout::countedCodes(), totalCaption);
+    return history::headerLine(counting::layout::countedCodes(), totalCaption);
 }
 
 // Appended, flushed, and a new file's entry in its folder synchronised.
@@ -44,7 +44,7 @@ history::WriteResult appendToHistory(const std::string& path, const std::string&
 }
 
 std::string recordLineOf(const history::RecoveryRecord& period) {
-    return history::recordLine(period.lastActivity, layout::countedCodes(), period.counts, period.total);
+    return history::recordLine(period.lastActivity, counting::layout::countedCodes(), period.counts, period.total);
 }
 
 }  // namespace
@@ -104,7 +104,7 @@ std::string PeriodRecorder::recoverLeftPeriod() {
 }
 
 std::string PeriodRecorder::recordWaitingPeriods() {
-    const std::string header = headerLineOf(layout::kSummaryCaption);
+    const std::string header = headerLineOf(counting::layout::kSummaryCaption);
     std::string why;
     waiting_ = 0;
     for (const std::string& path : history::keptRecoveryFiles(recoveryPath_)) {
@@ -151,7 +151,7 @@ std::string PeriodRecorder::recordWaitingPeriods() {
 }
 
 history::WriteResult PeriodRecorder::append(const history::RecoveryRecord& period) {
-    return appendToHistory(historyPath_, headerLineOf(layout::kSummaryCaption), recordLineOf(period));
+    return appendToHistory(historyPath_, headerLineOf(counting::layout::kSummaryCaption), recordLineOf(period));
 }
 
 bool PeriodRecorder::leftPeriodMoved() {
@@ -215,7 +215,7 @@ history::WriteResult PeriodRecorder::saveHistory(std::string_view totalCaption) 
     // Whatever nests (a stop request while a box is open), a period is
     // appended once.
     if (recorded_) return recordedResult_;
-    const auto codes = layout::countedCodes();
+    const auto codes = counting::layout::countedCodes();
     const std::string header = history::headerLine(codes, totalCaption);
     const std::string record = history::recordLine(now_({}), codes, poller_.counts(), poller_.total());
     history::WriteResult result = appendToHistory(historyPath_, header, record);

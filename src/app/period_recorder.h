@@ -30,7 +30,7 @@ public:
     // `poller` holds the counts, `settings` the values written back at the
     // end; both outlive the recorder. `now` gives the local date and time;
     // `clock` and `recoveryInterval` time the recovery writes.
-    PeriodRecorder(std::string programFolder, std::string settingsPath, const Poller& poller,
+    PeriodRecorder(std::string programFolder, std::string settingsPath, const counting::Poller& poller,
                    const settings::SettingsRecord& settings, LocalClock now,
                    std::function<Clock::time_point()> clock = &Clock::now,
                    std::chrono::milliseconds recoveryInterval = history::RecoveryWriteRule::kInterval);
@@ -109,7 +109,7 @@ private:
     std::string historyPath_;
     std::string recoveryPath_;
     std::string noticePath_;  // what the next start tells the person
-    const Poller& poller_;
+    const counting::Poller& poller_;
     const settings::SettingsRecord& settings_;
     LocalClock now_;
     std::function<Clock::time_point()> clock_;

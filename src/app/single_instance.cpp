@@ -7,7 +7,7 @@
 #include <QSysInfo>
 #include <system_error>
 
-#include "app/frm_main_texts.h"
+#include "app/main_window_texts.h"
 #include "files/file_reason.h"
 #include "platform/boot_time.h"
 #include "platform/file_access.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pressory::layout {
+namespace pressory::counting::layout {
 namespace {
 
 constexpr Justify R = Justify::Right;
@@ -152,4 +152,4 @@ bool isCounted(int vk) noexcept {
 
 std::span<const std::uint8_t> countedCodes() { return kCounted; }
 
-}  // namespace pressory::layout
+}  // namespace pressory::counting::layout

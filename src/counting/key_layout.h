@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-namespace pressory {
+namespace pressory::counting {
 
 // A rectangle in twips (1/1440 inch) from the top-left corner of a window's
 // client area.
@@ -92,4 +92,4 @@ constexpr bool isSystemColour(std::int32_t c) { return (static_cast<std::uint32_
 constexpr int systemColourIndex(std::int32_t c) { return static_cast<int>(c & 0xFF); }
 }  // namespace colour
 
-}  // namespace pressory
+}  // namespace pressory::counting

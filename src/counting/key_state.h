@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace pressory {
+namespace pressory::counting {
 
 // One reading of one code: its state, and how many presses of it began since
 // the reading before.
@@ -38,4 +38,4 @@ public:
     virtual KeyReading readKey(int vk) { return {asyncKeyState(vk), KeyReading::kPressesUnknown}; }
 };
 
-}  // namespace pressory
+}  // namespace pressory::counting

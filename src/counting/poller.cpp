@@ -1,6 +1,6 @@
 #include "counting/poller.h"
 
-namespace pressory {
+namespace pressory::counting {
 namespace {
 constexpr bool inRange(int vk) { return vk >= 0 && vk <= 255; }
 constexpr std::size_t idx(int vk) { return static_cast<std::size_t>(vk); }
@@ -77,4 +77,4 @@ std::int32_t Poller::count(int vk) const noexcept { return inRange(vk) ? counts_
 std::int32_t Poller::cellColour(int vk) const noexcept { return inRange(vk) ? colours_[idx(vk)] : colour::kUp; }
 std::int16_t Poller::currentState(int vk) const noexcept { return inRange(vk) ? current_[idx(vk)] : 0; }
 
-}  // namespace pressory
+}  // namespace pressory::counting

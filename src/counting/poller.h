@@ -9,7 +9,7 @@
 #include "counting/key_layout.h"
 #include "counting/key_state.h"
 
-namespace pressory {
+namespace pressory::counting {
 
 // What a new press may ask for. The poller asks soundSwitch() and
 // hasSoundEntry(vk) on every new press, and calls playSound(vk) only when
@@ -89,4 +89,4 @@ private:
     std::size_t changeCount_ = 0;
 };
 
-}  // namespace pressory
+}  // namespace pressory::counting

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace pressory {
+namespace pressory::counting {
 
 // The timer at `due`, unless it is due then already.
 TimerPace::Step TimerPace::startAt(Ms now, Ms due) {
@@ -53,4 +53,4 @@ TimerPace::Step TimerPace::closing() {
     return {Timer::Stop, 0, false, true};
 }
 
-}  // namespace pressory
+}  // namespace pressory::counting

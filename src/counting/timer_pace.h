@@ -24,7 +24,7 @@
 
 #include <cstdint>
 
-namespace pressory {
+namespace pressory::counting {
 
 class TimerPace {
 public:
@@ -77,4 +77,4 @@ private:
     Step startAt(Ms now, Ms due);
 };
 
-}  // namespace pressory
+}  // namespace pressory::counting

@@ -43,7 +43,7 @@ void appendTwoDigits(std::string& out, std::uint64_t v) {
 }
 
 std::string_view captionOf(int vk) {
-    const KeyCell* c = layout::cell(vk);
+    const counting::KeyCell* c = counting::layout::cell(vk);
     return c ? c->caption : std::string_view{};
 }
 

@@ -71,11 +71,12 @@ std::optional<std::int32_t> countOf(std::string_view s) {
 class Summarizer {
 public:
     Summarizer(const Encoder& encode, std::optional<int> today, HistorySummary& out) : out_(out), today_(today) {
-        for (const std::uint8_t vk : layout::countedCodes()) {
-            if (auto bytes = encode ? encode(layout::cell(vk)->caption) : std::nullopt)
+        for (const std::uint8_t vk : counting::layout::countedCodes()) {
+            if (auto bytes = encode ? encode(counting::layout::cell(vk)->caption) : std::nullopt)
                 captions_.push_back({std::move(*bytes), vk});
         }
-        if (auto bytes = encode ? encode(layout::kSummaryCaption) : std::nullopt) totalCaption_ = std::move(*bytes);
+        if (auto bytes = encode ? encode(counting::layout::kSummaryCaption) : std::nullopt)
+            totalCaption_ = std::move(*bytes);
     }
 
     void feed(const char* data, std::size_t n) {

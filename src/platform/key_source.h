@@ -12,7 +12,7 @@ namespace pressory::platform {
 // read what has arrived when pump() is called; the program calls pump() when
 // the source's handle wakes it and at the start of every tick, before the
 // poller reads the keys, so that nothing blocks and no extra thread is needed.
-class PlatformKeySource : public KeyStateSource {
+class PlatformKeySource : public counting::KeyStateSource {
 public:
     // A handle (a file descriptor on POSIX) that is readable while something
     // has arrived that pump() has not read yet, that is, while the key state

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace pressory::profile {
+namespace pressory::settings::profile {
 
 namespace fs = std::filesystem;
 
@@ -353,4 +353,4 @@ bool writeText(const std::string& path, std::string_view section, std::string_vi
     return writeValues(path, std::span(&one, 1), replace);
 }
 
-}  // namespace pressory::profile
+}  // namespace pressory::settings::profile

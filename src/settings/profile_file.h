@@ -15,7 +15,7 @@
 
 #include "files/replace_file.h"
 
-namespace pressory::profile {
+namespace pressory::settings::profile {
 
 // A file read into memory, for reading many values with one read of the file.
 class ProfileDocument {
@@ -94,4 +94,4 @@ std::error_code removeStaleTemporary(const std::string& path, const files::OwnFi
 // value that cannot be stored leave the bytes as they are.
 std::string withValue(std::string_view bytes, std::string_view section, std::string_view key, std::string_view value);
 
-}  // namespace pressory::profile
+}  // namespace pressory::settings::profile

@@ -4,6 +4,6 @@
 
 namespace pressory::sound {
 
-bool hasSoundEntry(int vk) noexcept { return layout::isCounted(vk); }
+bool hasSoundEntry(int vk) noexcept { return counting::layout::isCounted(vk); }
 
 }  // namespace pressory::sound

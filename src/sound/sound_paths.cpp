@@ -30,7 +30,7 @@ SaveResult savePaths(const std::string& settingsPath, const PathTable& edits, Pa
     }
     std::vector<std::string> names;
     names.reserve(edits.size());  // the values below point into these names: they must not move
-    std::vector<profile::KeyValue> values;
+    std::vector<settings::profile::KeyValue> values;
     for (int vk = 0; vk < static_cast<int>(edits.size()); ++vk) {
         if (!hasSoundEntry(vk)) continue;
         const auto i = static_cast<std::size_t>(vk);
@@ -38,7 +38,7 @@ SaveResult savePaths(const std::string& settingsPath, const PathTable& edits, Pa
         names.push_back(settings::soundKeyName(vk));
         values.push_back({"SOUND", names.back(), edits[i]});
     }
-    const bool written = profile::writeValues(settingsPath, values, replace);
+    const bool written = settings::profile::writeValues(settingsPath, values, replace);
     return {written ? SaveResult::Outcome::Written : SaveResult::Outcome::WriteFailed, -1};
 }
 

@@ -53,7 +53,7 @@ std::vector<KeyShare> topKeys(const std::array<std::int64_t, 256>& keySums, std:
         const std::int64_t c = keySums[static_cast<std::size_t>(vk)];
         if (c <= 0) continue;
         sum += c;
-        const KeyCell* cell = layout::cell(vk);
+        const counting::KeyCell* cell = counting::layout::cell(vk);
         all.push_back({vk, cell ? cell->caption : std::string_view{}, c, 0});
     }
     std::stable_sort(all.begin(), all.end(), [](const KeyShare& a, const KeyShare& b) { return a.count > b.count; });

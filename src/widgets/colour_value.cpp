@@ -51,8 +51,8 @@ SystemColour systemColour(int index) {
 }  // namespace
 
 QColor colourOf(std::int32_t value, const QPalette& palette) {
-    if (colour::isSystemColour(value)) {
-        const SystemColour s = systemColour(colour::systemColourIndex(value));
+    if (counting::colour::isSystemColour(value)) {
+        const SystemColour s = systemColour(counting::colour::systemColourIndex(value));
         return palette.color(s.group, s.role);
     }
     const auto v = static_cast<std::uint32_t>(value);

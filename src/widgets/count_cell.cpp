@@ -162,7 +162,7 @@ void installCountCellAccessibility() {
 }
 
 CountCell::CountCell(QWidget* parent, Qt::Alignment alignment)
-    : QWidget(parent), text_(QStringLiteral("0")), colour_(colour::kWindowBackground), alignment_(alignment) {
+    : QWidget(parent), text_(QStringLiteral("0")), colour_(counting::colour::kWindowBackground), alignment_(alignment) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
 }

@@ -13,13 +13,13 @@ namespace pressory::widgets {
 KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetTwipsY) : QWidget(parent), scale_(tw) {
     installCountCellAccessibility();
     setObjectName(QStringLiteral("keyboard"));
-    auto moved = [offsetTwipsY](TwipRect r) {
+    auto moved = [offsetTwipsY](counting::TwipRect r) {
         r.top += offsetTwipsY;
         return r;
     };
-    setGeometry(0, 0, tw.x(layout::kClientWidth), tw.y(layout::kClientHeight + offsetTwipsY));
+    setGeometry(0, 0, tw.x(counting::layout::kClientWidth), tw.y(counting::layout::kClientHeight + offsetTwipsY));
 
-    for (const KeyCell& key : layout::cells()) {
+    for (const counting::KeyCell& key : counting::layout::cells()) {
         const auto i = static_cast<std::size_t>(key.vk);
         auto* cell = new CountCell(this, key.counted() ? Qt::AlignRight : Qt::AlignLeft);
         cell->setObjectName(QStringLiteral("txtKey(%1)").arg(key.vk));
@@ -42,12 +42,12 @@ KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetT
         }
     }
 
-    auto movedLine = [offsetTwipsY](TwipLine l) {
+    auto movedLine = [offsetTwipsY](counting::TwipLine l) {
         l.y1 += offsetTwipsY;
         l.y2 += offsetTwipsY;
         return l;
     };
-    lines_ = {tw.line(movedLine(layout::kLine1)), tw.line(movedLine(layout::kLine2))};
+    lines_ = {tw.line(movedLine(counting::layout::kLine1)), tw.line(movedLine(counting::layout::kLine2))};
 }
 
 CountCell* KeyboardWidget::cell(int vk) const {
@@ -58,7 +58,7 @@ QLabel* KeyboardWidget::caption(int vk) const {
     return vk >= 0 && vk <= 255 ? captions_[static_cast<std::size_t>(vk)] : nullptr;
 }
 
-void KeyboardWidget::setLines(const TwipLine& horizontal, const TwipLine& vertical) {
+void KeyboardWidget::setLines(const counting::TwipLine& horizontal, const counting::TwipLine& vertical) {
     lines_ = {scale_.line(horizontal), scale_.line(vertical)};
     update();
 }
@@ -71,13 +71,13 @@ void KeyboardWidget::setKeyShown(int vk, bool shown) {
 // The separator lines in the window-text colour, one pixel wide.
 void KeyboardWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setPen(QPen(colourOf(colour::kWindowText, palette()), 1));
+    p.setPen(QPen(colourOf(counting::colour::kWindowText, palette()), 1));
     for (const QLine& l : lines_) p.drawLine(l);
 }
 
 bool KeyboardWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
-        for (const KeyCell& key : layout::cells()) {
+        for (const counting::KeyCell& key : counting::layout::cells()) {
             if (cells_[key.vk] == watched) {
                 emit cellPressed(key.vk, static_cast<QMouseEvent*>(event)->button());
                 break;

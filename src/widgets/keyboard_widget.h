@@ -36,7 +36,7 @@ public:
     // Places the two separator lines (twips of the window's client area, not
     // moved by the offset): a window whose lines do not simply follow the
     // keyboard sets them here.
-    void setLines(const TwipLine& horizontal, const TwipLine& vertical);
+    void setLines(const counting::TwipLine& horizontal, const counting::TwipLine& vertical);
 
 signals:
     // A mouse button went down on a cell.

@@ -50,7 +50,7 @@ void ProgressBar::paintEvent(QPaintEvent*) {
     if (!filled.isEmpty()) p.fillRect(filled, QColor(0, 0, 128));
 }
 
-FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
+ProgressWindow::ProgressWindow(const QIcon& icon, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("frmDoEvents"));
     setWindowTitle(texts::kProgressCaption);
@@ -59,18 +59,18 @@ FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
     const TwipScale tw = screenScale(owner);
     setFixedSize(tw.x(4710), tw.y(1335));
 
-    picture1_ = new QLabel(this);
-    picture1_->setObjectName(QStringLiteral("Picture1"));
-    picture1_->setGeometry(tw.x(240), tw.y(240), tw.x(495), tw.y(495));
-    picture1_->setPixmap(icon.pixmap(QSize(32, 32)));
-    picture1_->setAlignment(Qt::AlignCenter);
+    iconLabel_ = new QLabel(this);
+    iconLabel_->setObjectName(QStringLiteral("Picture1"));
+    iconLabel_->setGeometry(tw.x(240), tw.y(240), tw.x(495), tw.y(495));
+    iconLabel_->setPixmap(icon.pixmap(QSize(32, 32)));
+    iconLabel_->setAlignment(Qt::AlignCenter);
 
-    label1_ = new QLabel(texts::kWorking, this);
-    label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setGeometry(tw.x(960), tw.y(360), tw.x(2055), tw.y(375));
+    message_ = new QLabel(texts::kWorking, this);
+    message_->setObjectName(QStringLiteral("Label1"));
+    message_->setGeometry(tw.x(960), tw.y(360), tw.x(2055), tw.y(375));
 
-    picProgressBar_ = new ProgressBar(this);
-    picProgressBar_->setGeometry(tw.x(240), tw.y(840), tw.x(4215), tw.y(255));
+    progressBar_ = new ProgressBar(this);
+    progressBar_->setGeometry(tw.x(240), tw.y(840), tw.x(4215), tw.y(255));
 
     if (owner) {
         const QRect o = owner->frameGeometry();
@@ -78,8 +78,8 @@ FrmDoEvents::FrmDoEvents(const QIcon& icon, QWidget* owner)
     }
 }
 
-void FrmDoEvents::showProgress(std::int64_t shown, std::int64_t gridRows) {
-    picProgressBar_->setReach(history::progressBarX(shown, gridRows));
+void ProgressWindow::showProgress(std::int64_t shown, std::int64_t gridRows) {
+    progressBar_->setReach(history::progressBarX(shown, gridRows));
 }
 
 }  // namespace pressory::widgets

@@ -1,4 +1,4 @@
-// frmDoEvents, the progress window: the small window that is on screen while
+// ProgressWindow: the small window that is on screen while
 // the history file is read (for the history viewer and for the statistics),
 // with the program's icon, "処理中です・・・" and a navy bar that grows by one
 // grid row's share per record placed.
@@ -14,7 +14,7 @@ class QLabel;
 
 namespace pressory::widgets {
 
-// picProgressBar: a sunken box whose inside runs from 0 to 4000 across;
+// ProgressBar (object name picProgressBar): a sunken box whose inside runs from 0 to 4000 across;
 // everything left of the reached value is painted RGB(0, 0, 128).
 class ProgressBar : public QWidget {
     Q_OBJECT
@@ -32,22 +32,22 @@ private:
     double reach_ = 0.0;
 };
 
-class FrmDoEvents : public QDialog {
+class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmDoEvents(const QIcon& icon, QWidget* owner = nullptr);
+    explicit ProgressWindow(const QIcon& icon, QWidget* owner = nullptr);
 
     // The bar after `shown` of the records of a grid of `gridRows` rows.
     void showProgress(std::int64_t shown, std::int64_t gridRows);
 
-    ProgressBar* picProgressBar() const { return picProgressBar_; }
-    QLabel* picture1() const { return picture1_; }
-    QLabel* label1() const { return label1_; }
+    ProgressBar* progressBar() const { return progressBar_; }
+    QLabel* iconLabel() const { return iconLabel_; }
+    QLabel* message() const { return message_; }
 
 private:
-    QLabel* picture1_;
-    QLabel* label1_;
-    ProgressBar* picProgressBar_;
+    QLabel* iconLabel_;
+    QLabel* message_;
+    ProgressBar* progressBar_;
 };
 
 }  // namespace pressory::widgets

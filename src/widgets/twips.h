@@ -19,8 +19,8 @@ public:
     int x(int twips) const { return static_cast<int>(std::lround(twips * dpiX_ / 1440.0)); }
     int y(int twips) const { return static_cast<int>(std::lround(twips * dpiY_ / 1440.0)); }
 
-    QRect rect(const TwipRect& r) const { return QRect(x(r.left), y(r.top), x(r.width), y(r.height)); }
-    QLine line(const TwipLine& l) const { return QLine(x(l.x1), y(l.y1), x(l.x2), y(l.y2)); }
+    QRect rect(const counting::TwipRect& r) const { return QRect(x(r.left), y(r.top), x(r.width), y(r.height)); }
+    QLine line(const counting::TwipLine& l) const { return QLine(x(l.x1), y(l.y1), x(l.x2), y(l.y2)); }
 
 private:
     double dpiX_;

@@ -65,7 +65,7 @@ struct TickerRig {
     int sockets[2] = {-1, -1};
     platform::ScriptedKeyState keys;
     test::ScriptedKeySource source{keys};
-    Poller poller;
+    counting::Poller poller;
     std::unique_ptr<KeyTicker> ticker;
     QElapsedTimer clock;
     QList<qint64> tickTimes;  // when each tick read the keys
@@ -87,8 +87,8 @@ struct TickerRig {
             }
         };
         ticker = std::make_unique<KeyTicker>(&source, poller, nullptr, nullptr);
-        ticker->setPainter([this](std::span<const CellChange> changes, bool) {
-            for (const CellChange& c : changes) painted.append(c.vk);
+        ticker->setPainter([this](std::span<const counting::CellChange> changes, bool) {
+            for (const counting::CellChange& c : changes) painted.append(c.vk);
         });
         ticker->setAfterTick(
             [this](bool) { return writeDue < 0 ? -1 : std::max<qint64>(0, writeDue - clock.elapsed()); });
@@ -99,7 +99,7 @@ struct TickerRig {
         ::close(sockets[1]);
     }
     void send() const { QCOMPARE(::send(sockets[1], "x", 1, 0), 1); }
-    QTimer* timer1() const { return ticker->findChild<QTimer*>(QStringLiteral("Timer1")); }
+    QTimer* timer() const { return ticker->findChild<QTimer*>(QStringLiteral("Timer1")); }
 };
 
 bool topmost(const QWidget& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
@@ -337,22 +337,22 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
     TickerRig r;
     r.keys.down(66);  // held since before the start: the first tick finds it
     r.ticker->start();
-    QVERIFY(r.timer1()->isSingleShot());
+    QVERIFY(r.timer()->isSingleShot());
     QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(66), 1, 500);
-    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);
     QCOMPARE(r.painted, QList<int>{66});
 
     // Held, and nothing arrives: no tick at all, the cell keeps its colour.
     const qsizetype ticksWhileHeld = r.tickTimes.size();
     QTest::qWait(150);
     QCOMPARE(r.tickTimes.size(), ticksWhileHeld);
-    QVERIFY(!r.timer1()->isActive());
+    QVERIFY(!r.timer()->isActive());
     QCOMPARE(r.poller.cellColour(66), 255);
 
     // The release arrives: its tick paints the up colour.
     r.keys.up(66);
     r.send();
-    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(66), colour::kUp, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(66), counting::colour::kUp, 300);
     QCOMPARE(r.tickTimes.size(), ticksWhileHeld + 1);
     QCOMPARE(r.painted, (QList<int>{66, 66}));
 
@@ -378,10 +378,10 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
     r.keys.tap(65);
     r.send();
     QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 2, 300);
-    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(65), colour::kUp, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.cellColour(65), counting::colour::kUp, 300);
     // The one timed tick left is the one the pending write asked for.
-    QVERIFY(r.timer1()->isActive());
-    QVERIFY2(r.timer1()->remainingTime() > 50'000, qPrintable(QString::number(r.timer1()->remainingTime())));
+    QVERIFY(r.timer()->isActive());
+    QVERIFY2(r.timer()->remainingTime() > 50'000, qPrintable(QString::number(r.timer()->remainingTime())));
 
     // A stream of events every millisecond: at most one tick per 10 ms.
     const qsizetype before = r.tickTimes.size();
@@ -414,7 +414,7 @@ void TestAppPieces::tickerFollowsTheKeySourcesEvents() {
 void TestAppPieces::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
     TickerRig r;
     r.ticker->start();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);
     QTest::qWait(20);  // the next event is more than a tick after the last one
     r.pumps = 0;
     r.tickTimes.clear();
@@ -426,7 +426,7 @@ void TestAppPieces::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
 
     // A tick of the timer (a tap's return, a pending write) reads what has
     // arrived meanwhile, even though no wake has read it yet.
-    QMetaObject::invokeMethod(r.timer1(), "timeout");
+    QMetaObject::invokeMethod(r.timer(), "timeout");
     QCOMPARE(r.pumps, 2);
     QCOMPARE(r.tickTimes.size(), 2);
 }

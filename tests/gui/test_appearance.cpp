@@ -20,7 +20,7 @@
 #include "appearance/picture_chooser.h"
 #include "appearance/picture_loader.h"
 #include "settings/profile_file.h"
-#include "support/frm_main_rig.h"
+#include "support/main_window_rig.h"
 #include "widgets/colour_value.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
@@ -128,7 +128,7 @@ void TestAppearance::blinkColourChoice() {
 
     // Written at close.
     r.w->close();
-    const auto written = profile::readText(r.settingsPath(), "COLOR", "ColorTextBoxBlink");
+    const auto written = settings::profile::readText(r.settingsPath(), "COLOR", "ColorTextBoxBlink");
     QCOMPARE(QString::fromStdString(written), QString::number(0x00563412));
 }
 
@@ -167,7 +167,8 @@ void TestAppearance::cancelKeepsTheValueInForce() {
 
     r.w->close();
     const char* key = blink ? "ColorTextBoxBlink" : "ColorBackGround";
-    QCOMPARE(QString::fromStdString(profile::readText(r.settingsPath(), "COLOR", key)), QString::number(value));
+    QCOMPARE(QString::fromStdString(settings::profile::readText(r.settingsPath(), "COLOR", key)),
+             QString::number(value));
 }
 
 void TestAppearance::backgroundColourShowsAtOnce() {
@@ -260,9 +261,9 @@ void TestAppearance::pictureCommand() {
 
     // Written at close: the path and the switch.
     r.w->close();
-    QCOMPARE(QString::fromStdString(profile::readText(r.settingsPath(), "COLOR", "PictureBackGround")),
+    QCOMPARE(QString::fromStdString(settings::profile::readText(r.settingsPath(), "COLOR", "PictureBackGround")),
              r.file("e.gif"));
-    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("-1"));
 }
 
 void TestAppearance::rejectedPictureKeepsTheOldOneAndTheNewPath() {
@@ -289,8 +290,9 @@ void TestAppearance::rejectedPictureKeepsTheOldOneAndTheNewPath() {
         QCOMPARE(r.find<app::ClientArea>("frmMainClient")->picture().size(), QSize(8, 8));  // the old one stays
     }
     r.w->close();
-    QCOMPARE(QString::fromStdString(profile::readText(r.settingsPath(), "COLOR", "PictureBackGround")), bad[1]);
-    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("-1"));
+    QCOMPARE(QString::fromStdString(settings::profile::readText(r.settingsPath(), "COLOR", "PictureBackGround")),
+             bad[1]);
+    QCOMPARE(settings::profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("-1"));
 }
 
 void TestAppearance::badPictures_data() {

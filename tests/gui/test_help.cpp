@@ -11,10 +11,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "help/frm_about.h"
+#include "help/about_window.h"
 #include "help/readme.h"
 #include "help/version.h"
-#include "support/frm_main_rig.h"
+#include "support/main_window_rig.h"
 #include "widgets/twips.h"
 
 using namespace pressory;
@@ -131,18 +131,18 @@ void TestHelp::titleLine() {
     QCOMPARE(help::titleLine(1, 5, 0), QStringLiteral("Pressory  Version 1.5.0"));
     QCOMPARE(help::titleLine(10, 0, 12), QStringLiteral("Pressory  Version 10.0.12"));
     // The version comes from the project's version and nowhere else.
-    QCOMPARE(help::titleLine(version::kMajor, version::kMinor, version::kRevision),
+    QCOMPARE(help::titleLine(help::version::kMajor, help::version::kMinor, help::version::kRevision),
              QStringLiteral("Pressory  Version ") + QStringLiteral(PRESSORY_TEST_PROJECT_VERSION));
 }
 
 void TestHelp::aboutWindow() {
-    help::frmAbout w;
+    help::AboutWindow w;
     w.load();
     QCOMPARE(w.objectName(), QStringLiteral("frmAbout"));
     QCOMPARE(w.windowTitle(), QStringLiteral("バージョン情報"));
     QCOMPARE(w.lblTitle()->text(),
              QStringLiteral("Pressory  Version ") + QStringLiteral(PRESSORY_TEST_PROJECT_VERSION));
-    QVERIFY(w.lblCredit()->text().contains(QString::fromUtf8(version::kCompanyName)));
+    QVERIFY(w.lblCredit()->text().contains(QString::fromUtf8(help::version::kCompanyName)));
     QVERIFY(w.lblDescription()->text().isEmpty());
     QCOMPARE(w.cmdOK()->text(), QStringLiteral("OK"));
     QVERIFY(w.cmdOK()->isDefault());
@@ -152,8 +152,8 @@ void TestHelp::aboutWindow() {
     QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(!w.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     for (int i = 0; i < 3; ++i) QCOMPARE(w.picIcon(i)->pixmap().size(), QSize(32, 32));
-    QCOMPARE(w.line1(0)->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xFF));
-    QCOMPARE(w.line1(1)->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
+    QCOMPARE(w.separator(0)->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xFF));
+    QCOMPARE(w.separator(1)->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
 
     const QScreen* s = QGuiApplication::primaryScreen();
     const widgets::TwipScale tw(s->logicalDotsPerInchX(), s->logicalDotsPerInchY());
@@ -164,14 +164,14 @@ void TestHelp::aboutWindow() {
     QCOMPARE(w.picIcon(2)->geometry(), tw.rect({240, 1200, 480, 480}));
     if (qFuzzyCompare(s->logicalDotsPerInchX(), 96.0) && qFuzzyCompare(s->logicalDotsPerInchY(), 96.0)) {
         QCOMPARE(w.size(), QSize(300, 168));
-        QCOMPARE(w.line1(1)->geometry(), QRect(8, 128, 281, 1));
-        QCOMPARE(w.line1(0)->geometry(), QRect(8, 128, 281, 2));
+        QCOMPARE(w.separator(1)->geometry(), QRect(8, 128, 281, 1));
+        QCOMPARE(w.separator(0)->geometry(), QRect(8, 128, 281, 2));
     }
 }
 
 void TestHelp::enterAndEscClose() {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-        help::frmAbout w;
+        help::AboutWindow w;
         w.load();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -192,11 +192,11 @@ void TestHelp::versionCommand() {
         QPoint centre;
         bool timerRan = false;
         QTimer::singleShot(0, [&] {
-            auto* about = qobject_cast<help::frmAbout*>(QApplication::activeModalWidget());
+            auto* about = qobject_cast<help::AboutWindow*>(QApplication::activeModalWidget());
             QVERIFY(about);
             title = about->lblTitle()->text();
             centre = about->geometry().center();
-            timerRan = r.timer1()->isActive();
+            timerRan = r.timer()->isActive();
             about->cmdOK()->click();
         });
         r.item("mnuHelpVersion")->trigger();
@@ -205,7 +205,7 @@ void TestHelp::versionCommand() {
         const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
         QVERIFY2((centre - screenCentre).manhattanLength() <= 4,
                  qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
-        QVERIFY(r.w->findChildren<help::frmAbout*>().isEmpty());  // destroyed when closed
+        QVERIFY(r.w->findChildren<help::AboutWindow*>().isEmpty());  // destroyed when closed
     }
 }
 

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/period_commands.h"
 #include "app/period_recorder.h"
 #include "counting/key_layout.h"
@@ -51,10 +51,10 @@ struct Rig {
     PeriodRecorder::Clock::time_point t{};  // the steady clock the recovery writes are timed by
     QDateTime localNow{QDate(2024, 3, 5), QTime(9, 8, 7)};
     int quits = 0;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<MainWindow> w;
 
     void create() {
-        FrmMainContext c;
+        MainWindowContext c;
         c.programFolder = folder.toStdString();
         c.settingsPath = settingsPath();
         c.keySource = &source;
@@ -64,7 +64,7 @@ struct Rig {
         c.now = [this] { return localNow; };
         c.recoveryClock = [this] { return t; };
         c.quit = [this] { ++quits; };
-        w = std::make_unique<frmMain>(std::move(c));
+        w = std::make_unique<MainWindow>(std::move(c));
     }
     // As start-up does it: the left period recorded before counting starts.
     QString start() {
@@ -114,7 +114,7 @@ struct Rig {
 };
 
 int columnOf(int vk) {
-    const auto codes = layout::countedCodes();
+    const auto codes = counting::layout::countedCodes();
     return 11 + static_cast<int>(std::find(codes.begin(), codes.end(), vk) - codes.begin());
 }
 
@@ -523,7 +523,7 @@ void TestPeriodRecorder::failedCloseKeepsCountsForTheNextStart() {
     QVERIFY(!r.settingsBytes().isEmpty());  // the settings are written all the same
 
     // The display goes away after that close: nothing more happens.
-    r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
+    r.w->recorder().finishWithoutWindows(counting::layout::kSummaryCaption);
     QCOMPARE(r.recovery().record.total, 3);
 
     // The next start, with a history that can be written, records them.
@@ -550,7 +550,7 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
     if (::geteuid() == 0) QCOMPARE(::chown(folder.c_str(), 65534, 65534), 0);
     const auto out = runUnprivileged([&]() -> std::string {
         platform::ScriptedKeyState keys;
-        Poller poller;
+        counting::Poller poller;
         poller.fillPolledFlags();
         settings::SettingsRecord record;
         PeriodRecorder::Clock::time_point t{};
@@ -571,7 +571,7 @@ void TestPeriodRecorder::readOnlyFolderLosesOnlyWhatCameAfterTheLastWrite() {
         t += 10s;
         press(66);  // pending when the folder turns read-only
         if (::chmod(folder.c_str(), 0555) != 0) return "chmod";
-        const history::WriteResult result = recorder.saveHistory(layout::kSummaryCaption);
+        const history::WriteResult result = recorder.saveHistory(counting::layout::kSummaryCaption);
         if (result.ok) return "the history was written";
         recorder.keepUnrecorded(result, true);
         if (recorder.saveSettings()) return "the settings were written";
@@ -595,7 +595,7 @@ void TestPeriodRecorder::finishWithoutWindows() {
     r.start();
     r.press(67);
     r.press(67);
-    r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
+    r.w->recorder().finishWithoutWindows(counting::layout::kSummaryCaption);
     QVERIFY(r.w->recorder().closed());
     const QStringList lines = r.historyLines();
     QCOMPARE(lines.size(), 2);
@@ -605,7 +605,7 @@ void TestPeriodRecorder::finishWithoutWindows() {
     QVERIFY(r.settingsBytes().startsWith("[FILE]\r\nFileHistoryMaxRow=1\r\n"));
     QVERIFY(r.boxes.shown.isEmpty());
 
-    r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);  // once only
+    r.w->recorder().finishWithoutWindows(counting::layout::kSummaryCaption);  // once only
     QCOMPARE(r.historyLines().size(), 2);
 }
 
@@ -618,7 +618,7 @@ void TestPeriodRecorder::finishWithoutWindowsAfterOrDuringTheClose() {
         r.w->requestStop(CloseBy::Signal);
         const QByteArray settingsAfterClose = r.settingsBytes();
         r.record.fileHistoryMaxRow = 5;
-        r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
+        r.w->recorder().finishWithoutWindows(counting::layout::kSummaryCaption);
         QCOMPARE(r.historyLines().size(), 2);
         QCOMPARE(r.settingsBytes(), settingsAfterClose);
     }
@@ -631,7 +631,7 @@ void TestPeriodRecorder::finishWithoutWindowsAfterOrDuringTheClose() {
     int recordsDuringBox = -1;
     r.boxes.onShow = [&] {
         r.boxes.onShow = nullptr;
-        r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
+        r.w->recorder().finishWithoutWindows(counting::layout::kSummaryCaption);
         recordsDuringBox = static_cast<int>(r.historyLines().size()) - 1;
     };
     r.w->close();
@@ -658,7 +658,7 @@ void TestPeriodRecorder::settingsRecordFollowsTheMenus() {
     QCOMPARE(r.record.soundEnable, 0);
     r.item("mnuSoundEnable")->trigger();
 
-    r.w->recorder().finishWithoutWindows(layout::kSummaryCaption);
+    r.w->recorder().finishWithoutWindows(counting::layout::kSummaryCaption);
     const QByteArray written = r.settingsBytes();
     QVERIFY2(written.contains("FileHistoryMaxRow=4\r\n"), written.constData());
     QVERIFY2(written.contains("SoundEnable=-1\r\n"), written.constData());
@@ -693,7 +693,7 @@ void TestPeriodRecorder::closeStepsRunInTheirOrderOnce() {
         QTemporaryDir dir;
         Rig files(dir.path());  // the paths only
         settings::SettingsRecord record;
-        Poller poller;
+        counting::Poller poller;
         poller.fillPolledFlags();
         PeriodRecorder recorder(dir.path().toStdString(), files.settingsPath(), poller, record,
                                 [](std::chrono::seconds) { return history::LocalDateTime{2024, 3, 5, 9, 8, 7}; });

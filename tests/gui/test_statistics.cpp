@@ -21,8 +21,8 @@
 #include "history/history_summary.h"
 #include "platform/text_codec.h"
 #include "statistics/heat_scale.h"
-#include "statistics/ui/frm_statistics.h"
 #include "statistics/ui/heat_legend.h"
+#include "statistics/ui/statistics_opener.h"
 #include "statistics/ui/statistics_window.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"
@@ -43,10 +43,12 @@ std::string recordOf(const history::LocalDateTime& when, std::initializer_list<s
         counts[static_cast<std::size_t>(vk)] = n;
         total += n;
     }
-    return history::recordLine(when, layout::countedCodes(), counts, total);
+    return history::recordLine(when, counting::layout::countedCodes(), counts, total);
 }
 
-std::string standardHeader() { return history::headerLine(layout::countedCodes(), layout::kSummaryCaption); }
+std::string standardHeader() {
+    return history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption);
+}
 
 const QString kNoHistory =
     QStringLiteral("まだ履歴がありません。「保存してリセット」で記録すると、ここに統計が表示されます。");
@@ -89,7 +91,7 @@ void TestStatistics::heatMapColoursAndCountsOfTheKeys() {
     writeLines({standardHeader(), recordOf({2026, 3, 1, 9, 0, 0}, {{'A', 60}, {'B', 25}, {13, 12345}}),
                 recordOf({2026, 3, 2, 9, 0, 0}, {{'A', 40}}), recordOf({2026, 3, 3, 9, 0, 0}, {{'W', 99999999}})});
     RecordingBoxes boxes;
-    FrmStatistics w(boxes);
+    StatisticsWindow w(boxes);
     QVERIFY(w.load(path_));
     const widgets::KeyboardWidget* kb = w.keyboard();
     auto colourOf = [kb](int vk) { return kb->cell(vk)->colourValue(); };
@@ -116,7 +118,7 @@ void TestStatistics::heatMapColoursAndCountsOfTheKeys() {
     }
     // A key the history has no column for keeps the ordinary cell.
     QCOMPARE(kb->cell(4)->text(), QString());
-    QCOMPARE(colourOf(4), colour::kUp);
+    QCOMPARE(colourOf(4), counting::colour::kUp);
     // The legend runs from the light end to the dark end, with its numbers.
     QCOMPARE(w.legend()->lowLabel()->text(), QStringLiteral("0"));
     QCOMPARE(w.legend()->highLabel()->text(), QStringLiteral("99,999,999"));
@@ -133,7 +135,7 @@ void TestStatistics::chartHasNinetyDaysWithTotalsAndAverage() {
                 recordOf({2026, 2, 27, 9, 0, 0}, {{'A', 300}}), recordOf({2026, 2, 27, 18, 0, 0}, {{'B', 400}}),
                 recordOf({2026, 3, 2, 9, 0, 0}, {{'C', 1400}})});
     RecordingBoxes boxes;
-    FrmStatistics w(boxes);
+    StatisticsWindow w(boxes);
     QVERIFY(w.load(path_));
     const QBarSet* bars = w.barSet();
     QVERIFY(bars);
@@ -165,7 +167,7 @@ void TestStatistics::totalsBusiestDayTopKeysAndSkippedRecords() {
                 recordOf({2026, 2, 1, 9, 0, 0}, {{'A', 600}, {'Z', 100}}), "2026/02/01 10:00:00,broken",
                 recordOf({2026, 2, 30, 9, 0, 0}, {{'A', 1}})});  // no such day
     RecordingBoxes boxes;
-    FrmStatistics w(boxes);
+    StatisticsWindow w(boxes);
     QVERIFY(w.load(path_));
     const QString totals = w.lblTotals()->text();
     QVERIFY2(totals.contains(QStringLiteral("総打鍵数: 1,600")), qPrintable(totals));
@@ -200,7 +202,7 @@ void TestStatistics::pictureAndCsvAreSavedAndReadBack() {
     writeLines({standardHeader(), recordOf({2025, 12, 31, 23, 59, 59}, {{'A', 7}}),
                 recordOf({2026, 1, 1, 0, 0, 1}, {{'B', 1234}}), recordOf({2026, 1, 1, 12, 0, 0}, {{'B', 1}})});
     RecordingBoxes boxes;
-    FrmStatistics w(boxes);
+    StatisticsWindow w(boxes);
     QVERIFY(w.load(path_));
     const QString png = dir_->filePath(QStringLiteral("統計.png"));
     const QString csv = dir_->filePath(QStringLiteral("days.csv"));
@@ -248,7 +250,7 @@ void TestStatistics::pictureAndCsvAreSavedAndReadBack() {
 void TestStatistics::failuresToSaveAreTold() {
     writeLines({standardHeader(), recordOf({2026, 1, 1, 9, 0, 0}, {{'A', 1}})});
     RecordingBoxes boxes;
-    FrmStatistics w(boxes);
+    StatisticsWindow w(boxes);
     QVERIFY(w.load(path_));
     const QString nowhere = dir_->filePath(QStringLiteral("no-such-folder/out.csv"));
     QVERIFY(!w.saveCsv(nowhere));
@@ -268,7 +270,7 @@ void TestStatistics::failuresToSaveAreTold() {
 void TestStatistics::aLineInsteadOfChartsWithoutHistory() {
     RecordingBoxes boxes;
     auto expectLine = [&](const QString& line) {
-        FrmStatistics w(boxes);
+        StatisticsWindow w(boxes);
         QVERIFY(w.load(path_));
         QCOMPARE(w.lblMessage()->text(), line);
         QVERIFY(!w.lblMessage()->isHidden());
@@ -312,7 +314,7 @@ void TestStatistics::shownModallyWhileTimersRun() {
     int ticksWhenSeen = -1;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        auto* w = qobject_cast<FrmStatistics*>(QApplication::activeModalWidget());
+        auto* w = qobject_cast<StatisticsWindow*>(QApplication::activeModalWidget());
         if (!w || seen) return;
         seen = true;
         QCOMPARE(w->windowTitle(), QStringLiteral("統計"));
@@ -326,7 +328,7 @@ void TestStatistics::shownModallyWhileTimersRun() {
     QTimer::singleShot(30000, this, [] {
         if (QWidget* m = QApplication::activeModalWidget()) m->close();
     });
-    showStatistics(&owner, path_, boxes, QIcon());
+    showStatisticsWindow(&owner, path_, boxes, QIcon());
     QVERIFY(seen);
     QVERIFY(progressSeen);           // a tick ran while the file was read
     QVERIFY(ticks > ticksWhenSeen);  // and while the window was open
@@ -342,7 +344,7 @@ void TestStatistics::ownerClosedWhileReading() {
     auto* owner = new QWidget;
     owner->show();
     QTimer::singleShot(0, this, [owner] { delete owner; });
-    showStatistics(owner, path_, boxes, QIcon());
+    showStatisticsWindow(owner, path_, boxes, QIcon());
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     for (QWidget* top : QApplication::topLevelWidgets())

@@ -34,7 +34,7 @@ void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
     KeyboardWidget plain(&window, tw);
     KeyboardWidget moved(&window, tw, 240);
     int cells = 0;
-    for (const KeyCell& key : layout::cells()) {
+    for (const counting::KeyCell& key : counting::layout::cells()) {
         ++cells;
         QVERIFY(moved.cell(key.vk));
         QCOMPARE(moved.cell(key.vk)->geometry(), plain.cell(key.vk)->geometry().translated(0, 16));  // 240 twips
@@ -43,11 +43,11 @@ void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
             QCOMPARE(c->geometry(), plain.caption(key.vk)->geometry().translated(0, 16));
         moved.setKeyShown(key.vk, sound::hasSoundEntry(key.vk));
     }
-    QCOMPARE(cells, layout::kCellCount);
+    QCOMPARE(cells, counting::layout::kCellCount);
     QVERIFY(!moved.cell(0) && !moved.caption(-1) && !moved.cell(256));
     window.show();
     int shown = 0;
-    for (const KeyCell& key : layout::cells()) {
+    for (const counting::KeyCell& key : counting::layout::cells()) {
         const bool visible = moved.cell(key.vk)->isVisible();
         shown += visible ? 1 : 0;
         QCOMPARE(visible, sound::hasSoundEntry(key.vk));
@@ -72,7 +72,8 @@ void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
 
     // A path as the text: only that cell asks for a repaint.
     moved.cell(65)->setText(QStringLiteral("/home/me/a.wav"));
-    for (const KeyCell& key : layout::cells()) QCOMPARE(moved.cell(key.vk)->repaintRequests(), key.vk == 65 ? 1 : 0);
+    for (const counting::KeyCell& key : counting::layout::cells())
+        QCOMPARE(moved.cell(key.vk)->repaintRequests(), key.vk == 65 ? 1 : 0);
 }
 
 void TestWidgets::pressesOnCellsAreReported() {
@@ -146,7 +147,7 @@ void TestWidgets::countsLookExactlyAsLaidOutText() {
                      {QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("10"), QStringLiteral("1234"),
                       QStringLiteral("98765"), QStringLiteral("2147483647"), QStringLiteral("/a/path")}) {
                     cell.setText(text);
-                    cell.setColourValue(text.size() % 2 ? 255 : colour::kUp);
+                    cell.setColourValue(text.size() % 2 ? 255 : counting::colour::kUp);
                     const QImage drawn = cell.grab().toImage().convertToFormat(QImage::Format_ARGB32);
                     QVERIFY2(drawn == drawnTheLongWay(cell),
                              qPrintable(QStringLiteral("text %1, %2 px, %3x%4, alignment %5")
@@ -186,7 +187,7 @@ void TestWidgets::oneCellRedrawnAfterSizePaletteAndFontChanges() {
     check("smaller");
     cell.setColourValue(255);
     check("another colour");
-    cell.setColourValue(colour::kUp);
+    cell.setColourValue(counting::colour::kUp);
     check("the up colour again");
 
     QPalette palette = cell.palette();

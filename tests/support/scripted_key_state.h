@@ -16,7 +16,7 @@
 
 namespace pressory::platform {
 
-class ScriptedKeyState final : public KeyStateSource {
+class ScriptedKeyState final : public counting::KeyStateSource {
 public:
     enum class Presses { Unknown, Counted };
     explicit ScriptedKeyState(Presses presses = Presses::Unknown) : counted_(presses == Presses::Counted) {}
@@ -36,8 +36,8 @@ public:
     void releaseAll() { down_.fill(0); }
 
     std::int16_t asyncKeyState(int vk) override { return readKey(vk).state; }
-    KeyReading readKey(int vk) override {
-        if (vk < 0 || vk > 255) return {0, counted_ ? 0 : KeyReading::kPressesUnknown};
+    counting::KeyReading readKey(int vk) override {
+        if (vk < 0 || vk > 255) return {0, counted_ ? 0 : counting::KeyReading::kPressesUnknown};
         const auto i = static_cast<std::size_t>(vk);
         ++reads_[i];
         std::int16_t s = down_[i];
@@ -47,7 +47,7 @@ public:
         }
         const std::int32_t n = presses_[i];
         presses_[i] = 0;
-        return {s, counted_ ? n : KeyReading::kPressesUnknown};
+        return {s, counted_ ? n : counting::KeyReading::kPressesUnknown};
     }
     int reads(int vk) const { return reads_[static_cast<std::size_t>(vk)]; }
     bool countsPresses() const { return counted_; }

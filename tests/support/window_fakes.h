@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/notify_area.h"
 #include "appearance/colour_chooser.h"
 #include "appearance/picture_chooser.h"
@@ -89,7 +89,7 @@ public:
     std::function<void(int vk)> onRead;  // a key is read (a tick reads every counted key)
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
-    KeyReading readKey(int vk) override {
+    counting::KeyReading readKey(int vk) override {
         if (onRead) onRead(vk);
         return keys_.readKey(vk);
     }

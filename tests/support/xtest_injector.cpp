@@ -3,7 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-namespace pressory::testing {
+namespace pressory::test {
 
 XTestInjector::XTestInjector(const char* displayName) {
     Display* d = XOpenDisplay(displayName);
@@ -32,4 +32,4 @@ void XTestInjector::flush() { XFlush(display_); }
 
 void XTestInjector::sync() { XSync(display_, False); }
 
-}  // namespace pressory::testing
+}  // namespace pressory::test

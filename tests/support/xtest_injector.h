@@ -4,7 +4,7 @@
 
 struct _XDisplay;
 
-namespace pressory::testing {
+namespace pressory::test {
 
 class XTestInjector {
 public:
@@ -36,4 +36,4 @@ private:
     _XDisplay* display_ = nullptr;
 };
 
-}  // namespace pressory::testing
+}  // namespace pressory::test

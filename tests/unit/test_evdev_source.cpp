@@ -19,7 +19,7 @@
 #include "platform/linux/key_source_linux.h"
 #include "support/temp_folder.h"
 
-using pressory::Poller;
+using pressory::counting::Poller;
 using namespace pressory::platform;
 using namespace pressory::platform::evdev;
 
@@ -82,7 +82,7 @@ std::shared_ptr<FakeState> addFake(EvdevKeySource& src, const std::string& path)
     return s;
 }
 
-struct Keys : pressory::KeyStateSource {
+struct Keys : pressory::counting::KeyStateSource {
     explicit Keys(EvdevKeySource& s) : src(s) {}
     std::int16_t asyncKeyState(int vk) override { return src.asyncKeyState(vk); }
     EvdevKeySource& src;
@@ -146,7 +146,7 @@ TEST_F(EvdevSourceTest, ADeviceThatGoesAwayReleasesItsKeys) {
     EXPECT_EQ(src.asyncKeyState(65), 0);
     EXPECT_EQ(src.asyncKeyState(16), 0);
     EXPECT_EQ(src.asyncKeyState(66), kDown) << "the other device still holds B";
-    EXPECT_EQ(poller.cellColour(65), pressory::colour::kUp);
+    EXPECT_EQ(poller.cellColour(65), pressory::counting::colour::kUp);
 }
 
 TEST_F(EvdevSourceTest, RecordsReadBeforeTheDeviceWentAwayStillCount) {

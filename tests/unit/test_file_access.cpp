@@ -192,7 +192,7 @@ TEST_F(FileAccess, OnlyTheUsersOwnLeftoversAreRemoved) {
         std::fclose(f);
         std::string r = isOwnFile(mine) ? "own|" : "not own|";
         r += isOwnFile(others) == (::geteuid() == 0) ? "|" : "others wrong|";
-        pressory::profile::removeStaleTemporary(settings, &isOwnFile);
+        pressory::settings::profile::removeStaleTemporary(settings, &isOwnFile);
         r += fs::exists(mine) ? "kept" : "removed";
         return r;
     });

@@ -55,8 +55,10 @@ std::string fromHex(const char* hex) {
 
 using pressory::test::readBytes;
 
-std::string header() { return headerLine(layout::countedCodes(), layout::kSummaryCaption); }
-std::string record(const Counts& c, std::int32_t total) { return recordLine(kWhen, layout::countedCodes(), c, total); }
+std::string header() { return headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption); }
+std::string record(const Counts& c, std::int32_t total) {
+    return recordLine(kWhen, counting::layout::countedCodes(), c, total);
+}
 WriteResult append(const fs::path& p, const std::string& rec) {
     return appendRecord(p.string(), header(), rec, platform::utf8ToCp932);
 }

@@ -25,10 +25,10 @@ std::string cp932(const std::string& utf8) { return *platform::utf8ToCp932(utf8)
 std::string recordOf(const LocalDateTime& when, int vk, std::int32_t n) {
     std::array<std::int32_t, 256> counts{};
     counts[static_cast<std::size_t>(vk)] = n;
-    return recordLine(when, layout::countedCodes(), counts, n);
+    return recordLine(when, counting::layout::countedCodes(), counts, n);
 }
 
-std::string standardHeader() { return headerLine(layout::countedCodes(), layout::kSummaryCaption); }
+std::string standardHeader() { return headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption); }
 
 class HistorySummaryTest : public ::testing::Test {
 protected:

@@ -3,7 +3,7 @@
 #include "counting/poller.h"
 #include "platform/linux/key_state_table.h"
 
-using pressory::Poller;
+using pressory::counting::Poller;
 using pressory::platform::KeyStateTable;
 
 namespace {
@@ -15,10 +15,10 @@ constexpr int kRightShift = 54;  // VK 161
 constexpr std::int16_t kDown = static_cast<std::int16_t>(0x8000);
 constexpr std::int16_t kDownAndPressed = static_cast<std::int16_t>(0x8001);
 
-class Table : public KeyStateTable, public pressory::KeyStateSource {
+class Table : public KeyStateTable, public pressory::counting::KeyStateSource {
 public:
     std::int16_t asyncKeyState(int vk) override { return read(vk); }
-    pressory::KeyReading readKey(int vk) override { return take(vk); }
+    pressory::counting::KeyReading readKey(int vk) override { return take(vk); }
 };
 
 }  // namespace

@@ -36,9 +36,10 @@ std::map<int, int> codesPerVk() {
 
 TEST(KeyMap, EveryCountedCellCanBePressed) {
     const auto reachable = reachableCodes();
-    for (const auto vk : layout::countedCodes()) EXPECT_TRUE(reachable.count(vk)) << "no key gives " << int(vk);
+    for (const auto vk : counting::layout::countedCodes())
+        EXPECT_TRUE(reachable.count(vk)) << "no key gives " << int(vk);
     // Every cell of the keyboard, hidden ones included, has its key too.
-    for (const auto& cell : layout::cells()) EXPECT_TRUE(reachable.count(cell.vk)) << int(cell.vk);
+    for (const auto& cell : counting::layout::cells()) EXPECT_TRUE(reachable.count(cell.vk)) << int(cell.vk);
 }
 
 TEST(KeyMap, JisKeysByTheirPlaceOnTheKeyboard) {

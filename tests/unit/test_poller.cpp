@@ -10,14 +10,14 @@ using platform::ScriptedKeyState;
 
 namespace {
 
-struct RecordingSound : SoundRequests {
+struct RecordingSound : counting::SoundRequests {
     bool on = false;
     std::vector<int> asked;
     std::vector<int> played;
     bool soundSwitch() override { return on; }
     bool hasSoundEntry(int vk) override {
         asked.push_back(vk);
-        return layout::isCounted(vk);
+        return counting::layout::isCounted(vk);
     }
     void playSound(int vk) override { played.push_back(vk); }
 };
@@ -28,16 +28,16 @@ struct RecordingSound : SoundRequests {
 class PollerTest : public ::testing::TestWithParam<ScriptedKeyState::Presses> {
 protected:
     void SetUp() override { poller.fillPolledFlags(); }
-    std::vector<CellChange> tick() {
+    std::vector<counting::CellChange> tick() {
         auto s = poller.tick(keys, &sound);
         return {s.begin(), s.end()};
     }
     std::int64_t sumOfCells() const {
         std::int64_t sum = 0;
-        for (auto vk : layout::countedCodes()) sum += poller.count(vk);
+        for (auto vk : counting::layout::countedCodes()) sum += poller.count(vk);
         return sum;
     }
-    Poller poller;
+    counting::Poller poller;
     ScriptedKeyState keys{GetParam()};
     RecordingSound sound;
 };
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, PollerTest,
 
 TEST_P(PollerTest, ReadsOnlyThePolledKeys) {
     tick();
-    for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(keys.reads(vk), layout::isCounted(vk) ? 1 : 0) << vk;
+    for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(keys.reads(vk), counting::layout::isCounted(vk) ? 1 : 0) << vk;
 }
 
 TEST_P(PollerTest, HeldKeyCountsOnceAndBlinksUntilReleased) {
@@ -77,7 +77,7 @@ TEST_P(PollerTest, HeldKeyCountsOnceAndBlinksUntilReleased) {
     ASSERT_EQ(released.size(), 1u);
     EXPECT_TRUE(released[0].colour);
     EXPECT_FALSE(released[0].text);
-    EXPECT_EQ(poller.cellColour(65), colour::kUp);
+    EXPECT_EQ(poller.cellColour(65), counting::colour::kUp);
     EXPECT_EQ(poller.count(65), 1);
 }
 
@@ -104,7 +104,7 @@ TEST_P(PollerTest, KeyDownAtTheFirstTickAndShortTapsCountOnce) {
     EXPECT_EQ(poller.cellColour(66), poller.blinkColour());
     tick();
     EXPECT_EQ(poller.count(66), 1);
-    EXPECT_EQ(poller.cellColour(66), colour::kUp);
+    EXPECT_EQ(poller.cellColour(66), counting::colour::kUp);
 }
 
 TEST_P(PollerTest, TwoPressesWithoutAZeroReadingBetweenCountOnceUnlessTheSourceCountsThem) {
@@ -171,7 +171,7 @@ TEST_P(PollerTest, TotalEqualsTheSumOfCellsAfterAnyMix) {
     unsigned seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
     for (int round = 0; round < 3000; ++round) {
-        const auto codes = layout::countedCodes();
+        const auto codes = counting::layout::countedCodes();
         const int vk = codes[next() % codes.size()];
         switch (next() % 4) {
         case 0: keys.down(vk); break;
@@ -187,20 +187,20 @@ TEST_P(PollerTest, TotalEqualsTheSumOfCellsAfterAnyMix) {
 
 TEST_P(PollerTest, CountsHoldAtTheThirtyTwoBitLimit) {
     std::array<std::int32_t, 256> counts{};
-    counts[65] = Poller::kMaxCount - 1;
+    counts[65] = counting::Poller::kMaxCount - 1;
     counts[66] = 5;
-    poller.setCountsForTesting(counts, Poller::kMaxCount - 1);
+    poller.setCountsForTesting(counts, counting::Poller::kMaxCount - 1);
     keys.tap(65);
     tick();
-    EXPECT_EQ(poller.count(65), Poller::kMaxCount);
-    EXPECT_EQ(poller.total(), Poller::kMaxCount);
+    EXPECT_EQ(poller.count(65), counting::Poller::kMaxCount);
+    EXPECT_EQ(poller.total(), counting::Poller::kMaxCount);
     tick();  // both keys read up
     keys.down(65);
     keys.down(66);
     auto changes = tick();
-    EXPECT_EQ(poller.count(65), Poller::kMaxCount) << "no wrap to a negative count";
+    EXPECT_EQ(poller.count(65), counting::Poller::kMaxCount) << "no wrap to a negative count";
     EXPECT_EQ(poller.count(66), 6);
-    EXPECT_EQ(poller.total(), Poller::kMaxCount);
+    EXPECT_EQ(poller.total(), counting::Poller::kMaxCount);
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_TRUE(changes[0].colour);
     EXPECT_FALSE(changes[0].text) << "a count held at the limit does not change its text";
@@ -227,11 +227,11 @@ TEST_P(PollerTest, AKeyWithoutASoundEntryIsAskedButNeverPlayed) {
 class CountingPollerTest : public ::testing::Test {
 protected:
     void SetUp() override { poller.fillPolledFlags(); }
-    std::vector<CellChange> tick() {
+    std::vector<counting::CellChange> tick() {
         auto s = poller.tick(keys, &sound);
         return {s.begin(), s.end()};
     }
-    Poller poller;
+    counting::Poller poller;
     ScriptedKeyState keys{ScriptedKeyState::Presses::Counted};
     RecordingSound sound;
 };
@@ -252,7 +252,7 @@ TEST_F(CountingPollerTest, SeveralTapsInOneTickCountEachWithOneSoundRequest) {
     changes = tick();
     EXPECT_FALSE(poller.flashing());
     ASSERT_EQ(changes.size(), 2u);
-    EXPECT_EQ(poller.cellColour(65), colour::kUp);
+    EXPECT_EQ(poller.cellColour(65), counting::colour::kUp);
     EXPECT_EQ(poller.total(), 5);
 }
 
@@ -279,10 +279,10 @@ TEST_F(CountingPollerTest, TapsInsideAHeldLookingStreamAllCount) {
 
 TEST_F(CountingPollerTest, ManyPressesHoldAtTheThirtyTwoBitLimit) {
     std::array<std::int32_t, 256> counts{};
-    counts[65] = Poller::kMaxCount - 2;
-    poller.setCountsForTesting(counts, Poller::kMaxCount - 2);
+    counts[65] = counting::Poller::kMaxCount - 2;
+    poller.setCountsForTesting(counts, counting::Poller::kMaxCount - 2);
     for (int i = 0; i < 5; ++i) keys.tap(65);
     tick();
-    EXPECT_EQ(poller.count(65), Poller::kMaxCount);
-    EXPECT_EQ(poller.total(), Poller::kMaxCount);
+    EXPECT_EQ(poller.count(65), counting::Poller::kMaxCount);
+    EXPECT_EQ(poller.total(), counting::Poller::kMaxCount);
 }

@@ -16,7 +16,7 @@
 #include "settings/profile_file.h"
 #include "support/temp_folder.h"
 
-using namespace pressory::profile;
+using namespace pressory::settings::profile;
 namespace fs = std::filesystem;
 
 namespace {

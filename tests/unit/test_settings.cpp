@@ -20,7 +20,9 @@ bool operator==(const SettingsRecord& a, const SettingsRecord& b) {
            a.pictureBackGround == b.pictureBackGround && a.heatMap == b.heatMap;
 }
 
-SettingsRecord fromText(std::string bytes) { return loadSettings(profile::ProfileDocument(std::move(bytes))); }
+SettingsRecord fromText(std::string bytes) {
+    return loadSettings(settings::profile::ProfileDocument(std::move(bytes)));
+}
 
 class SettingsFileTest : public ::testing::Test {
 protected:
@@ -45,7 +47,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAFirstCloseWritesThemBack) {
         {"COLOR", "ColorTextBoxBlink", "255"}, {"COLOR", "ColorBackGround", "-2147483633"},
         {"COLOR", "PictureBackGround", ""},    {"COLOR", "PictureEnable", "0"},
     };
-    for (const auto& v : six) ASSERT_TRUE(profile::writeText(file, v[0], v[1], v[2]));
+    for (const auto& v : six) ASSERT_TRUE(settings::profile::writeText(file, v[0], v[1], v[2]));
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     EXPECT_EQ(bytes,
@@ -69,15 +71,15 @@ TEST_F(SettingsFileTest, EveryFieldRoundTripsWhole) {
     for (int k = 0; k < 256; ++k) {
         const auto& p = want.soundPaths[static_cast<std::size_t>(k)];
         if (!p.empty()) {
-            ASSERT_TRUE(profile::writeText(file, "SOUND", soundKeyName(k), p));
+            ASSERT_TRUE(settings::profile::writeText(file, "SOUND", soundKeyName(k), p));
         }
     }
-    ASSERT_TRUE(profile::writeText(file, "FILE", "FileHistoryMaxRow", "6"));
-    ASSERT_TRUE(profile::writeText(file, "SOUND", "SoundEnable", "-1"));
-    ASSERT_TRUE(profile::writeText(file, "COLOR", "ColorTextBoxBlink", "65280"));
-    ASSERT_TRUE(profile::writeText(file, "COLOR", "ColorBackGround", std::to_string(want.colorBackGround)));
-    ASSERT_TRUE(profile::writeText(file, "COLOR", "PictureBackGround", want.pictureBackGround));
-    ASSERT_TRUE(profile::writeText(file, "COLOR", "PictureEnable", "-1"));
+    ASSERT_TRUE(settings::profile::writeText(file, "FILE", "FileHistoryMaxRow", "6"));
+    ASSERT_TRUE(settings::profile::writeText(file, "SOUND", "SoundEnable", "-1"));
+    ASSERT_TRUE(settings::profile::writeText(file, "COLOR", "ColorTextBoxBlink", "65280"));
+    ASSERT_TRUE(settings::profile::writeText(file, "COLOR", "ColorBackGround", std::to_string(want.colorBackGround)));
+    ASSERT_TRUE(settings::profile::writeText(file, "COLOR", "PictureBackGround", want.pictureBackGround));
+    ASSERT_TRUE(settings::profile::writeText(file, "COLOR", "PictureEnable", "-1"));
     const SettingsRecord got = loadSettings(file);
     EXPECT_EQ(got.soundPaths[65].size(), 300u);
     EXPECT_TRUE(got == want);

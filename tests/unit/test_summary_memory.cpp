@@ -45,13 +45,15 @@ namespace {
 // A history of `records` records over 40 days, written in code page 932.
 void writeHistory(const fs::path& path, int records) {
     std::ofstream out(path, std::ios::binary);
-    out << *platform::utf8ToCp932(history::headerLine(layout::countedCodes(), layout::kSummaryCaption)) << "\r\n";
+    out << *platform::utf8ToCp932(
+               history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption))
+        << "\r\n";
     std::array<std::int32_t, 256> counts{};
     for (int i = 0; i < records; ++i) {
         std::int32_t total = 0;
-        for (auto vk : layout::countedCodes()) total += counts[vk] = (vk * 7 + i) % 500;
-        out << history::recordLine({2026, 1 + (i % 40) / 28, 1 + (i % 40) % 28, 9, 0, i % 60}, layout::countedCodes(),
-                                   counts, total)
+        for (auto vk : counting::layout::countedCodes()) total += counts[vk] = (vk * 7 + i) % 500;
+        out << history::recordLine({2026, 1 + (i % 40) / 28, 1 + (i % 40) % 28, 9, 0, i % 60},
+                                   counting::layout::countedCodes(), counts, total)
             << "\r\n";
     }
 }

@@ -2,7 +2,7 @@
 
 #include "counting/timer_pace.h"
 
-using pressory::TimerPace;
+using pressory::counting::TimerPace;
 using Timer = TimerPace::Timer;
 
 namespace {

@@ -39,7 +39,7 @@ public:
     int wakeHandle() const override { return canWake_ ? wakeFd_ : -1; }
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
-    KeyReading readKey(int vk) override { return table_.take(vk); }
+    counting::KeyReading readKey(int vk) override { return table_.take(vk); }
 
     // Adds an open device under a name (its path). The keys it holds down now
     // count as pressed.

@@ -105,7 +105,7 @@ void KeyStateTable::trimUnknown(const CodeSet& down) {
         if (gone.test(at(c))) release(kUnknownOwner, c);
 }
 
-KeyReading KeyStateTable::take(int vk) noexcept {
+counting::KeyReading KeyStateTable::take(int vk) noexcept {
     if (vk < 0 || vk > 255) return {0, 0};
     std::uint16_t s = downCount_[at(vk)] > 0 ? 0x8000u : 0u;
     if (latch_[at(vk)]) {

@@ -59,7 +59,7 @@ public:
     // went down since the previous reading of this code, and the number of
     // times it went down since then. Clears the latch and the number. Codes
     // outside 0..255 read 0.
-    KeyReading take(int vk) noexcept;
+    counting::KeyReading take(int vk) noexcept;
     // The state part of take() (clears the number too).
     std::int16_t read(int vk) noexcept { return take(vk).state; }
 

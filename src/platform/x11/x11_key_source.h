@@ -43,7 +43,7 @@ public:
     // Handles the events that have arrived, without waiting for more.
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
-    KeyReading readKey(int vk) override { return table_.take(vk); }
+    counting::KeyReading readKey(int vk) override { return table_.take(vk); }
     void setKeysShown(bool shown) override;
 
     // One round trip on each connection: afterwards every event the server

@@ -1,53 +1,379 @@
 #include "statistics/ui/statistics_window.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QPointer>
-#include <QScopeGuard>
+#include <QCursor>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QtCharts/QBarCategoryAxis>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
 
-#include "statistics/ui/frm_statistics.h"
-#include "widgets/progress_window.h"
+#include "counting/key_layout.h"
+#include "platform/text_codec.h"
+#include "statistics/heat_scale.h"
+#include "statistics/ui/heat_legend.h"
+#include "statistics/ui/statistics_texts.h"
+#include "widgets/count_cell.h"
+#include "widgets/keyboard_widget.h"
+#include "widgets/message_boxes.h"
+#include "widgets/twips.h"
 
 namespace pressory::statistics {
 namespace {
 
-constexpr qint64 kPumpMs = 15;
-constexpr std::int64_t kBarSteps = 1000;
+QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+// The keyboard is drawn this far higher than in the main window, so that its
+// first captions stand near the top; the lines move with it.
+constexpr int kKeyboardOffsetTwips = -960;
+constexpr int kKeyboardHeightTwips = 3780;
+constexpr counting::TwipLine kHorizontalLine{120, 1650 + kKeyboardOffsetTwips, 11280, 1650 + kKeyboardOffsetTwips};
+constexpr counting::TwipLine kVerticalLine{9240, 120, 9240, kKeyboardHeightTwips - 60};
+
+constexpr int kChartHeight = 250;
+constexpr int kAxisLabelEvery = 7;  // days between the day axis's labels, counted back from the last
+
+QColor qColour(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+// A smaller font for a cell whose text would not fit: a clipped count would
+// show its last digits only, and read as a smaller number.
+void fitText(widgets::CountCell* cell) {
+    QFont f = cell->parentWidget()->font();
+    const int room = cell->width() - 4;
+    while (QFontMetrics(f).horizontalAdvance(cell->text()) > room && QFontInfo(f).pointSizeF() > 5.5)
+        f.setPointSizeF(QFontInfo(f).pointSizeF() - 0.5);
+    cell->setFont(f);
+}
+
+// The records left out of the figures, by reason, in one line; empty when none.
+QString skippedLine(const history::HistorySummary& summary) {
+    QStringList reasons;
+    if (summary.skipped > 0) reasons << texts::kSkippedUnreadable.arg(text(groupDigits(summary.skipped)));
+    if (summary.future > 0) reasons << texts::kSkippedFuture.arg(text(groupDigits(summary.future)));
+    return reasons.isEmpty() ? QString() : reasons.join(texts::kSkippedJoin) + texts::kSkippedEnd;
+}
 
 }  // namespace
 
-void showStatistics(QWidget* parent, const std::string& historyPath, widgets::MessageBoxes& boxes, const QIcon& icon) {
-    // On the heap and watched: the owner may be closed while the file is
-    // read, and takes its children with it.
-    const QPointer<QWidget> owner(parent);
-    const QPointer<FrmStatistics> frmStatistics(new FrmStatistics(boxes, parent));
-    const auto discard = qScopeGuard([&frmStatistics] { delete frmStatistics.data(); });
-    frmStatistics->setWindowIcon(icon);
-    bool loaded = false;
-    {
-        const QPointer<widgets::FrmDoEvents> progress(new widgets::FrmDoEvents(icon, parent));
-        const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
-        progress->show();
-        // Timers and painting run, not the user's input: the window is not
-        // on screen yet, and a second opening must not start from inside this one.
-        auto letEventsRun = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-        letEventsRun();
-        QElapsedTimer sincePump;
-        sincePump.start();
-        auto step = [&](std::uintmax_t done, std::uintmax_t size) {
-            if (progress && size > 0)
-                progress->showProgress(static_cast<std::int64_t>(done * kBarSteps / size), kBarSteps);
-            if (sincePump.elapsed() >= kPumpMs) {
-                letEventsRun();
-                sincePump.restart();
-            }
-            return frmStatistics && progress && (!parent || owner);
-        };
-        if (!frmStatistics || !progress || (parent && !owner)) return;
-        loaded = frmStatistics->load(historyPath, step);
+StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      boxes_(boxes) {
+    setObjectName(QStringLiteral("frmStatistics"));
+    setWindowTitle(texts::kCaption);
+    const widgets::TwipScale tw = widgets::screenScale(owner);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    lblMessage_ = new QLabel(this);
+    lblMessage_->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage_->setWordWrap(true);
+    lblMessage_->setMinimumWidth(tw.x(7200));
+    lblMessage_->hide();
+    layout->addWidget(lblMessage_);
+
+    content_ = new QWidget(this);
+    content_->setObjectName(QStringLiteral("content"));
+    auto* column = new QVBoxLayout(content_);
+    column->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content_);
+
+    auto* keyboardHost = new QWidget(content_);
+    keyboardHost->setFixedSize(tw.x(counting::layout::kClientWidth), tw.y(kKeyboardHeightTwips));
+    keyboard_ = new widgets::KeyboardWidget(keyboardHost, tw, kKeyboardOffsetTwips);
+    keyboard_->setLines(kHorizontalLine, kVerticalLine);
+    column->addWidget(keyboardHost);
+
+    legend_ = new HeatLegend(content_);
+    column->addWidget(legend_);
+
+    auto* chart = new QChart;
+    chart->setTitle(texts::kChartTitle);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(2, 2, 14, 2));  // room for the last day's label
+    chart->legend()->setAlignment(Qt::AlignTop);
+    chartView_ = new QChartView(chart, content_);
+    chartView_->setObjectName(QStringLiteral("chtDays"));
+    chartView_->setRenderHint(QPainter::Antialiasing);
+    chartView_->setFixedSize(tw.x(counting::layout::kClientWidth), kChartHeight);
+    column->addWidget(chartView_);
+
+    auto* totalsRow = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    lblTotals_ = new QLabel(content_);
+    lblTotals_->setObjectName(QStringLiteral("lblTotals"));
+    lblTotals_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblSkipped_ = new QLabel(content_);
+    lblSkipped_->setObjectName(QStringLiteral("lblSkipped"));
+    lblSkipped_->hide();
+    left->addWidget(lblTotals_);
+    left->addWidget(lblSkipped_);
+    left->addStretch(1);
+    totalsRow->addLayout(left, 1);
+
+    auto* right = new QVBoxLayout;
+    auto* topTitle = new QLabel(texts::kTopTitle, content_);
+    topTitle->setObjectName(QStringLiteral("lblTopTitle"));
+    right->addWidget(topTitle);
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(0);
+    const int rows = static_cast<int>(kTopKeys + 1) / 2;
+    for (std::size_t i = 0; i < kTopKeys; ++i) {
+        auto* l = new QLabel(content_);
+        l->setObjectName(QStringLiteral("lblTopKey(%1)").arg(i + 1));
+        const int at = static_cast<int>(i);
+        grid->addWidget(l, at % rows, at / rows);
+        lblTopKeys_[i] = l;
     }
-    if (!loaded || !frmStatistics || (parent && !owner)) return;
-    frmStatistics->exec();
+    right->addLayout(grid);
+    right->addStretch(1);
+    totalsRow->addLayout(right, 1);
+    column->addLayout(totalsRow);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    cmdSavePicture_ = new QPushButton(texts::kSavePicture, this);
+    cmdSavePicture_->setObjectName(QStringLiteral("cmdSavePicture"));
+    cmdSaveCsv_ = new QPushButton(texts::kSaveCsv, this);
+    cmdSaveCsv_->setObjectName(QStringLiteral("cmdSaveCsv"));
+    cmdClose_ = new QPushButton(texts::kClose, this);
+    cmdClose_->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose_->setDefault(true);
+    buttons->addWidget(cmdSavePicture_);
+    buttons->addWidget(cmdSaveCsv_);
+    buttons->addWidget(cmdClose_);
+    layout->addLayout(buttons);
+    connect(cmdSavePicture_, &QPushButton::clicked, this, &StatisticsWindow::onCmdSavePictureClicked);
+    connect(cmdSaveCsv_, &QPushButton::clicked, this, &StatisticsWindow::onCmdSaveCsvClicked);
+    connect(cmdClose_, &QPushButton::clicked, this, &StatisticsWindow::onCmdCloseClicked);
+
+    chooseSavePath_ = [](QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {
+        return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+    };
+    showMessage(texts::kNoHistory);
 }
+
+bool StatisticsWindow::load(const std::string& historyPath, const history::SummaryProgress& progress) {
+    folder_ = QFileInfo(text(historyPath)).absolutePath();
+    const auto encode = [](std::string_view utf8) { return platform::utf8ToCp932(utf8); };
+    // Records dated after today are left out: the chart ends at the last day that has come.
+    const QDate now = QDate::currentDate();
+    const int today = history::dayNumber({now.year(), now.month(), now.day()});
+    const history::HistorySummary summary = history::summarizeHistory(historyPath, encode, progress, today);
+    if (summary.cancelled) return false;
+    showSummary(summary);
+    return true;
+}
+
+void StatisticsWindow::showMessage(const QString& message) {
+    lblMessage_->setText(message);
+    lblMessage_->show();
+    content_->hide();
+    cmdSavePicture_->setEnabled(false);
+    cmdSaveCsv_->setEnabled(false);
+}
+
+void StatisticsWindow::showSummary(const history::HistorySummary& summary) {
+    series_.clear();
+    days_.clear();
+    if (summary.status != history::ReadStatus::Ok && summary.status != history::ReadStatus::Missing) {
+        showMessage(texts::kCannotRead);
+        return;
+    }
+    if (summary.records == 0) {
+        QString message = texts::kNoHistory;
+        if (const QString skipped = skippedLine(summary); !skipped.isEmpty()) message += QLatin1Char('\n') + skipped;
+        showMessage(message);
+        return;
+    }
+    days_ = summary.days;
+    series_ = recentDays(days_);
+    lblMessage_->hide();
+    content_->show();
+    cmdSavePicture_->setEnabled(true);
+    cmdSaveCsv_->setEnabled(true);
+    showKeyboard(summary);
+    showChart();
+    showTotals(summary);
+}
+
+void StatisticsWindow::showKeyboard(const history::HistorySummary& summary) {
+    const std::int64_t top = largestKeyCount(summary.keySums);
+    legend_->setMaximum(top);
+    for (const counting::KeyCell& key : counting::layout::cells()) {
+        widgets::CountCell* cell = keyboard_->cell(key.vk);
+        if (!summary.hasColumn[key.vk]) {
+            cell->setText({});
+            cell->setColourValue(counting::colour::kUp);
+            cell->setToolTip({});
+            continue;
+        }
+        const std::int64_t count = summary.keySums[key.vk];
+        cell->setText(text(compactCount(count)));
+        fitText(cell);
+        cell->setColourValue(colourValueOf(heatColour(heatLevel(count, top))));
+        cell->setToolTip(texts::kCellTip.arg(text(key.caption), text(groupDigits(count))));
+    }
+}
+
+void StatisticsWindow::showChart() {
+    QChart* chart = chartView_->chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
+
+    bars_ = new QBarSet(texts::kBarsName);
+    bars_->setColor(qColour(heatColour(0.8)));
+    bars_->setBorderColor(qColour(heatColour(1.0)));
+    average_ = new QLineSeries;
+    average_->setName(texts::kAverageName);
+    average_->setPen(QPen(QColor(0x30, 0x30, 0x30), 2));
+    QStringList categories;
+    double highest = 0;
+    for (std::size_t i = 0; i < series_.size(); ++i) {
+        const DayPoint& p = series_[i];
+        bars_->append(static_cast<qreal>(p.total));
+        average_->append(static_cast<qreal>(i), p.average);
+        categories.append(text(history::formatDay(p.day)));
+        highest = std::max({highest, static_cast<double>(p.total), p.average});
+    }
+    auto* barSeries = new QBarSeries;
+    barSeries->setBarWidth(0.8);
+    barSeries->append(bars_);
+    chart->addSeries(barSeries);
+    chart->addSeries(average_);
+    connect(bars_, &QBarSet::hovered, this, &StatisticsWindow::onBarsHovered);
+
+    // The bars stand on categories, one per day; the axis that shows is a
+    // value axis over the same places, labelled every few days back from the last.
+    auto* dayCategories = new QBarCategoryAxis;
+    dayCategories->append(categories);
+    dayCategories->setVisible(false);
+    auto* dayAxis = new QCategoryAxis;
+    dayAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const int n = static_cast<int>(series_.size());
+    dayAxis->setRange(-0.5, n - 0.5);
+    for (int i = (n - 1) % kAxisLabelEvery; i < n; i += kAxisLabelEvery)
+        dayAxis->append(text(shortDay(series_[static_cast<std::size_t>(i)].day)), i);
+    auto* valueAxis = new QValueAxis;
+    valueAxis->setRange(0, highest > 0 ? highest * 1.05 : 1);
+    valueAxis->setLabelFormat(QStringLiteral("%.0f"));
+    valueAxis->applyNiceNumbers();
+    chart->addAxis(dayCategories, Qt::AlignBottom);
+    chart->addAxis(dayAxis, Qt::AlignBottom);
+    chart->addAxis(valueAxis, Qt::AlignLeft);
+    barSeries->attachAxis(dayCategories);
+    barSeries->attachAxis(valueAxis);
+    average_->attachAxis(dayAxis);
+    average_->attachAxis(valueAxis);
+}
+
+void StatisticsWindow::showTotals(const history::HistorySummary& summary) {
+    QStringList lines;
+    lines << texts::kAllTime.arg(text(groupDigits(summary.totalPresses)));
+    lines << texts::kRecords.arg(text(groupDigits(summary.records)));
+    lines << texts::kDays.arg(text(groupDigits(static_cast<std::int64_t>(summary.days.size()))),
+                              text(history::formatDay(summary.firstDay())),
+                              text(history::formatDay(summary.lastDay())));
+    if (const auto busiest = busiestDay(summary.days))
+        lines << texts::kBusiest.arg(text(history::formatDay(busiest->day)), text(groupDigits(busiest->total)));
+    lblTotals_->setText(lines.join(QLatin1Char('\n')));
+    // Cleared as well as hidden: screen readers also list hidden labels.
+    lblSkipped_->setText(skippedLine(summary));
+    lblSkipped_->setVisible(!lblSkipped_->text().isEmpty());
+
+    const std::vector<KeyShare> top = topKeys(summary.keySums);
+    for (std::size_t i = 0; i < kTopKeys; ++i) {
+        if (i < top.size()) {
+            const KeyShare& k = top[i];
+            lblTopKeys_[i]->setText(texts::kTopLine.arg(i + 1).arg(text(k.caption), text(groupDigits(k.count)),
+                                                                   text(formatPercent(k.percent))));
+        } else {
+            lblTopKeys_[i]->clear();
+        }
+    }
+}
+
+QString StatisticsWindow::barToolTip(int index) const {
+    if (index < 0 || index >= static_cast<int>(series_.size())) return {};
+    const DayPoint& p = series_[static_cast<std::size_t>(index)];
+    return texts::kBarTip.arg(text(history::formatDay(p.day)), text(groupDigits(p.total)));
+}
+
+void StatisticsWindow::onBarsHovered(bool status, int index) {
+    if (status)
+        QToolTip::showText(QCursor::pos(), barToolTip(index), chartView_);
+    else
+        QToolTip::hideText();
+}
+
+void StatisticsWindow::tellNotSaved(const QString& path, const QString& reason) {
+    QString message = texts::kNotSaved.arg(QDir::toNativeSeparators(path));
+    if (!reason.isEmpty()) message += QLatin1Char('\n') + reason;
+    boxes_.show(widgets::BoxIcon::Exclamation, message);
+}
+
+bool StatisticsWindow::savePicture(const QString& path) {
+    const QPixmap picture = grab();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        tellNotSaved(path, file.errorString());
+        return false;
+    }
+    if (!picture.save(&file, "PNG")) {
+        file.cancelWriting();
+        tellNotSaved(path, file.errorString());
+        return false;
+    }
+    if (!file.commit()) {
+        tellNotSaved(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool StatisticsWindow::saveCsv(const QString& path) {
+    const std::string csv = dayTotalsCsv(days_);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) || !file.commit()) {
+        tellNotSaved(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void StatisticsWindow::onCmdSavePictureClicked() {
+    const QString path = chooseSavePath_(this, texts::kSavePictureCaption, QDir(folder_).filePath(texts::kPictureName),
+                                         texts::kPictureFilter);
+    if (!path.isEmpty()) savePicture(path);
+}
+
+void StatisticsWindow::onCmdSaveCsvClicked() {
+    const QString path =
+        chooseSavePath_(this, texts::kSaveCsvCaption, QDir(folder_).filePath(texts::kCsvName), texts::kCsvFilter);
+    if (!path.isEmpty()) saveCsv(path);
+}
+
+void StatisticsWindow::onCmdCloseClicked() { accept(); }
 
 }  // namespace pressory::statistics

@@ -1,20 +1,107 @@
-// The File menu's "統計を表示(&G)": the statistics window, opened modally over
-// the main window.
+// StatisticsWindow: the whole history at a glance. The keyboard coloured by how
+// often each key was pressed, the total of each of the last days as bars with
+// their 7-day average, the all-time totals and the most pressed keys; the
+// picture of the window and the per-day totals can be saved. Everything shown
+// is decided by the summary and the statistics rules; this only places it.
 #pragma once
 
-#include <QIcon>
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <functional>
 #include <string>
+#include <vector>
 
-#include "widgets/message_boxes.h"
+#include "history/history_summary.h"
+#include "statistics/statistics_rules.h"
 
-class QWidget;
+class QBarSet;
+class QChartView;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+
+namespace pressory::widgets {
+class KeyboardWidget;
+class MessageBoxes;
+}  // namespace pressory::widgets
 
 namespace pressory::statistics {
 
-// Summarises the history file at `historyPath` with the progress window on
-// screen, then shows frmStatistics until it is closed. Timers and painting
-// keep running meanwhile, so the main window goes on counting. If the owner
-// goes away while the file is read, nothing is shown.
-void showStatistics(QWidget* parent, const std::string& historyPath, widgets::MessageBoxes& boxes, const QIcon& icon);
+class HeatLegend;
+
+class StatisticsWindow final : public QDialog {
+    Q_OBJECT
+public:
+    // Failures to save are told through `boxes`.
+    explicit StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner = nullptr);
+
+    // Reads the whole history file and shows what it holds; a missing, empty
+    // or unreadable file shows a line saying so. False only when `progress`
+    // stopped the reading: there is nothing to show then.
+    bool load(const std::string& historyPath, const history::SummaryProgress& progress = {});
+
+    // Shows a summary already made.
+    void showSummary(const history::HistorySummary& summary);
+
+    // Asks where to save: (parent, caption, suggested name, filter) -> a path,
+    // or an empty string when the person cancelled. QFileDialog by default.
+    using SaveChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
+    void setSaveChooser(SaveChooser chooser) { chooseSavePath_ = std::move(chooser); }
+
+    // Saves the window's picture as PNG / the per-day totals as CSV; a
+    // failure is told in a message box. True when the file was written.
+    bool savePicture(const QString& path);
+    bool saveCsv(const QString& path);
+
+    // The text a bar's tooltip shows (index 0 is the chart's first day).
+    QString barToolTip(int index) const;
+
+    widgets::KeyboardWidget* keyboard() const { return keyboard_; }
+    HeatLegend* legend() const { return legend_; }
+    QBarSet* barSet() const { return bars_; }
+    QLineSeries* averageSeries() const { return average_; }
+    QLabel* lblMessage() const { return lblMessage_; }
+    QWidget* content() const { return content_; }
+    QLabel* lblTotals() const { return lblTotals_; }
+    QLabel* lblSkipped() const { return lblSkipped_; }
+    QLabel* lblTopKey(int rank) const { return lblTopKeys_[static_cast<std::size_t>(rank)]; }
+    QPushButton* cmdSavePicture() const { return cmdSavePicture_; }
+    QPushButton* cmdSaveCsv() const { return cmdSaveCsv_; }
+    QPushButton* cmdClose() const { return cmdClose_; }
+
+private slots:
+    void onCmdSavePictureClicked();
+    void onCmdSaveCsvClicked();
+    void onCmdCloseClicked();
+    void onBarsHovered(bool status, int index);
+
+private:
+    void showMessage(const QString& text);
+    void showKeyboard(const history::HistorySummary& summary);
+    void showChart();
+    void showTotals(const history::HistorySummary& summary);
+    void tellNotSaved(const QString& path, const QString& reason);
+
+    widgets::KeyboardWidget* keyboard_;
+    HeatLegend* legend_;
+    QChartView* chartView_;
+    QBarSet* bars_ = nullptr;
+    QLineSeries* average_ = nullptr;
+    QLabel* lblMessage_;
+    QWidget* content_;
+    QLabel* lblTotals_;
+    QLabel* lblSkipped_;
+    std::array<QLabel*, kTopKeys> lblTopKeys_{};
+    QPushButton* cmdSavePicture_;
+    QPushButton* cmdSaveCsv_;
+    QPushButton* cmdClose_;
+
+    std::vector<DayPoint> series_;
+    DayMap days_;
+    QString folder_;  // where the save dialogs start: the history's folder
+    SaveChooser chooseSavePath_;
+    widgets::MessageBoxes& boxes_;
+};
 
 }  // namespace pressory::statistics

@@ -16,9 +16,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
-using pressory::Poller;
+using pressory::counting::Poller;
 using pressory::platform::x11::X11KeySource;
-using pressory::testing::XTestInjector;
+using pressory::test::XTestInjector;
 
 namespace {
 

@@ -1,4 +1,4 @@
-// frmAbout: the version window. The program's icon three times in a column,
+// AboutWindow: the version window. The program's icon three times in a column,
 // the title line with the version, a credit line, an etched rule and OK.
 #pragma once
 
@@ -18,10 +18,10 @@ QString titleLine(int major, int minor, int revision);
 // The credit line, from the company name of the version information.
 QString creditLine(const QString& companyName);
 
-class frmAbout final : public QDialog {
+class AboutWindow final : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
     // Creation: the title line and the credit line from the program's version.
     void load();
@@ -32,7 +32,7 @@ public:
     QLabel* lblCredit() const { return lblCredit_; }
     QLabel* lblDescription() const { return lblDescription_; }
     QLabel* picIcon(int i) const { return picIcon_.at(static_cast<std::size_t>(i)); }
-    QWidget* line1(int i) const { return line1_.at(static_cast<std::size_t>(i)); }
+    QWidget* separator(int i) const { return separators_.at(static_cast<std::size_t>(i)); }
     QPushButton* cmdOK() const { return cmdOK_; }
 
 private:
@@ -40,7 +40,7 @@ private:
     QLabel* lblCredit_ = nullptr;
     QLabel* lblDescription_ = nullptr;
     std::array<QLabel*, 3> picIcon_{};
-    std::array<QWidget*, 2> line1_{};
+    std::array<QWidget*, 2> separators_{};
     QPushButton* cmdOK_ = nullptr;
 };
 

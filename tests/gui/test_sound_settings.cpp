@@ -13,10 +13,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "counting/key_layout.h"
 #include "settings/settings.h"
-#include "sound/ui/frm_sound_config.h"
+#include "sound/ui/sound_settings_window.h"
 #include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"
@@ -24,7 +24,7 @@
 
 using namespace pressory;
 using namespace pressory::test;
-using pressory::sound::frmSoundConfig;
+using pressory::sound::SoundSettingsWindow;
 using pressory::widgets::BoxIcon;
 
 namespace {
@@ -36,7 +36,7 @@ struct Rig {
     settings::SettingsRecord record;
     RecordingBoxes boxes;
     RecordingSound sound;
-    std::unique_ptr<frmSoundConfig> w;
+    std::unique_ptr<SoundSettingsWindow> w;
 
     Rig() {
         record.soundPaths[65] = "/sounds/a.wav";
@@ -44,8 +44,8 @@ struct Rig {
         record.soundPaths[4] = "/sounds/middle.wav";  // no sound entry
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
-    frmSoundConfig& open() {
-        w = std::make_unique<frmSoundConfig>(sound::SoundConfigContext{settingsPath(), &record, &boxes, &sound});
+    SoundSettingsWindow& open() {
+        w = std::make_unique<SoundSettingsWindow>(sound::SoundSettingsContext{settingsPath(), &record, &boxes, &sound});
         w->show();
         return *w;
     }
@@ -87,7 +87,7 @@ QMimeData* fileDrop(const QStringList& paths) {
 
 }  // namespace
 
-class TestSoundConfig : public QObject {
+class TestSoundSettings : public QObject {
     Q_OBJECT
 private slots:
     void designValues();
@@ -103,9 +103,9 @@ private slots:
     void mainWindowCountsAndPlaysWhileOpen();
 };
 
-void TestSoundConfig::designValues() {
+void TestSoundSettings::designValues() {
     Rig r;
-    frmSoundConfig& w = r.open();
+    SoundSettingsWindow& w = r.open();
     QCOMPARE(w.windowTitle(), QStringLiteral("音声設定"));
     QCOMPARE(w.objectName(), QStringLiteral("frmSoundConfig"));
     QVERIFY(!w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -115,7 +115,7 @@ void TestSoundConfig::designValues() {
     QCOMPARE(w.size(), QSize(qRound(11370 * dpiX / 1440.0), qRound(5625 * dpiY / 1440.0)));
 
     int shown = 0;
-    for (const KeyCell& key : layout::cells()) {
+    for (const counting::KeyCell& key : counting::layout::cells()) {
         widgets::CountCell* c = w.keyboard()->cell(key.vk);
         const bool sound = key.counted();
         QCOMPARE(c->isHidden(), !sound);
@@ -152,7 +152,7 @@ void TestSoundConfig::designValues() {
     QCOMPARE(w.cmdCancel()->nextInFocusChain(), w.cmdUpdate());
 }
 
-void TestSoundConfig::droppedFiles() {
+void TestSoundSettings::droppedFiles() {
     Rig r;
     r.open();
     QTemporaryDir d;
@@ -176,7 +176,7 @@ void TestSoundConfig::droppedFiles() {
     QVERIFY(r.sound.played.isEmpty());
 }
 
-void TestSoundConfig::droppedThingsThatAreNotFiles() {
+void TestSoundSettings::droppedThingsThatAreNotFiles() {
     Rig r;
     r.open();
     auto* text = new QMimeData;
@@ -190,11 +190,12 @@ void TestSoundConfig::droppedThingsThatAreNotFiles() {
     QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/beside.wav")}), QPoint(2, 2)));
     QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/caption.wav")}), r.w->keyboard()->caption(65)->geometry().center()));
     QVERIFY(!r.drop(fileDrop({QStringLiteral("/x/hidden.wav")}), r.w->keyboard()->cell(20)->geometry().center()));
-    for (int vk : layout::countedCodes()) QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
+    for (int vk : counting::layout::countedCodes())
+        QCOMPARE(r.cell(vk), QString::fromStdString(r.record.soundPaths[vk]));
     QVERIFY(r.boxes.shown.isEmpty());
 }
 
-void TestSoundConfig::aPathWithALineBreakIsRefused() {
+void TestSoundSettings::aPathWithALineBreakIsRefused() {
     Rig r;
     r.open();
     QVERIFY(r.drop(fileDrop({QStringLiteral("/x/two\nlines.wav")}), r.centreOf(65)));
@@ -204,7 +205,7 @@ void TestSoundConfig::aPathWithALineBreakIsRefused() {
     QCOMPARE(r.cell(65), QStringLiteral("/sounds/a.wav"));
 }
 
-void TestSoundConfig::clicks() {
+void TestSoundSettings::clicks() {
     Rig r;
     r.open();
     auto click = [&](int vk, Qt::MouseButton b) { QTest::mousePress(r.w->txtKey(vk), b); };
@@ -234,7 +235,7 @@ void TestSoundConfig::clicks() {
     QVERIFY(r.sound.played.isEmpty());
 }
 
-void TestSoundConfig::cancelWritesNothing() {
+void TestSoundSettings::cancelWritesNothing() {
     Rig r;
     const QByteArray before("[SOUND]\r\nSoundEnable=-1\r\nKey65=/sounds/a.wav\r\n");
     r.writeSettings(before);
@@ -255,7 +256,7 @@ void TestSoundConfig::cancelWritesNothing() {
     QCOMPARE(r.cell(226), QStringLiteral("/sounds/ろ.wav"));
 }
 
-void TestSoundConfig::okRewritesEveryKey() {
+void TestSoundSettings::okRewritesEveryKey() {
     Rig r;
     r.writeSettings(
         "; mine\r\n[SOUND]\r\nSoundEnable=-1\r\nKey4=/keep/middle.wav\r\nKey65=/sounds/a.wav\r\n"
@@ -272,7 +273,7 @@ void TestSoundConfig::okRewritesEveryKey() {
     QVERIFY(!r.w->isVisible());
 
     QByteArray added;
-    for (int vk : layout::countedCodes()) {
+    for (int vk : counting::layout::countedCodes()) {
         if (vk == 65) continue;
         added += "Key" + QByteArray::number(vk) + "=" +
                  (vk == 66    ? "/x/b.wav"
@@ -299,7 +300,7 @@ void TestSoundConfig::okRewritesEveryKey() {
     QCOMPARE(r.boxes.shown[1].text, QStringLiteral("更新しました。"));
 }
 
-void TestSoundConfig::okWithAnUnstorablePathWritesNothing() {
+void TestSoundSettings::okWithAnUnstorablePathWritesNothing() {
     Rig r;
     r.record.soundPaths[70] = "/sounds/f.wav";
     const QByteArray before("[SOUND]\r\nKey65=/sounds/a.wav\r\n");
@@ -315,9 +316,9 @@ void TestSoundConfig::okWithAnUnstorablePathWritesNothing() {
     r.w->cmdCancel()->click();
 }
 
-void TestSoundConfig::aFailedWriteIsReported() {
+void TestSoundSettings::aFailedWriteIsReported() {
     Rig r;
-    r.w = std::make_unique<frmSoundConfig>(sound::SoundConfigContext{
+    r.w = std::make_unique<SoundSettingsWindow>(sound::SoundSettingsContext{
         r.dir.filePath(QStringLiteral("no/such/folder/Pressory.ini")).toStdString(), &r.record, &r.boxes, &r.sound});
     r.w->show();
     r.drop(fileDrop({QStringLiteral("/x/b.wav")}), r.centreOf(66));
@@ -330,7 +331,7 @@ void TestSoundConfig::aFailedWriteIsReported() {
     QVERIFY(!r.w->isVisible());
 }
 
-void TestSoundConfig::onlyTheButtonsLeaveTheWindow() {
+void TestSoundSettings::onlyTheButtonsLeaveTheWindow() {
     Rig r;
     r.open();
     QVERIFY(QTest::qWaitForWindowExposed(r.w.get()));
@@ -347,7 +348,7 @@ void TestSoundConfig::onlyTheButtonsLeaveTheWindow() {
 // The main window opens the window from its menu, modal and centred over
 // itself; its timer keeps ticking meanwhile: keys are counted and play the
 // saved paths, never the unsaved edits.
-void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
+void TestSoundSettings::mainWindowCountsAndPlaysWhileOpen() {
     QTemporaryDir dir;
     settings::SettingsRecord record;
     record.soundEnable = -1;
@@ -357,7 +358,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
     RecordingBoxes boxes;
     FakeNotifyArea tray;
     RecordingSound sound;
-    app::FrmMainContext c;
+    app::MainWindowContext c;
     c.programFolder = dir.path().toStdString();
     c.settingsPath = dir.filePath(QStringLiteral("Pressory.ini")).toStdString();
     c.keySource = &source;
@@ -366,7 +367,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
     c.settings = &record;
     c.soundPlayer = &sound;
     c.quit = [] {};
-    app::frmMain main(std::move(c));
+    app::MainWindow main(std::move(c));
     main.load();
     main.applySettings();
     main.show();
@@ -377,7 +378,7 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
     QString countWhileOpen;
     QStringList playedWhileOpen;
     QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<frmSoundConfig*>(QApplication::activeModalWidget());
+        auto* dlg = qobject_cast<SoundSettingsWindow*>(QApplication::activeModalWidget());
         if (dlg == nullptr) return;
         sawDialog = true;
         modal = dlg->isModal();
@@ -419,5 +420,5 @@ void TestSoundConfig::mainWindowCountsAndPlaysWhileOpen() {
     QCOMPARE(record.soundPaths[66], std::string());
 }
 
-QTEST_MAIN(TestSoundConfig)
-#include "test_sound_config.moc"
+QTEST_MAIN(TestSoundSettings)
+#include "test_sound_settings.moc"

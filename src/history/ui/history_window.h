@@ -1,4 +1,4 @@
-// frmKeyHistory: the newest records of the history file in a grid, newest
+// HistoryWindow: the newest records of the history file in a grid, newest
 // first, under the file's header line. The grid's first ten columns (time,
 // ratios, top five letters) stay in place while the rest scrolls sideways,
 // and the header stays on top while the records scroll.
@@ -18,7 +18,7 @@ class QLabel;
 class QPushButton;
 
 namespace pressory::widgets {
-class FrmDoEvents;
+class ProgressWindow;
 }
 
 namespace pressory::history {
@@ -72,13 +72,13 @@ private:
     QTableView* frozen_;
 };
 
-class FrmKeyHistory : public QDialog {
+class HistoryWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmKeyHistory(QWidget* owner = nullptr);
+    explicit HistoryWindow(QWidget* owner = nullptr);
 
     // Reads the history file and fills the window while it is hidden, with
-    // frmDoEvents on screen meanwhile; frmDoEvents is closed again before
+    // ProgressWindow on screen meanwhile; ProgressWindow is closed again before
     // this returns. False when the file could not be read (gone, not a file,
     // not readable, cut shorter while read): there is nothing to show then.
     bool load(const std::string& historyPath, int rowLimit, const QIcon& icon);
@@ -91,7 +91,7 @@ public:
 
 signals:
     // After each record is placed, with the bar as it now stands.
-    void progressStepped(pressory::widgets::FrmDoEvents* progress, int shown, int gridRows);
+    void progressStepped(pressory::widgets::ProgressWindow* progress, int shown, int gridRows);
 
 private slots:
     void onCmdCloseClicked();

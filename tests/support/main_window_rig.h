@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/settings_model.h"
 #include "settings/settings.h"
 #include "support/scripted_key_state.h"
@@ -29,7 +29,7 @@ struct MainWindowRig {
     RecordingUrlOpener urls;
     RecordingSound sound;
     int quits = 0;
-    std::unique_ptr<app::frmMain> w;
+    std::unique_ptr<app::MainWindow> w;
     std::string installFolder;  // empty: the program folder
 
     // The window as start-up leaves it: created, loaded, settings applied, shown.
@@ -40,7 +40,7 @@ struct MainWindowRig {
         w->show();
     }
     void create() {
-        app::FrmMainContext c;
+        app::MainWindowContext c;
         c.programFolder = dir.path().toStdString();
         c.installFolder = installFolder;
         c.settingsPath = settingsPath();
@@ -54,7 +54,7 @@ struct MainWindowRig {
         c.colourChooser = &colours;
         c.pictureChooser = &pictures;
         c.urlOpener = &urls;
-        w = std::make_unique<app::frmMain>(std::move(c));
+        w = std::make_unique<app::MainWindow>(std::move(c));
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
     QString file(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
@@ -70,10 +70,10 @@ struct MainWindowRig {
         return find<widgets::CountCell>(qPrintable(QStringLiteral("txtKey(%1)").arg(vk)));
     }
     widgets::CountCell* total() const { return find<widgets::CountCell>("txtSummary"); }
-    QTimer* timer1() const { return find<QTimer>("Timer1"); }
+    QTimer* timer() const { return find<QTimer>("Timer1"); }
     app::SettingsModel& settings() const { return *find<app::SettingsModel>(); }
     // One tick, as Timer1 brings it.
-    void tick() const { QMetaObject::invokeMethod(timer1(), "timeout"); }
+    void tick() const { QMetaObject::invokeMethod(timer(), "timeout"); }
 };
 
 }  // namespace pressory::test

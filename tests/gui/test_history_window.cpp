@@ -15,8 +15,8 @@
 
 #include "counting/key_layout.h"
 #include "history/history_record.h"
-#include "history/ui/frm_key_history.h"
-#include "history/ui/history_viewer.h"
+#include "history/ui/history_opener.h"
+#include "history/ui/history_window.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"
 #include "widgets/progress_window.h"
@@ -24,7 +24,7 @@
 
 using namespace pressory;
 using namespace pressory::history;
-using pressory::widgets::FrmDoEvents;
+using pressory::widgets::ProgressWindow;
 
 namespace {
 
@@ -44,10 +44,10 @@ widgets::TwipScale screenScale() {
 std::string record(int n) {
     std::array<std::int32_t, 256> counts{};
     counts[65] = n;
-    return recordLine({2003, 7, 15, 9, 5, n % 60}, layout::countedCodes(), counts, n);
+    return recordLine({2003, 7, 15, 9, 5, n % 60}, counting::layout::countedCodes(), counts, n);
 }
 
-std::string standardHeader() { return headerLine(layout::countedCodes(), "合計"); }
+std::string standardHeader() { return headerLine(counting::layout::countedCodes(), "合計"); }
 
 QString texts(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -55,7 +55,7 @@ const QString kNoFile = QStringLiteral("履歴ファイルがありません｡"
 
 }  // namespace
 
-class TestHistoryViewer : public QObject {
+class TestHistoryWindow : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -78,26 +78,26 @@ private:
     std::string path_;
 };
 
-void TestHistoryViewer::init() {
+void TestHistoryWindow::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     path_ = dir_->filePath(QStringLiteral("PressoryHistory.csv")).toStdString();
 }
 
-std::string TestHistoryViewer::writeBytes(const std::string& bytes) {
+std::string TestHistoryWindow::writeBytes(const std::string& bytes) {
     std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
     return path_;
 }
 
-std::string TestHistoryViewer::writeFile(const std::string& utf8Header, int firstRecord, int lastRecord) {
+std::string TestHistoryWindow::writeFile(const std::string& utf8Header, int firstRecord, int lastRecord) {
     std::string text = utf8Header + "\r\n";
     for (int n = firstRecord; n <= lastRecord; ++n) text += record(n) + "\r\n";
     return writeBytes(platform::utf8ToCp932(text).value());
 }
 
-void TestHistoryViewer::newestRecordsUnderTheHeader() {
+void TestHistoryWindow::newestRecordsUnderTheHeader() {
     writeFile(standardHeader(), 1, 15);
-    FrmKeyHistory w;
+    HistoryWindow w;
     QVERIFY(w.load(path_, 10, QIcon()));
     const HistoryTableModel* m = w.historyModel();
     QCOMPARE(m->gridRowCount(), 11);
@@ -120,7 +120,7 @@ void TestHistoryViewer::newestRecordsUnderTheHeader() {
         QVERIFY(!(top->objectName() == QLatin1String("frmDoEvents") && top->isVisible()));
 }
 
-void TestHistoryViewer::rowCountsAndLabelAtTheEdges() {
+void TestHistoryWindow::rowCountsAndLabelAtTheEdges() {
     const struct {
         int records;
         int limit;
@@ -128,7 +128,7 @@ void TestHistoryViewer::rowCountsAndLabelAtTheEdges() {
     } cases[] = {{0, 10, 1}, {5, 10, 6}, {10, 10, 11}, {15, 10, 11}, {60, 50, 51}, {3, 1000, 4}};
     for (const auto& c : cases) {
         writeFile(standardHeader(), 1, c.records);
-        FrmKeyHistory w;
+        HistoryWindow w;
         QVERIFY(w.load(path_, c.limit, QIcon()));
         QCOMPARE(w.historyModel()->gridRowCount(), c.gridRows);
         QCOMPARE(w.lblRowCount()->text(), QStringLiteral("%1 件").arg(c.gridRows - 1));
@@ -136,20 +136,20 @@ void TestHistoryViewer::rowCountsAndLabelAtTheEdges() {
     }
     // An empty file: no row at all, the designed 11 columns, "0 件".
     writeBytes("");
-    FrmKeyHistory empty;
+    HistoryWindow empty;
     QVERIFY(empty.load(path_, 10, QIcon()));
     QCOMPARE(empty.historyModel()->gridRowCount(), 0);
     QCOMPARE(empty.historyModel()->columnCount(), 11);
     QCOMPARE(empty.lblRowCount()->text(), QStringLiteral("0 件"));
 }
 
-void TestHistoryViewer::columnsWidenForWideRecordsAndKeepTheirWidths() {
+void TestHistoryWindow::columnsWidenForWideRecordsAndKeepTheirWidths() {
     // A header of 3 fields and a record of 120: every field of the record is
     // shown; a field cut in a double-byte character shows U+FFFD.
     std::string wide = "x";
     for (int i = 1; i < 120; ++i) wide += "," + std::to_string(i);
     writeBytes("a,b,c\r\n" + wide + "\r\n\x8d\x87,\x8d\r\n");
-    FrmKeyHistory w;
+    HistoryWindow w;
     QVERIFY(w.load(path_, 10, QIcon()));
     const HistoryTableModel* m = w.historyModel();
     QCOMPARE(m->columnCount(), 120);
@@ -171,10 +171,10 @@ void TestHistoryViewer::columnsWidenForWideRecordsAndKeepTheirWidths() {
     QVERIFY(w.grdHistory()->frozenView()->isColumnHidden(119));
 }
 
-void TestHistoryViewer::windowAsDesigned() {
+void TestHistoryWindow::windowAsDesigned() {
     writeFile(standardHeader(), 1, 3);
     QWidget owner;
-    FrmKeyHistory w(&owner);
+    HistoryWindow w(&owner);
     QVERIFY(w.load(path_, 10, QIcon()));
     const widgets::TwipScale tw = screenScale();
     QCOMPARE(w.windowTitle(), QStringLiteral("履歴"));
@@ -203,9 +203,9 @@ void TestHistoryViewer::windowAsDesigned() {
     QCOMPARE(w.result(), int(QDialog::Accepted));
 }
 
-void TestHistoryViewer::fixedColumnsStayWhenScrolledSideways() {
+void TestHistoryWindow::fixedColumnsStayWhenScrolledSideways() {
     writeFile(standardHeader(), 1, 100);
-    FrmKeyHistory w;
+    HistoryWindow w;
     QVERIFY(w.load(path_, 1000, QIcon()));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -240,40 +240,40 @@ void TestHistoryViewer::fixedColumnsStayWhenScrolledSideways() {
     QCOMPARE(fixedGeometry.topLeft(), QPoint(grid->frameWidth(), grid->frameWidth()));
 }
 
-void TestHistoryViewer::progressBarGrowsByOneRowPerRecord() {
+void TestHistoryWindow::progressBarGrowsByOneRowPerRecord() {
     writeFile(standardHeader(), 1, 12);
     QWidget owner;
     owner.resize(800, 600);
     const QIcon icon(QPixmap(32, 32));
-    FrmKeyHistory w(&owner);
+    HistoryWindow w(&owner);
     const widgets::TwipScale tw = screenScale();
     QList<int> widths;
     int inside = -1;
     bool windowChecked = false;
-    connect(&w, &FrmKeyHistory::progressStepped, this, [&](FrmDoEvents* p, int shown, int gridRows) {
+    connect(&w, &HistoryWindow::progressStepped, this, [&](ProgressWindow* p, int shown, int gridRows) {
         if (!windowChecked) {
             windowChecked = true;
             QVERIFY(p->isVisible());
             QCOMPARE(p->windowTitle(), QStringLiteral("Pressory"));
             QCOMPARE(p->size(), QSize(tw.x(4710), tw.y(1335)));
-            QCOMPARE(p->label1()->text(), QStringLiteral("処理中です・・・"));
-            QCOMPARE(p->label1()->geometry(), QRect(tw.x(960), tw.y(360), tw.x(2055), tw.y(375)));
-            QCOMPARE(p->picture1()->geometry(), QRect(tw.x(240), tw.y(240), tw.x(495), tw.y(495)));
-            QVERIFY(!p->picture1()->pixmap().isNull());
-            QCOMPARE(p->picProgressBar()->geometry(), QRect(tw.x(240), tw.y(840), tw.x(4215), tw.y(255)));
+            QCOMPARE(p->message()->text(), QStringLiteral("処理中です・・・"));
+            QCOMPARE(p->message()->geometry(), QRect(tw.x(960), tw.y(360), tw.x(2055), tw.y(375)));
+            QCOMPARE(p->iconLabel()->geometry(), QRect(tw.x(240), tw.y(240), tw.x(495), tw.y(495)));
+            QVERIFY(!p->iconLabel()->pixmap().isNull());
+            QCOMPARE(p->progressBar()->geometry(), QRect(tw.x(240), tw.y(840), tw.x(4215), tw.y(255)));
             QVERIFY(!(p->windowFlags() & Qt::WindowCloseButtonHint));
             QVERIFY(!(p->windowFlags() & Qt::WindowMinMaxButtonsHint));
         }
         QCOMPARE(gridRows, 11);
-        const QRect fill = p->picProgressBar()->filledRect();
-        const QRect bar = p->picProgressBar()->rect();
+        const QRect fill = p->progressBar()->filledRect();
+        const QRect bar = p->progressBar()->rect();
         inside = bar.width() - 4;
         QCOMPARE(fill.height(), bar.height() - 4);
         QCOMPARE(fill.left(), 2);
-        QCOMPARE(p->picProgressBar()->reach(), shown * 4000.0 / 11);
+        QCOMPARE(p->progressBar()->reach(), shown * 4000.0 / 11);
         widths.append(fill.width());
         // Painted in navy.
-        const QImage image = p->picProgressBar()->grab().toImage();
+        const QImage image = p->progressBar()->grab().toImage();
         QCOMPARE(image.pixelColor(fill.left() + fill.width() / 2, fill.center().y()), QColor(0, 0, 128));
     });
     QVERIFY(w.load(path_, 10, icon));
@@ -282,7 +282,7 @@ void TestHistoryViewer::progressBarGrowsByOneRowPerRecord() {
     for (int k = 1; k <= 10; ++k) QCOMPARE(widths[k - 1], qRound(k * inside / 11.0));
 }
 
-void TestHistoryViewer::timersRunWhileALongFileIsRead() {
+void TestHistoryWindow::timersRunWhileALongFileIsRead() {
     // A 300 MB header without a line end and one record: the reading walks
     // over all of it, letting timers run now and then.
     { std::ofstream(path_, std::ios::binary | std::ios::trunc); }
@@ -293,7 +293,7 @@ void TestHistoryViewer::timersRunWhileALongFileIsRead() {
     timer.setInterval(1);
     connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
     timer.start();
-    FrmKeyHistory w;
+    HistoryWindow w;
     QElapsedTimer took;
     took.start();
     QVERIFY(w.load(path_, 10, QIcon()));
@@ -302,29 +302,29 @@ void TestHistoryViewer::timersRunWhileALongFileIsRead() {
              qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took.elapsed())));
 }
 
-void TestHistoryViewer::warningWithoutAFile() {
+void TestHistoryWindow::warningWithoutAFile() {
     RecordingBoxes boxes;
-    showHistoryViewer(nullptr, path_, 1, boxes, QIcon());
+    showHistoryWindow(nullptr, path_, 1, boxes, QIcon());
     QCOMPARE(boxes.shown.size(), 1);
     QCOMPARE(boxes.shown[0].first, widgets::BoxIcon::Exclamation);
     QCOMPARE(boxes.shown[0].second, kNoFile);
 
     // A folder in the file's place: the same warning, nothing opened.
     std::filesystem::create_directory(path_);
-    showHistoryViewer(nullptr, path_, 1, boxes, QIcon());
+    showHistoryWindow(nullptr, path_, 1, boxes, QIcon());
     QCOMPARE(boxes.shown.size(), 2);
     QCOMPARE(boxes.shown[1].second, kNoFile);
 
     // The file goes away between the menu's test and the reading.
     std::filesystem::remove(path_);
     writeFile(standardHeader(), 1, 2);
-    FrmKeyHistory w;
+    HistoryWindow w;
     std::filesystem::remove(path_);
     QVERIFY(!w.load(path_, 10, QIcon()));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
-void TestHistoryViewer::shownModallyAndClosedWithOk() {
+void TestHistoryWindow::shownModallyAndClosedWithOk() {
     writeFile(standardHeader(), 1, 30);
     RecordingBoxes boxes;
     QWidget owner;
@@ -339,7 +339,7 @@ void TestHistoryViewer::shownModallyAndClosedWithOk() {
     // little later; if it never shows, the safety timer closes whatever is modal.
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        auto* w = qobject_cast<FrmKeyHistory*>(QApplication::activeModalWidget());
+        auto* w = qobject_cast<HistoryWindow*>(QApplication::activeModalWidget());
         if (!w || seen) return;
         seen = true;
         QVERIFY(w->isVisible());
@@ -354,14 +354,14 @@ void TestHistoryViewer::shownModallyAndClosedWithOk() {
     QTimer::singleShot(20000, this, [] {
         if (QWidget* m = QApplication::activeModalWidget()) m->close();
     });
-    showHistoryViewer(&owner, path_, 1, boxes, QIcon());
+    showHistoryWindow(&owner, path_, 1, boxes, QIcon());
     QVERIFY(seen);
     QVERIFY(ticks > ticksWhenSeen);  // the timer kept counting while the viewer was open
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
-void TestHistoryViewer::ownerClosedWhileLoading() {
+void TestHistoryWindow::ownerClosedWhileLoading() {
     // The main window goes away (its close sequence) at the first event the
     // loading lets run: nothing is shown, nothing is left behind.
     writeFile(standardHeader(), 1, 30);
@@ -369,7 +369,7 @@ void TestHistoryViewer::ownerClosedWhileLoading() {
     auto* owner = new QWidget;
     owner->show();
     QTimer::singleShot(0, this, [owner] { delete owner; });
-    showHistoryViewer(owner, path_, 6, boxes, QIcon());
+    showHistoryWindow(owner, path_, 6, boxes, QIcon());
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -377,5 +377,5 @@ void TestHistoryViewer::ownerClosedWhileLoading() {
                 top->objectName() != QLatin1String("frmKeyHistory"));
 }
 
-QTEST_MAIN(TestHistoryViewer)
-#include "test_history_viewer.moc"
+QTEST_MAIN(TestHistoryWindow)
+#include "test_history_window.moc"

@@ -1,4 +1,4 @@
-#include "sound/ui/frm_sound_config.h"
+#include "sound/ui/sound_settings_window.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -18,7 +18,7 @@
 #include "platform/sound_player.h"
 #include "sound/sound_keys.h"
 #include "sound/sound_paths.h"
-#include "sound/ui/frm_sound_config_texts.h"
+#include "sound/ui/sound_settings_texts.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
 #include "widgets/twips.h"
@@ -32,15 +32,15 @@ using widgets::TwipScale;
 constexpr int kClientWidth = 11370;
 constexpr int kClientHeight = 5625;
 constexpr int kKeyboardOffset = 240;
-constexpr TwipLine kLine1{120, 1860, 11280, 1860};
-constexpr TwipLine kLine2{9240, 1200, 9240, 5040};
-constexpr TwipRect kShape1{5880, 150, 5415, 825};
-constexpr TwipRect kLblHelp[6] = {
+constexpr counting::TwipLine kLine1{120, 1860, 11280, 1860};
+constexpr counting::TwipLine kLine2{9240, 1200, 9240, 5040};
+constexpr counting::TwipRect kShape1{5880, 150, 5415, 825};
+constexpr counting::TwipRect kLblHelp[6] = {
     {6000, 240, 1455, 255}, {6000, 480, 1455, 255}, {6000, 720, 1455, 255},
     {7440, 240, 3375, 255}, {7440, 480, 1935, 255}, {7440, 720, 1935, 255},
 };
-constexpr TwipRect kCmdUpdate{8520, 5160, 1300, 350};
-constexpr TwipRect kCmdCancel{9960, 5160, 1300, 350};
+constexpr counting::TwipRect kCmdUpdate{8520, 5160, 1300, 350};
+constexpr counting::TwipRect kCmdCancel{9960, 5160, 1300, 350};
 
 // Shape1: the rounded rectangle around the help labels.
 class RoundedFrame final : public QWidget {
@@ -71,7 +71,7 @@ std::string narrow(const QString& path) { return path.toLocal8Bit().toStdString(
 
 }  // namespace
 
-frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
+SoundSettingsWindow::SoundSettingsWindow(SoundSettingsContext context, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
       ctx_(std::move(context)) {
     setObjectName(QStringLiteral("frmSoundConfig"));
@@ -95,16 +95,17 @@ frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
     cmdCancel_->setGeometry(tw.rect(kCmdCancel));
     cmdUpdate_->setGeometry(tw.rect(kCmdUpdate));
     setTabOrder(cmdCancel_, cmdUpdate_);
-    connect(cmdUpdate_, &QPushButton::clicked, this, &frmSoundConfig::onCmdUpdateClicked);
-    connect(cmdCancel_, &QPushButton::clicked, this, &frmSoundConfig::onCmdCancelClicked);
+    connect(cmdUpdate_, &QPushButton::clicked, this, &SoundSettingsWindow::onCmdUpdateClicked);
+    connect(cmdCancel_, &QPushButton::clicked, this, &SoundSettingsWindow::onCmdCancelClicked);
 
     keyboard_ = new widgets::KeyboardWidget(this, tw, kKeyboardOffset);
     keyboard_->lower();
     keyboard_->setLines(kLine1, kLine2);
-    for (const KeyCell& key : layout::cells()) keyboard_->setKeyShown(key.vk, hasSoundEntry(key.vk));
+    for (const counting::KeyCell& key : counting::layout::cells())
+        keyboard_->setKeyShown(key.vk, hasSoundEntry(key.vk));
     keyboard_->setAcceptDrops(true);
     keyboard_->installEventFilter(this);
-    connect(keyboard_, &widgets::KeyboardWidget::cellPressed, this, &frmSoundConfig::onTxtKeyMouseDown);
+    connect(keyboard_, &widgets::KeyboardWidget::cellPressed, this, &SoundSettingsWindow::onTxtKeyMouseDown);
 
     auto* shape1 = new RoundedFrame(this);
     shape1->setObjectName(QStringLiteral("Shape1"));
@@ -131,22 +132,24 @@ frmSoundConfig::frmSoundConfig(SoundConfigContext context, QWidget* parent)
     }
 }
 
-frmSoundConfig::~frmSoundConfig() = default;
+SoundSettingsWindow::~SoundSettingsWindow() = default;
 
-widgets::CountCell* frmSoundConfig::txtKey(int vk) const { return hasSoundEntry(vk) ? keyboard_->cell(vk) : nullptr; }
+widgets::CountCell* SoundSettingsWindow::txtKey(int vk) const {
+    return hasSoundEntry(vk) ? keyboard_->cell(vk) : nullptr;
+}
 
-QString frmSoundConfig::txtKeySave(int vk) const {
+QString SoundSettingsWindow::txtKeySave(int vk) const {
     return hasSoundEntry(vk) ? txtKeySave_[static_cast<std::size_t>(vk)] : QString();
 }
 
-QLabel* frmSoundConfig::lblHelp(int index) const {
+QLabel* SoundSettingsWindow::lblHelp(int index) const {
     return index >= 0 && index < 6 ? lblHelp_[static_cast<std::size_t>(index)] : nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // The cells: clicks and dropped files
 
-void frmSoundConfig::onTxtKeyMouseDown(int vk, Qt::MouseButton button) {
+void SoundSettingsWindow::onTxtKeyMouseDown(int vk, Qt::MouseButton button) {
     widgets::CountCell* cell = txtKey(vk);
     if (cell == nullptr) return;
     if (cell->text().isEmpty()) {
@@ -159,15 +162,15 @@ void frmSoundConfig::onTxtKeyMouseDown(int vk, Qt::MouseButton button) {
         cell->setText(QString());
 }
 
-int frmSoundConfig::soundCellAt(const QPoint& keyboardPos) const {
+int SoundSettingsWindow::soundCellAt(const QPoint& keyboardPos) const {
     const QWidget* under = keyboard_->childAt(keyboardPos);
     if (under == nullptr) return -1;
-    for (std::uint8_t vk : layout::countedCodes())
+    for (std::uint8_t vk : counting::layout::countedCodes())
         if (keyboard_->cell(vk) == under) return vk;
     return -1;
 }
 
-bool frmSoundConfig::eventFilter(QObject* watched, QEvent* event) {
+bool SoundSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched != keyboard_) return QDialog::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -204,7 +207,7 @@ bool frmSoundConfig::eventFilter(QObject* watched, QEvent* event) {
 
 // The first dropped file's path, as given, nothing checked; only a path the
 // settings file could not hold is refused.
-void frmSoundConfig::onTxtKeyDragDrop(int vk, const QString& path) {
+void SoundSettingsWindow::onTxtKeyDragDrop(int vk, const QString& path) {
     if (!canStorePath(narrow(path))) {
         ctx_.boxes->show(widgets::BoxIcon::Exclamation, texts::kLineBreakInPath + QLatin1Char('\n') + path);
         return;
@@ -215,9 +218,9 @@ void frmSoundConfig::onTxtKeyDragDrop(int vk, const QString& path) {
 // ---------------------------------------------------------------------------
 // OK and cancel
 
-void frmSoundConfig::onCmdUpdateClicked() {
+void SoundSettingsWindow::onCmdUpdateClicked() {
     PathTable edits;
-    for (std::uint8_t vk : layout::countedCodes()) edits[vk] = narrow(txtKey(vk)->text());
+    for (std::uint8_t vk : counting::layout::countedCodes()) edits[vk] = narrow(txtKey(vk)->text());
     const SaveResult result = savePaths(ctx_.settingsPath, edits, ctx_.settings->soundPaths, &platform::replaceWhole);
     if (result.outcome == SaveResult::Outcome::Refused) {
         // Nothing was written: the window stays open for the path to be changed.
@@ -225,7 +228,7 @@ void frmSoundConfig::onCmdUpdateClicked() {
                          texts::kLineBreakInPath + QLatin1Char('\n') + txtKey(result.refusedVk)->text());
         return;
     }
-    for (std::uint8_t vk : layout::countedCodes()) txtKeySave_[vk] = txtKey(vk)->text();
+    for (std::uint8_t vk : counting::layout::countedCodes()) txtKeySave_[vk] = txtKey(vk)->text();
     if (ctx_.player != nullptr) ctx_.player->preload(pathsToLoad(ctx_.settings->soundPaths));
     if (result.outcome == SaveResult::Outcome::Written) {
         ctx_.boxes->show(widgets::BoxIcon::Information, texts::kUpdated);
@@ -238,9 +241,9 @@ void frmSoundConfig::onCmdUpdateClicked() {
     leave(QDialog::Accepted);
 }
 
-void frmSoundConfig::onCmdCancelClicked() { leave(QDialog::Rejected); }
+void SoundSettingsWindow::onCmdCancelClicked() { leave(QDialog::Rejected); }
 
-void frmSoundConfig::leave(int result) {
+void SoundSettingsWindow::leave(int result) {
     leaving_ = true;
     done(result);
 }
@@ -248,7 +251,7 @@ void frmSoundConfig::leave(int result) {
 // ---------------------------------------------------------------------------
 // Only the two buttons leave the window
 
-void frmSoundConfig::keyPressEvent(QKeyEvent* event) {
+void SoundSettingsWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
@@ -257,7 +260,7 @@ void frmSoundConfig::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void frmSoundConfig::closeEvent(QCloseEvent* event) {
+void SoundSettingsWindow::closeEvent(QCloseEvent* event) {
     if (leaving_)
         QDialog::closeEvent(event);
     else

@@ -1,4 +1,4 @@
-// frmMain: the program's main window. It carries the keyboard of count cells,
+// MainWindow: the program's main window. It carries the keyboard of count cells,
 // the total, the mode button and the menu bar, and composes the helpers that
 // each own one job: the key ticker (poller, timer pace, Timer1, the source's
 // wake), the counts view (cells, total, heat tint), the mode switcher (the
@@ -53,7 +53,7 @@ using platform::SoundPlayer;
 using widgets::BoxIcon;
 using widgets::MessageBoxes;
 
-struct FrmMainContext {
+struct MainWindowContext {
     std::string programFolder;                         // the history file's folder
     std::string installFolder;                         // the program's own folder (readme); empty: programFolder
     std::string settingsPath;                          // Pressory.ini
@@ -73,11 +73,11 @@ struct FrmMainContext {
     help::UrlOpener* urlOpener = nullptr;                  // null: the readme cannot be shown
 };
 
-class frmMain final : public QMainWindow {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmMain(FrmMainContext context, QWidget* parent = nullptr);
-    ~frmMain() override;
+    explicit MainWindow(MainWindowContext context, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Creation: compact mode (shown for the first time), the notification
     // icon's handler, the poller's polled flags, and the timer, in this order.
@@ -99,8 +99,8 @@ protected:
 
 private:
     void buildControls();
-    void buildMenus();      // frm_main_menus.cpp
-    void bindCheckMarks();  // frm_main_menus.cpp
+    void buildMenus();      // main_window_menus.cpp
+    void bindCheckMarks();  // main_window_menus.cpp
 
     void onCmdResizeClicked();
     void onModeChanged(bool compact);
@@ -119,8 +119,8 @@ private:
     void showBox(BoxIcon icon, const QString& text);
     void reportRecord(const history::WriteResult& result);
 
-    FrmMainContext ctx_;
-    Poller poller_;
+    MainWindowContext ctx_;
+    counting::Poller poller_;
     std::unique_ptr<PeriodRecorder> recorder_;
     SettingsModel* settings_ = nullptr;
     std::unique_ptr<KeySounds> sounds_;

@@ -1,12 +1,12 @@
-// frmMain's menu bar: the items with their names, captions, access keys,
+// MainWindow's menu bar: the items with their names, captions, access keys,
 // shortcuts and check marks, connected to the window's handlers; the check
 // marks follow the settings.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/frm_main.h"
-#include "app/frm_main_texts.h"
+#include "app/main_window.h"
+#include "app/main_window_texts.h"
 #include "app/settings_model.h"
 
 namespace pressory::app {
@@ -32,12 +32,12 @@ void addSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObje
 
 }  // namespace
 
-void frmMain::buildMenus() {
+void MainWindow::buildMenus() {
     QMenu* mnuFile = addMenu(menuBar(), "mnuFile", texts::kFile);
     connect(addItem(mnuFile, "mnuFileHistory", texts::kFileHistory, Qt::CTRL | Qt::Key_H), &QAction::triggered, this,
-            &frmMain::onMnuFileHistoryTriggered);
+            &MainWindow::onMnuFileHistoryTriggered);
     connect(addItem(mnuFile, "mnuFileStatistics", texts::kFileStatistics, Qt::CTRL | Qt::Key_G), &QAction::triggered,
-            this, &frmMain::onMnuFileStatisticsTriggered);
+            this, &MainWindow::onMnuFileStatisticsTriggered);
     QMenu* maxRow = addMenu(mnuFile, "mnuFileMaxRow", texts::kFileMaxRow);
     for (int i = 1; i <= 6; ++i) {
         QAction* a = addItem(maxRow, "", texts::kFileMaxRowCount[i - 1]);
@@ -46,27 +46,27 @@ void frmMain::buildMenus() {
         mnuFileMaxRowCount_[static_cast<std::size_t>(i - 1)] = a;
     }
     connect(addItem(mnuFile, "mnuFileNoSaveReset", texts::kFileNoSaveReset, Qt::CTRL | Qt::Key_N), &QAction::triggered,
-            this, &frmMain::onMnuFileNoSaveResetTriggered);
+            this, &MainWindow::onMnuFileNoSaveResetTriggered);
     connect(addItem(mnuFile, "mnuFileSaveReset", texts::kFileSaveReset, Qt::CTRL | Qt::Key_S), &QAction::triggered,
-            this, &frmMain::onMnuFileSaveResetTriggered);
+            this, &MainWindow::onMnuFileSaveResetTriggered);
     addSeparator(mnuFile, "mnulineF");
     connect(addItem(mnuFile, "mnuFileQuit", texts::kFileQuit, Qt::CTRL | Qt::Key_Q), &QAction::triggered, this,
             &QWidget::close);
 
     QMenu* mnuVision = addMenu(menuBar(), "mnuVision", texts::kVision);
     connect(addItem(mnuVision, "mnuVisionTop", texts::kVisionTop), &QAction::triggered, this,
-            &frmMain::onCmdResizeClicked);
+            &MainWindow::onCmdResizeClicked);
     addSeparator(mnuVision, "mnulineV");
     connect(addItem(mnuVision, "mnuVisionKeyColor", texts::kVisionKeyColor), &QAction::triggered, this,
-            &frmMain::onMnuVisionKeyColorTriggered);
+            &MainWindow::onMnuVisionKeyColorTriggered);
     connect(addItem(mnuVision, "mnuVisionFrmColor", texts::kVisionFrmColor), &QAction::triggered, this,
-            &frmMain::onMnuVisionFrmColorTriggered);
+            &MainWindow::onMnuVisionFrmColorTriggered);
     mnuVisionPictureEnable_ = addItem(mnuVision, "mnuVisionPictureEnable", texts::kVisionPictureEnable);
     mnuVisionPictureEnable_->setCheckable(true);
     mnuVisionPictureEnable_->setChecked(false);
-    connect(mnuVisionPictureEnable_, &QAction::triggered, this, &frmMain::onMnuVisionPictureEnableTriggered);
+    connect(mnuVisionPictureEnable_, &QAction::triggered, this, &MainWindow::onMnuVisionPictureEnableTriggered);
     connect(addItem(mnuVision, "mnuVisionPicture", texts::kVisionPicture), &QAction::triggered, this,
-            &frmMain::onMnuVisionPictureTriggered);
+            &MainWindow::onMnuVisionPictureTriggered);
     mnuVisionHeatMap_ = addItem(mnuVision, "mnuVisionHeatMap", texts::kVisionHeatMap);
     mnuVisionHeatMap_->setCheckable(true);
     mnuVisionHeatMap_->setChecked(false);
@@ -76,17 +76,17 @@ void frmMain::buildMenus() {
     mnuSoundEnable_->setCheckable(true);
     mnuSoundEnable_->setChecked(true);  // a click inverts it: the action toggles itself
     connect(addItem(mnuSound, "mnuSoundFile", texts::kSoundFile), &QAction::triggered, this,
-            &frmMain::onMnuSoundFileTriggered);
+            &MainWindow::onMnuSoundFileTriggered);
 
     QMenu* mnuHelp = addMenu(menuBar(), "mnuHelp", texts::kHelp);
     connect(addItem(mnuHelp, "mnuHelpHelp", texts::kHelpHelp), &QAction::triggered, this,
-            &frmMain::onMnuHelpHelpTriggered);
+            &MainWindow::onMnuHelpHelpTriggered);
     addSeparator(mnuHelp, "mnulineH");
     connect(addItem(mnuHelp, "mnuHelpVersion", texts::kHelpVersion), &QAction::triggered, this,
-            &frmMain::onMnuHelpVersionTriggered);
+            &MainWindow::onMnuHelpVersionTriggered);
 }
 
-void frmMain::bindCheckMarks() {
+void MainWindow::bindCheckMarks() {
     settings_->bindRowLimit(mnuFileMaxRowCount_);
     settings_->bindSwitch(mnuSoundEnable_, Setting::Sound);
     settings_->bindSwitch(mnuVisionPictureEnable_, Setting::Picture);

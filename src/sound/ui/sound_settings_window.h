@@ -1,4 +1,4 @@
-// frmSoundConfig: the sound settings window. The keyboard of the main window,
+// SoundSettingsWindow: the sound settings window. The keyboard of the main window,
 // moved down, whose 84 sound cells hold paths instead of counts: a file
 // dropped on a cell sets its path, a left click shows it, a right click
 // clears it; OK saves every path to the table and the settings file, cancel
@@ -27,19 +27,19 @@ class KeyboardWidget;
 
 namespace pressory::sound {
 
-struct SoundConfigContext {
+struct SoundSettingsContext {
     std::string settingsPath;                      // Pressory.ini
     settings::SettingsRecord* settings = nullptr;  // required: its sound path table
     widgets::MessageBoxes* boxes = nullptr;        // required
     platform::SoundPlayer* player = nullptr;       // null: nothing to preload
 };
 
-class frmSoundConfig final : public QDialog {
+class SoundSettingsWindow final : public QDialog {
     Q_OBJECT
 public:
     // Creation fills the edit and the saved cells from the table.
-    explicit frmSoundConfig(SoundConfigContext context, QWidget* parent = nullptr);
-    ~frmSoundConfig() override;
+    explicit SoundSettingsWindow(SoundSettingsContext context, QWidget* parent = nullptr);
+    ~SoundSettingsWindow() override;
 
     void onCmdUpdateClicked();
     void onCmdCancelClicked();
@@ -64,7 +64,7 @@ private:
     void onTxtKeyDragDrop(int vk, const QString& path);
     void leave(int result);
 
-    SoundConfigContext ctx_;
+    SoundSettingsContext ctx_;
     widgets::KeyboardWidget* keyboard_ = nullptr;
     std::array<QString, 256> txtKeySave_{};
     std::array<QLabel*, 6> lblHelp_{};

@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 #include "app/client_area.h"
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/mode_switcher.h"
 #include "app/notify_area.h"
 #include "counting/key_layout.h"
@@ -28,7 +28,7 @@
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "statistics/heat_scale.h"
-#include "support/frm_main_rig.h"
+#include "support/main_window_rig.h"
 #include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
 #include "widgets/count_cell.h"
@@ -78,7 +78,7 @@ struct Rig : MainWindowRig {
 
 // The column of a key's count in a history line.
 int columnOf(int vk) {
-    const auto codes = layout::countedCodes();
+    const auto codes = counting::layout::countedCodes();
     return 11 + static_cast<int>(std::find(codes.begin(), codes.end(), vk) - codes.begin());
 }
 
@@ -87,11 +87,11 @@ QRect startCompactRect() {
     return {sg.left() + 10, sg.top() + sg.height() - 120, 140, 70};
 }
 
-bool topmost(const frmMain& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+bool topmost(const MainWindow& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
 
 }  // namespace
 
-class TestFrmMain : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void designValues();
@@ -121,29 +121,29 @@ private slots:
     void noNotificationAreaLeavesTheWindowMinimised();
 };
 
-void TestFrmMain::designValues() {
+void TestMainWindow::designValues() {
     Rig r;
     r.create();
-    frmMain& w = *r.w;
+    MainWindow& w = *r.w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Pressory"));
     const QList<QSize> sizes = w.windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
     QCOMPARE(r.client()->backColour(), 0x00FFC0C0);
-    QVERIFY(!r.timer1()->isActive());
+    QVERIFY(!r.timer()->isActive());
 
     int cells = 0, shown = 0, captions = 0;
     for (int vk = 0; vk <= 255; ++vk) {
         if (CountCell* c = r.keyboard()->cell(vk)) {
             ++cells;
             QCOMPARE(c->text(), QStringLiteral("0"));
-            const bool counted = layout::isCounted(vk);
+            const bool counted = counting::layout::isCounted(vk);
             QCOMPARE(c->alignment(), counted ? Qt::AlignRight : Qt::AlignLeft);
             if (!c->isHidden()) ++shown;
             QCOMPARE(c->isHidden(), !counted);
         }
         if (QLabel* l = r.keyboard()->caption(vk)) {
             ++captions;
-            QCOMPARE(l->isHidden(), !layout::isCounted(vk));
+            QCOMPARE(l->isHidden(), !counting::layout::isCounted(vk));
         }
     }
     QCOMPARE(cells, 91);
@@ -180,13 +180,13 @@ void TestFrmMain::designValues() {
     QCOMPARE(r.total()->alignment(), Qt::AlignRight);
 
     w.load();
-    QCOMPARE(r.timer1()->interval(), 10);
-    QVERIFY(r.timer1()->isActive());
+    QCOMPARE(r.timer()->interval(), 10);
+    QVERIFY(r.timer()->isActive());
 }
 
 // The menu tree in order, as the access keys and shortcuts reach it: each
 // menu, then its items one level deeper; separators have no access key.
-void TestFrmMain::menuTree() {
+void TestMainWindow::menuTree() {
     Rig r;
     r.create();
     struct Row {
@@ -254,7 +254,7 @@ void TestFrmMain::menuTree() {
     QVERIFY(!r.item("mnuVisionTop")->isCheckable());
 }
 
-void TestFrmMain::checkMarksAfterStartUp_data() {
+void TestMainWindow::checkMarksAfterStartUp_data() {
     QTest::addColumn<int>("maxRow");
     QTest::addColumn<int>("soundEnable");
     QTest::addColumn<int>("expectedRow");
@@ -266,14 +266,14 @@ void TestFrmMain::checkMarksAfterStartUp_data() {
     QTest::newRow("row 0 names no item") << 0 << 0 << 1 << false;
 }
 
-void TestFrmMain::checkMarksAfterStartUp() {
+void TestMainWindow::checkMarksAfterStartUp() {
     QFETCH(int, maxRow);
     QFETCH(int, soundEnable);
     QFETCH(int, expectedRow);
     QFETCH(bool, soundChecked);
     Rig r;
-    QVERIFY(profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", std::to_string(maxRow)));
-    QVERIFY(profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", std::to_string(soundEnable)));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", std::to_string(maxRow)));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", std::to_string(soundEnable)));
     r.record = settings::loadSettings(r.settingsPath());
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{expectedRow});
@@ -285,12 +285,12 @@ void TestFrmMain::checkMarksAfterStartUp() {
     QVERIFY(r.w->menuBar()->isHidden());
 }
 
-void TestFrmMain::oddSettingsFileAtStartUp() {
+void TestMainWindow::oddSettingsFileAtStartUp() {
     Rig r;
-    QVERIFY(profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", "9"));
-    QVERIFY(profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", "1"));
-    QVERIFY(profile::writeText(r.settingsPath(), "COLOR", "ColorTextBoxBlink", "65280"));
-    QVERIFY(profile::writeText(r.settingsPath(), "COLOR", "ColorBackGround", "-2147483643"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "FILE", "FileHistoryMaxRow", "9"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "SOUND", "SoundEnable", "1"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "COLOR", "ColorTextBoxBlink", "65280"));
+    QVERIFY(settings::profile::writeText(r.settingsPath(), "COLOR", "ColorBackGround", "-2147483643"));
     r.record = settings::loadSettings(r.settingsPath());
     r.start();
     QCOMPARE(r.checkedRows(), QList<int>{1});
@@ -302,7 +302,7 @@ void TestFrmMain::oddSettingsFileAtStartUp() {
     QCOMPARE(r.cell(65)->colourValue(), 65280);
 }
 
-void TestFrmMain::backgroundPicture() {
+void TestMainWindow::backgroundPicture() {
     Rig r;
     const QString png = r.dir.filePath(QStringLiteral("back.png"));
     QImage image(5, 4, QImage::Format_RGB32);
@@ -344,7 +344,7 @@ void TestFrmMain::backgroundPicture() {
     }
 }
 
-void TestFrmMain::rowLimitChoice() {
+void TestMainWindow::rowLimitChoice() {
     Rig r;
     r.start();
     r.item("mnuFileMaxRowCount(3)")->trigger();
@@ -357,7 +357,7 @@ void TestFrmMain::rowLimitChoice() {
     QCOMPARE(r.record.fileHistoryMaxRow, 6);
 }
 
-void TestFrmMain::keysReachCellsAndTotal() {
+void TestMainWindow::keysReachCellsAndTotal() {
     Rig r;
     r.start();
     r.keys.down(65);
@@ -371,7 +371,7 @@ void TestFrmMain::keysReachCellsAndTotal() {
     QCOMPARE(r.cell(65)->repaintRequests(), aRepaints);
     r.keys.up(65);
     r.tick();
-    QCOMPARE(r.cell(65)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(65)->colourValue(), counting::colour::kUp);
 
     r.press(66);
     QCOMPARE(r.count(66), QStringLiteral("1"));
@@ -385,7 +385,7 @@ void TestFrmMain::keysReachCellsAndTotal() {
 // The tint in full mode: each pressed key's cell in the colour of its share,
 // the most pressed darkest, held keys still blinking, unpressed keys plain;
 // off in compact mode and gone when switched off; the switch kept at close.
-void TestFrmMain::heatTintFollowsThePeriodsCounts() {
+void TestMainWindow::heatTintFollowsThePeriodsCounts() {
     using statistics::colourValueOf;
     using statistics::heatColour;
     Rig r;
@@ -400,7 +400,7 @@ void TestFrmMain::heatTintFollowsThePeriodsCounts() {
     r.press(66);  // a quarter of the largest count: half way up the scale
     QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(0.5)));
     QVERIFY(r.cell(66)->repaintRequests() > bRepaintsBefore);
-    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), counting::colour::kUp);
     // A press that does not move the largest count repaints no other cell.
     const int aRepaints = r.cell(65)->repaintRequests();
     r.press(66);
@@ -420,8 +420,8 @@ void TestFrmMain::heatTintFollowsThePeriodsCounts() {
 
     // Switched off: plain cells at once; on again: the tint at once.
     r.item("mnuVisionHeatMap")->trigger();
-    QCOMPARE(r.cell(65)->colourValue(), colour::kUp);
-    QCOMPARE(r.cell(66)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(65)->colourValue(), counting::colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), counting::colour::kUp);
     r.item("mnuVisionHeatMap")->trigger();
     QCOMPARE(r.cell(66)->colourValue(), colourValueOf(heatColour(1)));
 
@@ -429,20 +429,20 @@ void TestFrmMain::heatTintFollowsThePeriodsCounts() {
     r.cmdResize()->click();
     QVERIFY(r.modes().compact());
     r.press(67);
-    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), counting::colour::kUp);
     r.cmdResize()->click();
-    QVERIFY(r.cell(67)->colourValue() != colour::kUp);
+    QVERIFY(r.cell(67)->colourValue() != counting::colour::kUp);
 
     // A reset leaves every cell plain.
     r.item("mnuFileNoSaveReset")->trigger();
-    QCOMPARE(r.cell(66)->colourValue(), colour::kUp);
-    QCOMPARE(r.cell(67)->colourValue(), colour::kUp);
+    QCOMPARE(r.cell(66)->colourValue(), counting::colour::kUp);
+    QCOMPARE(r.cell(67)->colourValue(), counting::colour::kUp);
 
     r.item("mnuFileQuit")->trigger();
-    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "HeatMap"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(r.settingsPath(), "COLOR", "HeatMap"), std::string("-1"));
 }
 
-void TestFrmMain::keySoundsFollowTheCheckMark() {
+void TestMainWindow::keySoundsFollowTheCheckMark() {
     Rig r;
     r.record.soundEnable = -1;
     r.record.soundPaths[65] = "/sounds/a.wav";
@@ -460,26 +460,26 @@ void TestFrmMain::keySoundsFollowTheCheckMark() {
 // The timer that is to bring the recovery write can fire before its time
 // (timers are not exact); the tick it brings then must leave the write
 // scheduled, not drop it.
-void TestFrmMain::aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled() {
+void TestMainWindow::aRecoveryTickBeforeItsTimeKeepsTheWriteScheduled() {
     int sockets[2];
     QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
     Rig r;
     r.source.wake = sockets[0];
     r.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.timer1()->isActive(), 500);  // the first tick found nothing
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);  // the first tick found nothing
     r.press(65);  // the first change is written at once, the next one a minute later
     r.press(66);
-    QVERIFY(r.timer1()->isActive());
-    QVERIFY(r.timer1()->remainingTime() > 50'000);
-    r.timer1()->stop();  // as if it had fired now, long before the write is due
+    QVERIFY(r.timer()->isActive());
+    QVERIFY(r.timer()->remainingTime() > 50'000);
+    r.timer()->stop();  // as if it had fired now, long before the write is due
     r.tick();
-    QVERIFY(r.timer1()->isActive());
-    QVERIFY(r.timer1()->remainingTime() > 50'000);
+    QVERIFY(r.timer()->isActive());
+    QVERIFY(r.timer()->remainingTime() > 50'000);
     ::close(sockets[0]);
     ::close(sockets[1]);
 }
 
-void TestFrmMain::saveAndReset() {
+void TestMainWindow::saveAndReset() {
     Rig r;
     r.start();
     r.press(65);
@@ -513,7 +513,7 @@ void TestFrmMain::saveAndReset() {
     QVERIFY(lines[2].startsWith(QStringLiteral("2024/03/05 09:08:07,,,,,,,,,,0,")));
 }
 
-void TestFrmMain::resetWithoutSaving() {
+void TestMainWindow::resetWithoutSaving() {
     Rig r;
     r.start();
     r.press(65);
@@ -532,10 +532,10 @@ void TestFrmMain::resetWithoutSaving() {
     QCOMPARE(r.historyBytes(), before);
 }
 
-void TestFrmMain::modeSwitchExchangesGeometry() {
+void TestMainWindow::modeSwitchExchangesGeometry() {
     Rig r;
     r.create();
-    frmMain& w = *r.w;
+    MainWindow& w = *r.w;
     const QRect asCreated = w.frameGeometry();
     w.load();
     w.applySettings();
@@ -572,10 +572,10 @@ void TestFrmMain::modeSwitchExchangesGeometry() {
     QCOMPARE(r.modes().otherModeRect(), full);
 }
 
-void TestFrmMain::movedWindowComesBackAfterTwoSwitches() {
+void TestMainWindow::movedWindowComesBackAfterTwoSwitches() {
     Rig r;
     r.start();
-    frmMain& w = *r.w;
+    MainWindow& w = *r.w;
     w.move(50, 60);
     QCOMPARE(w.frameGeometry().topLeft(), QPoint(50, 60));
     r.cmdResize()->click();
@@ -589,10 +589,10 @@ void TestFrmMain::movedWindowComesBackAfterTwoSwitches() {
     QCOMPARE(w.frameGeometry(), QRect(50, 60, 140, 70));
 }
 
-void TestFrmMain::shortcutsDoNotActInCompactMode() {
+void TestMainWindow::shortcutsDoNotActInCompactMode() {
     Rig r;
     r.start();
-    frmMain& w = *r.w;
+    MainWindow& w = *r.w;
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     r.press(65);
@@ -616,7 +616,7 @@ void TestFrmMain::shortcutsDoNotActInCompactMode() {
     QCOMPARE(r.quits, 1);
 }
 
-void TestFrmMain::closeSequenceOrderAndSettingsBytes() {
+void TestMainWindow::closeSequenceOrderAndSettingsBytes() {
     Rig r;
     r.start();
     r.press(65);
@@ -643,11 +643,11 @@ void TestFrmMain::closeSequenceOrderAndSettingsBytes() {
                                      "[COLOR]\r\nColorTextBoxBlink=255\r\nColorBackGround=-2147483633\r\n"
                                      "PictureBackGround=\r\nPictureEnable=0\r\nHeatMap=0\r\n"));
     QCOMPARE(r.tray.removes, 1);
-    QVERIFY(!r.timer1()->isActive());
+    QVERIFY(!r.timer()->isActive());
     QCOMPARE(r.quits, 1);
 }
 
-void TestFrmMain::settingsWrittenFromTheWindowsState() {
+void TestMainWindow::settingsWrittenFromTheWindowsState() {
     Rig r;
     r.record.colorTextBoxBlink = 0x00112233;
     r.record.colorBackGround = 0x00FFC0C0;
@@ -658,16 +658,16 @@ void TestFrmMain::settingsWrittenFromTheWindowsState() {
     r.item("mnuVisionPictureEnable")->trigger();
     r.item("mnuFileQuit")->trigger();
     const std::string ini = r.settingsPath();
-    QCOMPARE(profile::readText(ini, "FILE", "FileHistoryMaxRow"), std::string("4"));
-    QCOMPARE(profile::readText(ini, "SOUND", "SoundEnable"), std::string("-1"));
-    QCOMPARE(profile::readText(ini, "COLOR", "ColorTextBoxBlink"), std::string("1122867"));
-    QCOMPARE(profile::readText(ini, "COLOR", "ColorBackGround"), std::string("16761024"));
-    QCOMPARE(profile::readText(ini, "COLOR", "PictureBackGround"), std::string("/pictures/back.png"));
-    QCOMPARE(profile::readText(ini, "COLOR", "PictureEnable"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(ini, "FILE", "FileHistoryMaxRow"), std::string("4"));
+    QCOMPARE(settings::profile::readText(ini, "SOUND", "SoundEnable"), std::string("-1"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "ColorTextBoxBlink"), std::string("1122867"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "ColorBackGround"), std::string("16761024"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "PictureBackGround"), std::string("/pictures/back.png"));
+    QCOMPARE(settings::profile::readText(ini, "COLOR", "PictureEnable"), std::string("-1"));
     QCOMPARE(r.quits, 1);
 }
 
-void TestFrmMain::failedHistoryWriteIsReported() {
+void TestMainWindow::failedHistoryWriteIsReported() {
     Rig r;
     QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("PressoryHistory.csv")));  // cannot be written as a file
     r.start();
@@ -683,11 +683,11 @@ void TestFrmMain::failedHistoryWriteIsReported() {
     r.w->close();  // the close goes on after the message
     QCOMPARE(r.boxes.shown.size(), 2);
     QCOMPARE(r.boxes.shown[1].icon, BoxIcon::Critical);
-    QCOMPARE(profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("0"));
+    QCOMPARE(settings::profile::readText(r.settingsPath(), "COLOR", "PictureEnable"), std::string("0"));
     QCOMPARE(r.quits, 1);
 }
 
-void TestFrmMain::closeSequenceRunsOnce() {
+void TestMainWindow::closeSequenceRunsOnce() {
     Rig r;
     r.start();
     r.w->close();
@@ -704,7 +704,7 @@ void TestFrmMain::closeSequenceRunsOnce() {
     QCOMPARE(r.quits, 3);
 }
 
-void TestFrmMain::stopWithoutAPersonShowsNoBox() {
+void TestMainWindow::stopWithoutAPersonShowsNoBox() {
     for (CloseBy by : {CloseBy::Signal, CloseBy::SessionEnd, CloseBy::ApplicationQuit}) {
         Rig r;
         r.start();
@@ -715,7 +715,7 @@ void TestFrmMain::stopWithoutAPersonShowsNoBox() {
         QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(65)], QStringLiteral("1"));
         QCOMPARE(r.historyLines()[1].split(QLatin1Char(','))[columnOf(66)], QStringLiteral("1"));
         QVERIFY(r.boxes.shown.isEmpty());
-        QCOMPARE(profile::readText(r.settingsPath(), "SOUND", "SoundEnable"), std::string("0"));
+        QCOMPARE(settings::profile::readText(r.settingsPath(), "SOUND", "SoundEnable"), std::string("0"));
         // The application already ending is not asked to end again.
         QCOMPARE(r.quits, by == CloseBy::ApplicationQuit ? 0 : 1);
     }
@@ -724,10 +724,10 @@ void TestFrmMain::stopWithoutAPersonShowsNoBox() {
     failing.start();
     failing.w->requestStop(CloseBy::Signal);
     QVERIFY(failing.boxes.shown.isEmpty());
-    QCOMPARE(profile::readText(failing.settingsPath(), "FILE", "FileHistoryMaxRow"), std::string("1"));
+    QCOMPARE(settings::profile::readText(failing.settingsPath(), "FILE", "FileHistoryMaxRow"), std::string("1"));
 }
 
-void TestFrmMain::stopDuringAnOpenBoxEndsIt() {
+void TestMainWindow::stopDuringAnOpenBoxEndsIt() {
     // A person closed the program, and the system asks it to stop while the
     // confirmation is still open: the box is closed and the sequence finishes once.
     Rig r;
@@ -741,10 +741,10 @@ void TestFrmMain::stopDuringAnOpenBoxEndsIt() {
     QVERIFY(QFile::exists(QString::fromStdString(r.settingsPath())));
 }
 
-void TestFrmMain::notificationArea() {
+void TestMainWindow::notificationArea() {
     Rig r;
     r.start();
-    frmMain& w = *r.w;
+    MainWindow& w = *r.w;
     r.cmdResize()->click();  // full mode
     QVERIFY(r.tray.handler);
     w.showMinimized();
@@ -770,12 +770,12 @@ void TestFrmMain::notificationArea() {
     QCOMPARE(r.tray.removes, 2);
 }
 
-void TestFrmMain::statusNotifierHostRestoresOnLeftClick() {
+void TestMainWindow::statusNotifierHostRestoresOnLeftClick() {
     // Such a host sends Trigger for a left click and never a double-click.
     Rig r;
     r.tray.singleClickHost = true;
     r.start();
-    frmMain& w = *r.w;
+    MainWindow& w = *r.w;
     w.showMinimized();
     QTRY_VERIFY(!w.isVisible());
     QVERIFY(r.tray.iconShown);
@@ -799,7 +799,7 @@ void TestFrmMain::statusNotifierHostRestoresOnLeftClick() {
     QVERIFY(!r.tray.iconShown);
 }
 
-void TestFrmMain::noNotificationAreaLeavesTheWindowMinimised() {
+void TestMainWindow::noNotificationAreaLeavesTheWindowMinimised() {
     Rig r;
     r.tray.isAvailable = false;
     r.start();
@@ -811,5 +811,5 @@ void TestFrmMain::noNotificationAreaLeavesTheWindowMinimised() {
     QCOMPARE(r.tray.adds, 0);
 }
 
-QTEST_MAIN(TestFrmMain)
-#include "test_frm_main.moc"
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"

@@ -1,4 +1,4 @@
-#include "app/frm_main.h"
+#include "app/main_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,19 +12,19 @@
 
 #include "app/client_area.h"
 #include "app/counts_view.h"
-#include "app/frm_main_texts.h"
 #include "app/key_ticker.h"
+#include "app/main_window_texts.h"
 #include "app/mode_geometry.h"
 #include "app/mode_switcher.h"
 #include "app/notify_area.h"
 #include "app/settings_model.h"
 #include "appearance/background_picture.h"
 #include "appearance/colour_chooser.h"
-#include "help/frm_about.h"
+#include "help/about_window.h"
 #include "help/readme.h"
-#include "history/ui/history_viewer.h"
-#include "sound/ui/frm_sound_config.h"
-#include "statistics/ui/statistics_window.h"
+#include "history/ui/history_opener.h"
+#include "sound/ui/sound_settings_window.h"
+#include "statistics/ui/statistics_opener.h"
 #include "widgets/app_icon.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
@@ -33,7 +33,8 @@
 namespace pressory::app {
 using widgets::TwipScale;
 
-frmMain::frmMain(FrmMainContext context, QWidget* parent) : QMainWindow(parent, kFullFlags), ctx_(std::move(context)) {
+MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
+    : QMainWindow(parent, kFullFlags), ctx_(std::move(context)) {
     if (!ctx_.now) ctx_.now = [] { return QDateTime::currentDateTime(); };
     // Every event loop ends, a window's or a box's that is open included
     // (quit() would first ask each window to close, and one may refuse).
@@ -60,17 +61,19 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent) : QMainWindow(parent, 
 
     // The design size: the client area below the menu bar.
     const TwipScale tw = widgets::screenScale();
-    resize(tw.x(layout::kClientWidth), tw.y(layout::kClientHeight) + menuBar()->sizeHint().height());
+    resize(tw.x(counting::layout::kClientWidth),
+           tw.y(counting::layout::kClientHeight) + menuBar()->sizeHint().height());
 
     ticker_ = new KeyTicker(ctx_.keySource, poller_, sounds_.get(), this);
-    ticker_->setPainter(
-        [this](std::span<const CellChange> changes, bool totalChanged) { counts_->paintTick(changes, totalChanged); });
+    ticker_->setPainter([this](std::span<const counting::CellChange> changes, bool totalChanged) {
+        counts_->paintTick(changes, totalChanged);
+    });
     ticker_->setAfterTick([this](bool countsChanged) {
         recorder_->afterTick(countsChanged);
         return recorder_->msUntilRecoveryWrite();
     });
     modes_ = new ModeSwitcher(this);
-    connect(modes_, &ModeSwitcher::modeChanged, this, &frmMain::onModeChanged);
+    connect(modes_, &ModeSwitcher::modeChanged, this, &MainWindow::onModeChanged);
     period_ = std::make_unique<PeriodCommands>(
         *recorder_, poller_, ctx_.soundPlayer,
         PeriodCommands::Steps{.countsReset = [this] { counts_->paintCounts(); },
@@ -86,9 +89,9 @@ frmMain::frmMain(FrmMainContext context, QWidget* parent) : QMainWindow(parent, 
                               .tellRecord = [this](const history::WriteResult& r) { reportRecord(r); }});
 }
 
-frmMain::~frmMain() = default;
+MainWindow::~MainWindow() = default;
 
-void frmMain::buildControls() {
+void MainWindow::buildControls() {
     const TwipScale tw = widgets::screenScale();
     client_ = new ClientArea(this);
     client_->setObjectName(QStringLiteral("frmMainClient"));
@@ -100,29 +103,29 @@ void frmMain::buildControls() {
     // The keyboard first, so that the total and the button lie above it.
     keyboard_ = new widgets::KeyboardWidget(client_, tw);
 
-    const auto& caption = layout::kSummaryCaption;
+    const auto& caption = counting::layout::kSummaryCaption;
     auto* lblSummary = new QLabel(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), client_);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
-    lblSummary->setGeometry(tw.rect(layout::kSummaryLabel));
+    lblSummary->setGeometry(tw.rect(counting::layout::kSummaryLabel));
     lblSummary->setBackgroundRole(QPalette::Base);  // the system window-background colour
     lblSummary->setAutoFillBackground(true);
 
     auto* txtSummary = new widgets::CountCell(client_, Qt::AlignRight);
     txtSummary->setObjectName(QStringLiteral("txtSummary"));
-    txtSummary->setGeometry(tw.rect(layout::kSummaryBox));
+    txtSummary->setGeometry(tw.rect(counting::layout::kSummaryBox));
     txtSummary->setAccessibleName(lblSummary->text());
     counts_ = std::make_unique<CountsView>(*keyboard_, *txtSummary, poller_);
 
     cmdResize_ = new QPushButton(texts::kSmall, client_);
     cmdResize_->setObjectName(QStringLiteral("cmdResize"));
-    cmdResize_->setGeometry(tw.rect(layout::kResizeButton));
-    connect(cmdResize_, &QPushButton::clicked, this, &frmMain::onCmdResizeClicked);
+    cmdResize_->setGeometry(tw.rect(counting::layout::kResizeButton));
+    connect(cmdResize_, &QPushButton::clicked, this, &MainWindow::onCmdResizeClicked);
 }
 
 // ---------------------------------------------------------------------------
 // Creation and start-up settings
 
-void frmMain::load() {
+void MainWindow::load() {
     // 1. Compact mode; the geometry as created is the full window's.
     const QScreen* screen = QGuiApplication::primaryScreen();
     modes_->start(screen ? screen->geometry() : QRect(0, 0, 1024, 768));
@@ -132,7 +135,7 @@ void frmMain::load() {
     ticker_->start();
 }
 
-void frmMain::applySettings() {
+void MainWindow::applySettings() {
     bindCheckMarks();
     settings_->follow(Setting::BlinkColour, this, [this] { poller_.setBlinkColour(settings_->blinkColour()); });
     settings_->follow(Setting::BackColour, this, [this] { client_->setBackColour(settings_->backColour()); });
@@ -143,10 +146,10 @@ void frmMain::applySettings() {
 // ---------------------------------------------------------------------------
 // Modes
 
-void frmMain::onCmdResizeClicked() { modes_->toggle(); }
+void MainWindow::onCmdResizeClicked() { modes_->toggle(); }
 
 // Compact mode hides the cells: they take no tint, and the key source is told.
-void frmMain::onModeChanged(bool compact) {
+void MainWindow::onModeChanged(bool compact) {
     cmdResize_->setText(compact ? texts::kLarge : texts::kSmall);
     counts_->setCellsShown(!compact);
     ticker_->setKeysShown(!compact);
@@ -155,7 +158,7 @@ void frmMain::onModeChanged(bool compact) {
 // ---------------------------------------------------------------------------
 // History and the two reset commands
 
-void frmMain::reportRecord(const history::WriteResult& result) {
+void MainWindow::reportRecord(const history::WriteResult& result) {
     const QString path = QString::fromLocal8Bit(result.path);
     if (result.ok) {
         showBox(BoxIcon::Information, path + texts::kRecordedSuffix);
@@ -166,67 +169,67 @@ void frmMain::reportRecord(const history::WriteResult& result) {
     }
 }
 
-void frmMain::onMnuFileSaveResetTriggered() { reportRecord(period_->saveAndReset()); }
+void MainWindow::onMnuFileSaveResetTriggered() { reportRecord(period_->saveAndReset()); }
 
-void frmMain::onMnuFileNoSaveResetTriggered() {
+void MainWindow::onMnuFileNoSaveResetTriggered() {
     period_->resetWithoutSaving();
     showBox(BoxIcon::Information, texts::kResetDone);
 }
 
-void frmMain::showBox(BoxIcon icon, const QString& text) {
+void MainWindow::showBox(BoxIcon icon, const QString& text) {
     if (!period_->quiet()) ctx_.boxes->show(icon, text);
 }
 
 // The viewer reads at most the checked number of the newest records; the
 // main window's timer keeps counting while it is open.
-void frmMain::onMnuFileHistoryTriggered() {
-    history::showHistoryViewer(this, recorder_->historyPath(), settings_->rowLimit(), *ctx_.boxes, widgets::appIcon());
+void MainWindow::onMnuFileHistoryTriggered() {
+    history::showHistoryWindow(this, recorder_->historyPath(), settings_->rowLimit(), *ctx_.boxes, widgets::appIcon());
 }
 
 // The statistics window reads the whole history; the main window's timer
 // keeps counting while it is read and while the window is open.
-void frmMain::onMnuFileStatisticsTriggered() {
-    statistics::showStatistics(this, recorder_->historyPath(), *ctx_.boxes, widgets::appIcon());
+void MainWindow::onMnuFileStatisticsTriggered() {
+    statistics::showStatisticsWindow(this, recorder_->historyPath(), *ctx_.boxes, widgets::appIcon());
 }
 
 // ---------------------------------------------------------------------------
 // Appearance, help and sound commands
 
 // The new blink colour shows from the next held key; nothing is repainted now.
-void frmMain::onMnuVisionKeyColorTriggered() {
+void MainWindow::onMnuVisionKeyColorTriggered() {
     settings_->setBlinkColour(
         appearance::chooseColourValue(ctx_.colourChooser, settings_->blinkColour(), keyboard_->palette(), this));
 }
 
-void frmMain::onMnuVisionFrmColorTriggered() {
+void MainWindow::onMnuVisionFrmColorTriggered() {
     settings_->setBackColour(
         appearance::chooseColourValue(ctx_.colourChooser, settings_->backColour(), client_->palette(), this));
 }
 
 // The action has inverted its check mark, and the settings with it.
-void frmMain::onMnuVisionPictureEnableTriggered() { picture_->onSwitchTriggered(); }
+void MainWindow::onMnuVisionPictureEnableTriggered() { picture_->onSwitchTriggered(); }
 
-void frmMain::onMnuVisionPictureTriggered() { picture_->choose(ctx_.pictureChooser, this); }
+void MainWindow::onMnuVisionPictureTriggered() { picture_->choose(ctx_.pictureChooser, this); }
 
-void frmMain::onMnuHelpHelpTriggered() {
+void MainWindow::onMnuHelpHelpTriggered() {
     const std::string& folder = ctx_.installFolder.empty() ? ctx_.programFolder : ctx_.installFolder;
     if (const QString problem = help::showReadme(ctx_.urlOpener, folder); !problem.isEmpty())
         showBox(BoxIcon::Critical, problem);
 }
 
-void frmMain::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }
+void MainWindow::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }
 
 // Modal, centred over this window; the timer keeps ticking while it is open,
 // so keys are counted and play their saved sounds.
-void frmMain::onMnuSoundFileTriggered() {
-    sound::frmSoundConfig dialog({ctx_.settingsPath, ctx_.settings, ctx_.boxes, ctx_.soundPlayer}, this);
+void MainWindow::onMnuSoundFileTriggered() {
+    sound::SoundSettingsWindow dialog({ctx_.settingsPath, ctx_.settings, ctx_.boxes, ctx_.soundPlayer}, this);
     dialog.exec();
 }
 
 // ---------------------------------------------------------------------------
 // Close sequence
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (period_->closeRunning()) {
         event->ignore();  // the sequence under way ends the program
         return;
@@ -235,6 +238,6 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmMain::requestStop(CloseBy by) { period_->requestStop(by); }
+void MainWindow::requestStop(CloseBy by) { period_->requestStop(by); }
 
 }  // namespace pressory::app

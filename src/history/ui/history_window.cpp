@@ -1,4 +1,4 @@
-#include "history/ui/frm_key_history.h"
+#include "history/ui/history_window.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -186,7 +186,7 @@ void HistoryGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
 
 // ---- window ----
 
-FrmKeyHistory::FrmKeyHistory(QWidget* owner)
+HistoryWindow::HistoryWindow(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("frmKeyHistory"));
     setWindowTitle(texts::kHistoryCaption);
@@ -200,7 +200,7 @@ FrmKeyHistory::FrmKeyHistory(QWidget* owner)
     cmdClose_->setObjectName(QStringLiteral("cmdClose"));
     cmdClose_->setGeometry(tw.x(10320), tw.y(7680), tw.x(1300), tw.y(350));
     cmdClose_->setDefault(true);
-    connect(cmdClose_, &QPushButton::clicked, this, &FrmKeyHistory::onCmdCloseClicked);
+    connect(cmdClose_, &QPushButton::clicked, this, &HistoryWindow::onCmdCloseClicked);
 
     const QString headerTexts[2] = {texts::kHeaderRatios, texts::kHeaderTopFive};
     const QRect headerRects[2] = {QRect(tw.x(1845), tw.y(240), tw.x(2600), tw.y(255)),
@@ -236,12 +236,12 @@ FrmKeyHistory::FrmKeyHistory(QWidget* owner)
     setTabOrder(cmdClose_, grdHistory_);
 }
 
-bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIcon& icon) {
+bool HistoryWindow::load(const std::string& historyPath, int rowLimit, const QIcon& icon) {
     // Timers and other events run while the file is read; if one of them
     // takes the owner (and so this window) away, the loading stops without
     // touching either again.
-    const QPointer<FrmKeyHistory> self(this);
-    const QPointer<widgets::FrmDoEvents> progress(new widgets::FrmDoEvents(icon, parentWidget()));
+    const QPointer<HistoryWindow> self(this);
+    const QPointer<widgets::ProgressWindow> progress(new widgets::ProgressWindow(icon, parentWidget()));
     const auto closeProgress = qScopeGuard([&progress] { delete progress.data(); });
     progress->show();
     letEventsRun();
@@ -282,6 +282,6 @@ bool FrmKeyHistory::load(const std::string& historyPath, int rowLimit, const QIc
     return true;
 }
 
-void FrmKeyHistory::onCmdCloseClicked() { accept(); }
+void HistoryWindow::onCmdCloseClicked() { accept(); }
 
 }  // namespace pressory::history

@@ -1,4 +1,4 @@
-#include "help/frm_about.h"
+#include "help/about_window.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -21,12 +21,12 @@ using widgets::TwipScale;
 // The design, in twips of the client area.
 constexpr int kClientWidth = 4500;
 constexpr int kClientHeight = 2520;
-constexpr TwipRect kIcons[3] = {{240, 240, 480, 480}, {240, 720, 480, 480}, {240, 1200, 480, 480}};
-constexpr TwipRect kTitle{1050, 240, 3165, 360};
-constexpr TwipRect kCredit{1080, 600, 3195, 360};
-constexpr TwipRect kDescription{1080, 960, 3195, 810};
-constexpr TwipLine kRule{120, 1920, 4320, 1920};
-constexpr TwipRect kOk{3000, 2028, 1380, 345};
+constexpr counting::TwipRect kIcons[3] = {{240, 240, 480, 480}, {240, 720, 480, 480}, {240, 1200, 480, 480}};
+constexpr counting::TwipRect kTitle{1050, 240, 3165, 360};
+constexpr counting::TwipRect kCredit{1080, 600, 3195, 360};
+constexpr counting::TwipRect kDescription{1080, 960, 3195, 810};
+constexpr counting::TwipLine kRule{120, 1920, 4320, 1920};
+constexpr counting::TwipRect kOk{3000, 2028, 1380, 345};
 
 // A proportional Japanese Gothic face where the system has one; whatever the
 // system offers otherwise.
@@ -70,7 +70,7 @@ QString titleLine(int major, int minor, int revision) {
 
 QString creditLine(const QString& companyName) { return QStringLiteral("Copyright (C) ") + companyName; }
 
-frmAbout::frmAbout(QWidget* parent)
+AboutWindow::AboutWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmAbout"));
@@ -95,27 +95,27 @@ frmAbout::frmAbout(QWidget* parent)
 
     // The etched rule: a white line two pixels high under a grey one.
     const QLine rule = tw.line(kRule);
-    line1_[0] = ruleLine(this, "Line1(0)", rule, 2, QColor(0xFF, 0xFF, 0xFF));
-    line1_[1] = ruleLine(this, "Line1(1)", rule, 1, QColor(0x80, 0x80, 0x80));
-    line1_[1]->raise();
+    separators_[0] = ruleLine(this, "Line1(0)", rule, 2, QColor(0xFF, 0xFF, 0xFF));
+    separators_[1] = ruleLine(this, "Line1(1)", rule, 1, QColor(0x80, 0x80, 0x80));
+    separators_[1]->raise();
 
     cmdOK_ = new QPushButton(texts::kOk, this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
     cmdOK_->setGeometry(tw.rect(kOk));
     cmdOK_->setDefault(true);  // Enter; Esc closes the dialog as well
-    connect(cmdOK_, &QPushButton::clicked, this, &frmAbout::onCmdOkClicked);
+    connect(cmdOK_, &QPushButton::clicked, this, &AboutWindow::onCmdOkClicked);
     cmdOK_->setFocus();
 }
 
-void frmAbout::load() {
+void AboutWindow::load() {
     lblTitle_->setText(titleLine(version::kMajor, version::kMinor, version::kRevision));
     lblCredit_->setText(creditLine(QString::fromUtf8(version::kCompanyName)));
 }
 
-void frmAbout::onCmdOkClicked() { accept(); }
+void AboutWindow::onCmdOkClicked() { accept(); }
 
 void showVersionWindow(QWidget* parent) {
-    frmAbout window(parent);
+    AboutWindow window(parent);
     window.load();
     if (const QScreen* s = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(0, 0), window.size());

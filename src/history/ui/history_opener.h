@@ -16,7 +16,7 @@ namespace pressory::history {
 // the viewer is closed with its OK button. Without a readable history file it
 // shows "履歴ファイルがありません｡" through `boxes` instead. Timers and
 // painting keep running while the file is read and while the viewer is open.
-void showHistoryViewer(QWidget* parent, const std::string& historyPath, int rowLimitIndex, widgets::MessageBoxes& boxes,
+void showHistoryWindow(QWidget* parent, const std::string& historyPath, int rowLimitIndex, widgets::MessageBoxes& boxes,
                        const QIcon& icon);
 
 }  // namespace pressory::history
