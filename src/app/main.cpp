@@ -6,8 +6,12 @@
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
@@ -18,6 +22,7 @@
 #include "appearance/picture_chooser.h"
 #include "counting/key_layout.h"
 #include "help/readme.h"
+#include "help/version.h"
 #include "history/history_record.h"
 #include "platform/app_folder.h"
 #include "platform/file_access.h"
@@ -69,9 +74,62 @@ QStringList writeProblems(const std::string& historyPath, const std::string& set
     return problems;
 }
 
+// The command line, answered before QApplication exists, so that it needs no
+// display: --help and --version print and end; Qt's own options (-platform,
+// -style, -session from the session manager...) are left to QApplication;
+// any other option is refused with exit code 2.
+constexpr const char* kUsage =
+    "Usage: Pressory [OPTION]...\n"
+    "Counts how often each key and mouse button is pressed, in any application, and appends\n"
+    "a record of each working period to PressoryHistory.csv.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "\n"
+    "Qt's options (-platform NAME, -style NAME, -display DISPLAY, ...) are accepted too.\n"
+    "See pressory(1) for the files it writes.\n";
+
+// What QCoreApplication, QGuiApplication, QApplication and the xcb platform
+// take from the command line, with one dash or two, "-name value" or "-name=value".
+constexpr std::string_view kQtOptions =
+    " platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle geometry icon title"
+    " reverse session display name style stylesheet widgetcount testability qmljsdebugger nograb dograb sync visual ";
+
+bool isQtOption(std::string_view arg) {
+    arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+    const std::string_view name = arg.substr(0, arg.find('='));
+    if (name.empty() || name.find(' ') != std::string_view::npos) return false;
+    // The list begins and ends with a space, so a match has a character on either side.
+    for (std::size_t at = kQtOptions.find(name); at != std::string_view::npos; at = kQtOptions.find(name, at + 1)) {
+        if (kQtOptions[at - 1] == ' ' && kQtOptions[at + name.size()] == ' ') return true;
+    }
+    return false;
+}
+
+// 0 or 2 when the command line is answered without running, -1 to run.
+int answerCommandLine(int argc, char* argv[]) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "-V" || arg == "--version") {
+            std::printf("Pressory %d.%d.%d\n", help::version::kMajor, help::version::kMinor, help::version::kRevision);
+            return 0;
+        }
+        if (arg.size() > 1 && arg[0] == '-' && !isQtOption(arg)) {
+            std::fprintf(stderr, "Pressory: unknown option %s\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (const int answered = answerCommandLine(argc, argv); answered >= 0) return answered;
     // The window repaints a few small boxes at every key press. On X11 the
     // shared-memory transfer of the window's image costs a round trip to the
     // server before each paint; sending the small changed piece over the
@@ -79,6 +137,7 @@ int main(int argc, char* argv[]) {
     // second). A value set by the person is kept.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Pressory"));  // the menu entry's name
     app.setApplicationName(app::texts::kTitle);
     app.setQuitOnLastWindowClosed(false);  // the window hides in the notification area
     app.setWindowIcon(widgets::appIcon());
