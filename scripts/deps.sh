@@ -23,7 +23,7 @@ PRESSORY_TEST_PACKAGES=(
   fonts-noto-cjk procps python3
   dbus-daemon at-spi2-core python3-pyatspi
   pulseaudio pulseaudio-utils sox
-  desktop-file-utils
+  desktop-file-utils lintian appstream  # the package stage judges the .deb and its metainfo
 )
 
 ensure_packages() {

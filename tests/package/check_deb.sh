@@ -21,20 +21,48 @@ mkdir -p "$root" "$home"
 dpkg -x "$deb" "$root"
 
 # What the package holds, and what it asks apt for.
-for f in usr/bin/Pressory usr/share/pressory/Help/Readme.html usr/share/applications/Pressory.desktop \
-         usr/share/pressory/autostart/Pressory.desktop usr/share/icons/hicolor/scalable/apps/pressory.svg \
+desktop=usr/share/applications/org.example.Pressory.desktop
+autostart=usr/share/pressory/autostart/Pressory.desktop
+metainfo=usr/share/metainfo/org.example.Pressory.metainfo.xml
+for f in usr/bin/Pressory usr/share/pressory/Help/Readme.html $desktop $autostart $metainfo \
+         usr/share/icons/hicolor/scalable/apps/pressory.svg \
          usr/share/icons/hicolor/16x16/apps/pressory.png usr/share/icons/hicolor/48x48/apps/pressory.png \
-         usr/share/icons/hicolor/256x256/apps/pressory.png; do
+         usr/share/icons/hicolor/256x256/apps/pressory.png \
+         usr/share/man/man1/pressory.1.gz usr/share/man/man1/Pressory.1.gz usr/share/man/ja/man1/pressory.1.gz \
+         usr/share/doc/pressory/copyright usr/share/doc/pressory/changelog.gz; do
   [ -e "$root/$f" ] || fail "missing $f"
 done
 [ "$(file -b --mime-type "$root/usr/share/icons/hicolor/48x48/apps/pressory.png")" = image/png ] || fail "48x48 icon is not a PNG"
-desktop-file-validate "$root/usr/share/applications/Pressory.desktop" "$root/usr/share/pressory/autostart/Pressory.desktop"
-grep -qx 'Categories=Utility;' "$root/usr/share/applications/Pressory.desktop" || fail "desktop entry not in Utility"
+desktop-file-validate "$root/$desktop" "$root/$autostart"
+grep -qx 'Categories=Utility;' "$root/$desktop" || fail "desktop entry not in Utility"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6gui6 libqt6charts6 libc6; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
+[[ $(dpkg-deb -f "$deb" Recommends) == *xdg-utils* ]] || fail "Recommends lacks xdg-utils"
 echo "package: files in place; Depends: $depends"
+
+# As a Debian packager judges it: no lintian error or warning (information
+# and overridden tags are fine), and metainfo that software centres accept.
+if ! lintian --info --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1; then
+  cat "$work/lintian.log"; fail "lintian reports errors or warnings (or did not run)"
+fi
+appstreamcli validate --no-net "$root/$metainfo" || fail "appstreamcli rejects the metainfo"
+echo "package: lintian and appstreamcli clean"
+
+# The command line answers without a window and without a display.
+bare_env=(env -i "HOME=$home" "PATH=/usr/bin:/bin" "LANG=C.UTF-8")
+version=$("${bare_env[@]}" timeout 10 "$root/usr/bin/Pressory" --version) || fail "--version did not exit 0"
+[ "$version" = "Pressory $(dpkg-deb -f "$deb" Version)" ] || fail "--version printed: $version"
+"${bare_env[@]}" timeout 10 "$root/usr/bin/Pressory" --help >"$work/help.txt" || fail "--help did not exit 0"
+grep -q -- '--version' "$work/help.txt" || fail "--help printed: $(cat "$work/help.txt")"
+rc=0
+"${bare_env[@]}" timeout 10 "$root/usr/bin/Pressory" --no-such-option >"$work/unknown.out" 2>"$work/unknown.err" || rc=$?
+[ "$rc" -eq 2 ] || fail "an unknown option ended with $rc, expected 2"
+[ ! -s "$work/unknown.out" ] && grep -q -- '--version' "$work/unknown.err" ||
+  fail "an unknown option did not print the help to stderr"
+[ -z "$(ls -A "$home")" ] || fail "the command line answers wrote files: $(ls -A "$home")"
+echo "package: --version, --help and an unknown option answered without a display"
 
 # The installed program under Xvfb, with the system's Qt.
 n=150
@@ -43,7 +71,8 @@ Xvfb :$n -noreset -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
 run_env=(env -i "HOME=$home" "PATH=/usr/bin:/bin" "DISPLAY=:$n" "QT_QPA_PLATFORM=xcb" "LANG=C.UTF-8")
-"${run_env[@]}" "$root/usr/bin/Pressory" >"$work/out.log" 2>&1 &
+# (A Qt option passes through to Qt.)
+"${run_env[@]}" "$root/usr/bin/Pressory" -platform xcb >"$work/out.log" 2>&1 &
 pid=$!
 "${run_env[@]}" timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Pressory$' >/dev/null ||
   { cat "$work/out.log"; fail "the installed program showed no window"; }
