@@ -48,6 +48,8 @@ if ! lintian --info --fail-on error,warning --tag-display-limit 0 "$deb" >"$work
   cat "$work/lintian.log"; fail "lintian reports errors or warnings (or did not run)"
 fi
 appstreamcli validate --no-net "$root/$metainfo" || fail "appstreamcli rejects the metainfo"
+# (and with the menu entry and icon it names, as a software centre pairs them)
+appstreamcli validate-tree --no-net "$root" >/dev/null || fail "appstreamcli rejects the installed tree"
 echo "package: lintian and appstreamcli clean"
 
 # The command line answers without a window and without a display.
