@@ -1,5 +1,6 @@
 // The history viewer and its progress window on files written the way the
 // program writes them (code page 932, CR LF), in a temporary folder.
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "history/history_record.h"
 #include "history/ui/history_opener.h"
 #include "history/ui/history_window.h"
+#include "history/viewer_rules.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"
 #include "widgets/progress_window.h"
@@ -64,6 +66,7 @@ private slots:
     void columnsWidenForWideRecordsAndKeepTheirWidths();
     void windowAsDesigned();
     void fixedColumnsStayWhenScrolledSideways();
+    void columnsFitTheirTextsAndBackslashColumnsAreNamed();
     void progressBarGrowsByOneRowPerRecord();
     void timersRunWhileALongFileIsRead();
     void warningWithoutAFile();
@@ -238,6 +241,48 @@ void TestHistoryWindow::fixedColumnsStayWhenScrolledSideways() {
     QVERIFY(grid->horizontalHeader()->isVisible());
     QVERIFY(fixed->horizontalHeader()->isVisible());
     QCOMPARE(fixedGeometry.topLeft(), QPoint(grid->frameWidth(), grid->frameWidth()));
+}
+
+// Every caption and every text shows whole (the time stamp too); a screen
+// reader hears the grid's name, and the two key columns captioned "\\" by
+// their keys.
+void TestHistoryWindow::columnsFitTheirTextsAndBackslashColumnsAreNamed() {
+    writeFile(standardHeader(), 1, 3);
+    HistoryWindow w;
+    QVERIFY(w.load(path_, 10, QIcon()));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    HistoryGrid* grid = w.grdHistory();
+    const HistoryTableModel* m = w.historyModel();
+    const QFontMetrics fm = grid->fontMetrics();
+    const QFontMetrics headerFm = grid->horizontalHeader()->fontMetrics();
+    const widgets::TwipScale tw = screenScale();
+    QCOMPARE(m->columnCount(), 11 + static_cast<int>(counting::layout::countedCodes().size()));
+    for (int c = 0; c < m->columnCount(); ++c) {
+        const int width = grid->columnWidth(c);
+        QVERIFY2(width >= headerFm.horizontalAdvance(m->cellText(0, c)) + 4, qPrintable(m->cellText(0, c)));
+        for (int row = 1; row < m->gridRowCount(); ++row)
+            QVERIFY2(width >= fm.horizontalAdvance(m->cellText(row, c)) + 4, qPrintable(m->cellText(row, c)));
+        QVERIFY(width >= tw.x(columnWidthTwips(static_cast<std::size_t>(std::min(c, 11)))));
+        if (c < 10) QCOMPARE(grid->frozenView()->columnWidth(c), width);
+    }
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+    QVERIFY(table);
+    QCOMPARE(table->text(QAccessible::Name), QStringLiteral("履歴"));
+    // A screen reader names a cell's column by the header cells it is given.
+    QAccessibleTableInterface* cells = table->tableInterface();
+    QVERIFY(cells);
+    QStringList backslashNames;
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (m->cellText(0, c) != QStringLiteral("\\")) continue;
+        QAccessibleInterface* cell = cells->cellAt(0, c);
+        QVERIFY(cell && cell->tableCellInterface());
+        const QList<QAccessibleInterface*> headers = cell->tableCellInterface()->columnHeaderCells();
+        QCOMPARE(headers.size(), 1);
+        backslashNames << headers[0]->text(QAccessible::Name);
+    }
+    QCOMPARE(backslashNames, (QStringList{QStringLiteral("\\ (￥)"), QStringLiteral("\\ (ろ)")}));
 }
 
 void TestHistoryWindow::progressBarGrowsByOneRowPerRecord() {

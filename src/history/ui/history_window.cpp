@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -46,6 +47,10 @@ void HistoryTableModel::setRows(std::vector<Row> rows) {
     std::size_t widest = 0;
     for (const auto& r : rows_) widest = std::max(widest, r.size());
     columns_ = static_cast<int>(gridColumnCount(widest));
+    backslashColumns_.clear();
+    if (!rows_.empty())
+        for (std::size_t c = kDesignedColumns; c < rows_[0].size(); ++c)
+            if (rows_[0][c] == "\\") backslashColumns_.push_back(static_cast<int>(c));
     endResetModel();
 }
 
@@ -54,6 +59,16 @@ QString HistoryTableModel::cellText(int row, int column) const {
     const Row& r = rows_[static_cast<std::size_t>(row)];
     if (static_cast<std::size_t>(column) >= r.size()) return {};
     return QString::fromStdString(r[static_cast<std::size_t>(column)]);
+}
+
+QString HistoryTableModel::longestText(int column) const {
+    if (column < 0) return {};
+    const auto c = static_cast<std::size_t>(column);
+    const std::string* longest = nullptr;
+    for (std::size_t row = 1; row < rows_.size(); ++row)
+        if (c < rows_[row].size() && (longest == nullptr || rows_[row][c].size() > longest->size()))
+            longest = &rows_[row][c];
+    return longest ? QString::fromStdString(*longest) : QString();
 }
 
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
@@ -77,6 +92,12 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
 QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole) return cellText(0, section);
+    if (role == Qt::AccessibleTextRole) {
+        const auto at = std::find(backslashColumns_.begin(), backslashColumns_.end(), section);
+        if (backslashColumns_.size() == 2 && at != backslashColumns_.end())
+            return texts::kBackslashColumnNames[at - backslashColumns_.begin()];
+        return cellText(0, section);
+    }
     if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignVCenter | Qt::AlignLeft);
     return {};
 }
@@ -90,6 +111,8 @@ Qt::ItemFlags HistoryTableModel::flags(const QModelIndex& index) const {
 HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTableView(this)) {
     setObjectName(QStringLiteral("grdHistory"));
     frozen_->setObjectName(QStringLiteral("grdHistoryFixedColumns"));
+    setAccessibleName(texts::kHistoryCaption);
+    frozen_->setAccessibleName(texts::kHistoryCaption);
     for (QTableView* v : {static_cast<QTableView*>(this), frozen_}) {
         v->verticalHeader()->hide();
         v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -141,15 +164,37 @@ void HistoryGrid::applyColumnWidths(double dpiX, double dpiY) {
     // costs no call per column. The first eleven are set one by one.
     horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
     frozen_->horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
-    const int cols = model() ? std::min(model()->columnCount(), kDesignedColumns) : 0;
+    const int keyWidth = tw.x(columnWidthTwips(kDesignedColumns));
+    const int cols = model() ? model()->columnCount() : 0;
     for (int c = 0; c < cols; ++c) {
-        setColumnWidth(c, tw.x(columnWidthTwips(static_cast<std::size_t>(c))));
-        frozen_->setColumnWidth(c, columnWidth(c));
+        const int designed = c < kDesignedColumns ? tw.x(columnWidthTwips(static_cast<std::size_t>(c))) : keyWidth;
+        const int width = std::max(designed, contentWidth(c));
+        // A key column as wide as the default costs no call.
+        if (c < kDesignedColumns || width != keyWidth) setColumnWidth(c, width);
+        if (c < kFixedColumns) frozen_->setColumnWidth(c, width);
     }
     const int rowHeight = std::max(tw.y(240), fontMetrics().height() + 2);
     verticalHeader()->setDefaultSectionSize(rowHeight);
     frozen_->verticalHeader()->setDefaultSectionSize(rowHeight);
     updateFrozenGeometry();
+}
+
+// The width a column needs for its caption and its widest text: the text
+// longest in bytes is measured (the texts of a column are alike: digits, or
+// one time stamp form).
+int HistoryGrid::contentWidth(int column) const {
+    auto* m = static_cast<const HistoryTableModel*>(model());
+    if (m == nullptr) return 0;
+    int width = 0;
+    if (const QString caption = m->cellText(0, column); !caption.isEmpty()) {
+        const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+        width = horizontalHeader()->fontMetrics().horizontalAdvance(caption) + 2 * margin + 2;
+    }
+    if (const QString longest = m->longestText(column); !longest.isEmpty()) {
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+        width = std::max(width, fontMetrics().horizontalAdvance(longest) + 2 * margin + 1);  // + the grid line
+    }
+    return width;
 }
 
 int HistoryGrid::frozenWidth() const {
