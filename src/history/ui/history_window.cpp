@@ -138,6 +138,7 @@ HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTab
             updateFrozenGeometry();
         }
     });
+    connect(horizontalScrollBar(), &QAbstractSlider::valueChanged, this, &HistoryGrid::updateFrozenGeometry);
     connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
             &QAbstractSlider::setValue);
     connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
@@ -204,8 +205,16 @@ int HistoryGrid::frozenWidth() const {
     return w;
 }
 
+// The fixed columns also cover what shows of a scrolling column cut by their
+// edge: a number cut on its left would read as a smaller one. The cover is
+// the fixed view's empty area, blank like the grid's.
 void HistoryGrid::updateFrozenGeometry() {
-    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), frozenWidth(),
+    const int edge = frozenWidth();
+    int cover = edge;
+    const int cut = columnAt(edge);
+    if (cut >= kFixedColumns && columnViewportPosition(cut) < edge)
+        cover = std::min(columnViewportPosition(cut) + columnWidth(cut), viewport()->width());
+    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), cover,
                          viewport()->height() + horizontalHeader()->height());
 }
 
