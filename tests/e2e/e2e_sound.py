@@ -71,6 +71,10 @@ def test_sound_settings_window(ctx):
         time.sleep(0.5)
         os.makedirs(ctx.artefacts, exist_ok=True)
         d.x("import", "-window", dialog, os.path.join(ctx.artefacts, "sound-settings.png"))
+        # After the two buttons, Tab comes to the cells (the focused one is tinted).
+        d.x("xdotool", "key", "--window", dialog, "Tab", "Tab")
+        time.sleep(0.3)
+        d.x("import", "-window", dialog, os.path.join(ctx.artefacts, "sound-settings-focus.png"))
         # Escape cancels, as the cancel button does (9960, 5160 twips: 664, 344 px).
         # (The key's release finds the window gone: xdotool reports an error then.)
         d.x("xdotool", "key", "--window", dialog, "Escape", check=False)

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "counting/key_layout.h"
 #include "platform/file_access.h"
@@ -139,10 +140,16 @@ SoundSettingsWindow::SoundSettingsWindow(SoundSettingsContext context, QWidget* 
         pendingVk_ = vk;
         pendingClick_.start();
     });
+    // The cells in reading order: row by row, left to right.
+    std::vector<counting::KeyCell> reading;
+    for (const counting::KeyCell& key : counting::layout::cells())
+        if (txtKey(key.vk) != nullptr) reading.push_back(key);
+    std::stable_sort(reading.begin(), reading.end(), [](const counting::KeyCell& a, const counting::KeyCell& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
     QWidget* previous = cmdUpdate_;
-    for (const counting::KeyCell& key : counting::layout::cells()) {
+    for (const counting::KeyCell& key : reading) {
         widgets::CountCell* cell = txtKey(key.vk);
-        if (cell == nullptr) continue;
         cell->setFocusPolicy(Qt::StrongFocus);
         cell->installEventFilter(this);
         setTabOrder(previous, cell);
