@@ -12,8 +12,10 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtCharts/QBarCategoryAxis>
@@ -25,6 +27,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
+#include <utility>
 
 #include "counting/key_layout.h"
 #include "platform/text_codec.h"
@@ -215,9 +218,33 @@ void StatisticsWindow::fitToContent() {
         // Not shown yet: the frame is not known; room for a title bar and borders.
         const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
         const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + frame;
-        size = size.boundedTo(s->availableGeometry().size() - QSize(frame, titleBar));
+        const QSize room = s->availableGeometry().size() - QSize(frame, titleBar);
+        // Cut in height, the content scrolls up and down: room for that scroll bar.
+        if (size.height() > room.height())
+            size.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+        size = size.boundedTo(room);
     }
     resize(size);
+}
+
+// Once on screen, the frame is known: when the window came out lower than its
+// content, the up-and-down scroll bar takes width, which the window is given
+// so that the content does not scroll sideways as well.
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (std::exchange(shown_, true)) return;
+    QTimer::singleShot(0, this, &StatisticsWindow::widenForScrollBar);
+}
+
+void StatisticsWindow::widenForScrollBar() {
+    const QWidget* page = scroll_->widget();
+    if (page->sizeHint().height() <= scroll_->height()) return;
+    const int needed = width() - scroll_->width() + page->minimumSizeHint().width() +
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    if (needed <= width()) return;
+    const QScreen* s = screen();
+    const int room = s ? s->availableGeometry().width() - (frameGeometry().width() - width()) : needed;
+    resize(std::max(width(), std::min(needed, room)), height());
 }
 
 bool StatisticsWindow::load(const std::string& historyPath, const history::SummaryProgress& progress) {

@@ -87,9 +87,11 @@ private slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void fitToContent();
+    void widenForScrollBar();
     void showBarToolTip();
     void showMessage(const QString& text);
     void showKeyboard(const history::HistorySummary& summary);
@@ -115,6 +117,7 @@ private:
     std::vector<DayPoint> series_;
     DayMap days_;
     int hoveredBar_ = -1;
+    bool shown_ = false;
     SaveChooser chooseSavePath_;
     widgets::MessageBoxes& boxes_;
 };
