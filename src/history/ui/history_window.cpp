@@ -167,8 +167,10 @@ void HistoryGrid::applyColumnWidths(double dpiX, double dpiY) {
     frozen_->horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
     const int keyWidth = tw.x(columnWidthTwips(kDesignedColumns));
     const int cols = model() ? model()->columnCount() : 0;
+    designedWidths_.clear();
     for (int c = 0; c < cols; ++c) {
         const int designed = c < kDesignedColumns ? tw.x(columnWidthTwips(static_cast<std::size_t>(c))) : keyWidth;
+        if (c < kDesignedColumns) designedWidths_.push_back(designed);
         const int width = std::max(designed, contentWidth(c));
         // A key column as wide as the default costs no call.
         if (c < kDesignedColumns || width != keyWidth) setColumnWidth(c, width);
@@ -196,6 +198,13 @@ int HistoryGrid::contentWidth(int column) const {
         width = std::max(width, fontMetrics().horizontalAdvance(longest) + 2 * margin + 1);  // + the grid line
     }
     return width;
+}
+
+int HistoryGrid::widthBeyondDesign(int first, int last) const {
+    int extra = 0;
+    for (int c = first; c <= last && c < static_cast<int>(designedWidths_.size()); ++c)
+        extra += columnWidth(c) - designedWidths_[static_cast<std::size_t>(c)];
+    return extra;
 }
 
 int HistoryGrid::frozenWidth() const {
@@ -262,6 +271,7 @@ HistoryWindow::HistoryWindow(QWidget* owner)
     for (int i = 0; i < 2; ++i) {
         QLabel* l = new QLabel(headerTexts[i], this);
         l->setObjectName(QStringLiteral("lblHeader%1").arg(i));
+        headerRects_[i] = headerRects[i];
         l->setGeometry(headerRects[i]);
         l->setAlignment(Qt::AlignCenter);
         l->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -331,6 +341,12 @@ bool HistoryWindow::load(const std::string& historyPath, int rowLimit, const QIc
     model_->setRows(std::move(rows));
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     grdHistory_->applyColumnWidths(s ? s->logicalDotsPerInchX() : 96, s ? s->logicalDotsPerInchY() : 96);
+    // The two captions stand over their columns (the ratios 1 to 4, the top
+    // five 5 to 9) as these are widened.
+    const int shiftRatios = grdHistory_->widthBeyondDesign(0, 0);
+    const int shiftTopFive = grdHistory_->widthBeyondDesign(0, 4);
+    lblHeader_[0]->setGeometry(headerRects_[0].adjusted(shiftRatios, 0, shiftTopFive, 0));
+    lblHeader_[1]->setGeometry(headerRects_[1].adjusted(shiftTopFive, 0, grdHistory_->widthBeyondDesign(0, 9), 0));
     grdHistory_->show();
     lblRowCount_->setText(QString::fromStdString(rowCountLabel(gridRows)));
     return true;

@@ -63,6 +63,8 @@ public:
     // column's caption or one of its texts needs more.
     void applyColumnWidths(double dpiX, double dpiY);
     QTableView* frozenView() const { return frozen_; }
+    // How much wider than designed the columns from `first` to `last` are.
+    int widthBeyondDesign(int first, int last) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -76,6 +78,7 @@ private:
     int contentWidth(int column) const;
 
     QTableView* frozen_;
+    std::vector<int> designedWidths_;  // of the designed columns, in pixels
 };
 
 class HistoryWindow : public QDialog {
@@ -106,6 +109,7 @@ private:
     HistoryGrid* grdHistory_;
     HistoryTableModel* model_;
     QLabel* lblHeader_[2];
+    QRect headerRects_[2];  // as designed, before the columns below them widen
     QLabel* lblRowCount_;
     QPushButton* cmdClose_;
 };
