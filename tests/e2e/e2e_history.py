@@ -43,6 +43,10 @@ def test_history_viewer_shows_the_newest_records(ctx):
             time.sleep(0.3)
             os.makedirs(ctx.artefacts, exist_ok=True)
             shot_window(d, viewer, os.path.join(ctx.artefacts, "history.png"))
+            # Scrolled sideways: the key columns pass under the fixed ones.
+            d.x("xdotool", "mousemove", "--window", viewer, "500", "200", "click", "--repeat", "12", "7")
+            time.sleep(0.3)
+            shot_window(d, viewer, os.path.join(ctx.artefacts, "history-scrolled.png"))
             # Counting goes on while the viewer is open.
             for _ in range(3):
                 d.x("xdotool", "key", "x")

@@ -1,5 +1,6 @@
 // The history viewer and its progress window on files written the way the
 // program writes them (code page 932, CR LF), in a temporary folder.
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "history/history_record.h"
 #include "history/ui/history_opener.h"
 #include "history/ui/history_window.h"
+#include "history/viewer_rules.h"
 #include "platform/text_codec.h"
 #include "widgets/message_boxes.h"
 #include "widgets/progress_window.h"
@@ -64,6 +66,7 @@ private slots:
     void columnsWidenForWideRecordsAndKeepTheirWidths();
     void windowAsDesigned();
     void fixedColumnsStayWhenScrolledSideways();
+    void columnsFitTheirTextsAndBackslashColumnsAreNamed();
     void progressBarGrowsByOneRowPerRecord();
     void timersRunWhileALongFileIsRead();
     void warningWithoutAFile();
@@ -186,9 +189,21 @@ void TestHistoryWindow::windowAsDesigned() {
     QCOMPARE(w.cmdClose()->text(), QStringLiteral("OK"));
     QCOMPARE(w.cmdClose()->geometry(), QRect(tw.x(10320), tw.y(7680), tw.x(1300), tw.y(350)));
     QCOMPARE(w.lblHeader(0)->text(), QStringLiteral("対合計特殊キー率(%)"));
-    QCOMPARE(w.lblHeader(0)->geometry(), QRect(tw.x(1845), tw.y(240), tw.x(2600), tw.y(255)));
+    // Each caption stands over its columns (the ratios 1-4, the top five
+    // 5-9), also where the columns were widened for their texts.
+    const auto columnsEdges = [&](int first, int last) {
+        const int x = w.grdHistory()->x() + w.grdHistory()->frameWidth();
+        return QPair<int, int>(x + w.grdHistory()->columnViewportPosition(first),
+                               x + w.grdHistory()->columnViewportPosition(last) + w.grdHistory()->columnWidth(last));
+    };
+    for (const auto& [label, first, last] : {std::tuple{0, 1, 4}, std::tuple{1, 5, 9}}) {
+        const QRect g = w.lblHeader(label)->geometry();
+        QVERIFY2(std::abs(g.left() - columnsEdges(first, last).first) <= 2, qPrintable(QString::number(label)));
+        QVERIFY2(std::abs(g.right() + 1 - columnsEdges(first, last).second) <= 2, qPrintable(QString::number(label)));
+        QCOMPARE(g.top(), tw.y(240));
+        QCOMPARE(g.height(), tw.y(255));
+    }
     QCOMPARE(w.lblHeader(1)->text(), QStringLiteral("文字キー上位５位"));
-    QCOMPARE(w.lblHeader(1)->geometry(), QRect(tw.x(4425), tw.y(240), tw.x(1500), tw.y(255)));
     QCOMPARE(w.lblRowCount()->geometry(), QRect(tw.x(10440), tw.y(240), tw.x(1095), tw.y(255)));
     QVERIFY(w.lblRowCount()->alignment() & Qt::AlignRight);
     QVERIFY(w.lblRowCount()->font().bold());
@@ -224,7 +239,16 @@ void TestHistoryWindow::fixedColumnsStayWhenScrolledSideways() {
     QVERIFY(grid->horizontalScrollBar()->value() > 0);
     // The scrolling part moved; the fixed columns did not.
     QVERIFY(grid->visualRect(total).x() < totalX);
-    QCOMPARE(fixed->geometry(), fixedGeometry);
+    QCOMPARE(fixed->geometry().topLeft(), fixedGeometry.topLeft());
+    QCOMPARE(fixed->geometry().height(), fixedGeometry.height());
+    // No scrolling column shows cut by the fixed columns' edge: the one it
+    // cut is covered up to where the next one starts.
+    for (int value : {1, 37, grid->columnWidth(11) + 5, grid->horizontalScrollBar()->maximum()}) {
+        grid->horizontalScrollBar()->setValue(value);
+        const int edge = fixed->geometry().right() + 1 - fixedGeometry.left();
+        QVERIFY(edge >= fixedWidth);
+        QCOMPARE(grid->columnViewportPosition(grid->columnAt(edge)), edge);
+    }
     QCOMPARE(fixed->horizontalScrollBar()->value(), 0);
     QCOMPARE(fixed->visualRect(fixed->model()->index(0, 0)).x(), 0);
     QCOMPARE(fixed->columnViewportPosition(9) + fixed->columnWidth(9), fixedWidth);
@@ -238,6 +262,48 @@ void TestHistoryWindow::fixedColumnsStayWhenScrolledSideways() {
     QVERIFY(grid->horizontalHeader()->isVisible());
     QVERIFY(fixed->horizontalHeader()->isVisible());
     QCOMPARE(fixedGeometry.topLeft(), QPoint(grid->frameWidth(), grid->frameWidth()));
+}
+
+// Every caption and every text shows whole (the time stamp too); a screen
+// reader hears the grid's name, and the two key columns captioned "\\" by
+// their keys.
+void TestHistoryWindow::columnsFitTheirTextsAndBackslashColumnsAreNamed() {
+    writeFile(standardHeader(), 1, 3);
+    HistoryWindow w;
+    QVERIFY(w.load(path_, 10, QIcon()));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    HistoryGrid* grid = w.grdHistory();
+    const HistoryTableModel* m = w.historyModel();
+    const QFontMetrics fm = grid->fontMetrics();
+    const QFontMetrics headerFm = grid->horizontalHeader()->fontMetrics();
+    const widgets::TwipScale tw = screenScale();
+    QCOMPARE(m->columnCount(), 11 + static_cast<int>(counting::layout::countedCodes().size()));
+    for (int c = 0; c < m->columnCount(); ++c) {
+        const int width = grid->columnWidth(c);
+        QVERIFY2(width >= headerFm.horizontalAdvance(m->cellText(0, c)) + 4, qPrintable(m->cellText(0, c)));
+        for (int row = 1; row < m->gridRowCount(); ++row)
+            QVERIFY2(width >= fm.horizontalAdvance(m->cellText(row, c)) + 4, qPrintable(m->cellText(row, c)));
+        QVERIFY(width >= tw.x(columnWidthTwips(static_cast<std::size_t>(std::min(c, 11)))));
+        if (c < 10) QCOMPARE(grid->frozenView()->columnWidth(c), width);
+    }
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+    QVERIFY(table);
+    QCOMPARE(table->text(QAccessible::Name), QStringLiteral("履歴"));
+    // A screen reader names a cell's column by the header cells it is given.
+    QAccessibleTableInterface* cells = table->tableInterface();
+    QVERIFY(cells);
+    QStringList backslashNames;
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (m->cellText(0, c) != QStringLiteral("\\")) continue;
+        QAccessibleInterface* cell = cells->cellAt(0, c);
+        QVERIFY(cell && cell->tableCellInterface());
+        const QList<QAccessibleInterface*> headers = cell->tableCellInterface()->columnHeaderCells();
+        QCOMPARE(headers.size(), 1);
+        backslashNames << headers[0]->text(QAccessible::Name);
+    }
+    QCOMPARE(backslashNames, (QStringList{QStringLiteral("\\ (￥)"), QStringLiteral("\\ (ろ)")}));
 }
 
 void TestHistoryWindow::progressBarGrowsByOneRowPerRecord() {

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "counting/key_layout.h"
 #include "settings/settings.h"
+#include "sound/ui/sound_file_chooser.h"
 #include "sound/ui/sound_settings_window.h"
 #include "support/scripted_key_state.h"
 #include "support/window_fakes.h"
@@ -31,11 +32,22 @@ namespace {
 
 const QString kNoFile = QStringLiteral("ファイルが設定されていません。");
 
+// Answers the file chooser with `answer` and notes what it was opened with.
+struct FakeChooser final : sound::SoundFileChooser {
+    std::optional<QString> answer;
+    QStringList openedWith;
+    std::optional<QString> choose(QWidget*, const QString& current) override {
+        openedWith << current;
+        return answer;
+    }
+};
+
 struct Rig {
     QTemporaryDir dir;
     settings::SettingsRecord record;
     RecordingBoxes boxes;
     RecordingSound sound;
+    FakeChooser chooser;
     std::unique_ptr<SoundSettingsWindow> w;
 
     Rig() {
@@ -45,7 +57,8 @@ struct Rig {
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }
     SoundSettingsWindow& open() {
-        w = std::make_unique<SoundSettingsWindow>(sound::SoundSettingsContext{settingsPath(), &record, &boxes, &sound});
+        w = std::make_unique<SoundSettingsWindow>(
+            sound::SoundSettingsContext{settingsPath(), &record, &boxes, &sound, &chooser});
         w->show();
         return *w;
     }
@@ -99,7 +112,7 @@ private slots:
     void okRewritesEveryKey();
     void okWithAnUnstorablePathWritesNothing();
     void aFailedWriteIsReported();
-    void onlyTheButtonsLeaveTheWindow();
+    void keysOnTheCellsAndEscAndTheCloseBox();
     void mainWindowCountsAndPlaysWhileOpen();
 };
 
@@ -108,8 +121,7 @@ void TestSoundSettings::designValues() {
     SoundSettingsWindow& w = r.open();
     QCOMPARE(w.windowTitle(), QStringLiteral("音声設定"));
     QCOMPARE(w.objectName(), QStringLiteral("frmSoundConfig"));
-    QVERIFY(!w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-    QVERIFY(!w.windowFlags().testFlag(Qt::WindowSystemMenuHint));
+    QVERIFY(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     const int dpiX = w.logicalDpiX(), dpiY = w.logicalDpiY();
     QCOMPARE(w.size(), QSize(qRound(11370 * dpiX / 1440.0), qRound(5625 * dpiY / 1440.0)));
@@ -135,12 +147,22 @@ void TestSoundSettings::designValues() {
     const QStringList labels = {QStringLiteral("【ファイルの設定】　：　"),
                                 QStringLiteral("【ファイルの確認】　：　"),
                                 QStringLiteral("【ファイルの解除】　：　"),
-                                QStringLiteral("エクスプローラからWAVファイルをドラッグドロップ"),
+                                QStringLiteral("ファイルマネージャからWAVファイルをドラッグドロップ"),
                                 QStringLiteral("テキストボックスを左クリック"),
                                 QStringLiteral("テキストボックスを右クリック")};
     for (int i = 0; i < 6; ++i) QCOMPARE(w.lblHelp(i)->text(), labels[i]);
-    QCOMPARE(w.lblHelp(3)->geometry().left(), qRound(7440 * dpiX / 1440.0));
-    QCOMPARE(w.lblHelp(2)->geometry().top(), qRound(720 * dpiY / 1440.0));
+    // In the window's font, each text whole inside its label, the labels inside
+    // Shape1 and above the keyboard's first captions.
+    const QRect shape1 = w.findChild<QWidget*>(QStringLiteral("Shape1"))->geometry();
+    for (int i = 0; i < 6; ++i) {
+        const QLabel* l = w.lblHelp(i);
+        QCOMPARE(l->font().pixelSize(), w.font().pixelSize());
+        QVERIFY(l->fontMetrics().horizontalAdvance(l->text()) <= l->width());
+        QVERIFY(shape1.contains(l->geometry()));
+    }
+    QCOMPARE(w.lblHelp(3)->geometry().left(), w.lblHelp(0)->geometry().right() + 1);
+    QVERIFY(shape1.right() < w.width());
+    QVERIFY(shape1.bottom() < w.keyboard()->caption(44)->mapTo(&w, QPoint(0, 0)).y());
 
     QCOMPARE(w.cmdUpdate()->text(), QStringLiteral("OK"));
     QCOMPARE(w.cmdCancel()->text(), QStringLiteral("キャンセル"));
@@ -212,7 +234,8 @@ void TestSoundSettings::clicks() {
 
     click(65, Qt::LeftButton);  // the path in a box, nothing played
     click(66, Qt::LeftButton);  // empty
-    QCOMPARE(r.boxes.shown.size(), 2);
+    // A left click is answered when it is clear that no second click follows.
+    QTRY_COMPARE(r.boxes.shown.size(), 2);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Information);
     QCOMPARE(r.boxes.shown[0].text, QStringLiteral("/sounds/a.wav"));
     QCOMPARE(r.boxes.shown[1].icon, BoxIcon::Information);
@@ -331,18 +354,48 @@ void TestSoundSettings::aFailedWriteIsReported() {
     QVERIFY(!r.w->isVisible());
 }
 
-void TestSoundSettings::onlyTheButtonsLeaveTheWindow() {
+// The cells take the focus: Enter chooses a file for the focused cell (a
+// double-click too), Delete clears it. Enter elsewhere leaves nothing; Esc
+// and the close box cancel like the cancel button.
+void TestSoundSettings::keysOnTheCellsAndEscAndTheCloseBox() {
     Rig r;
     r.open();
     QVERIFY(QTest::qWaitForWindowExposed(r.w.get()));
-    QTest::keyClick(r.w.get(), Qt::Key_Escape);
-    QTest::keyClick(r.w.get(), Qt::Key_Return);
-    QTest::keyClick(r.w->cmdUpdate(), Qt::Key_Enter);
-    QVERIFY(!r.w->close());
+    r.w->activateWindow();
+    r.w->txtKey(66)->setFocus();
+    QTRY_VERIFY(r.w->txtKey(66)->hasFocus());
+    r.chooser.answer = QStringLiteral("/chosen/b.wav");
+    QTest::keyClick(r.w->txtKey(66), Qt::Key_Return);
+    QCOMPARE(r.chooser.openedWith, QStringList{QString()});
+    QCOMPARE(r.cell(66), QStringLiteral("/chosen/b.wav"));
+    r.chooser.answer.reset();  // cancelled: the path stays
+    QTest::keyClick(r.w->txtKey(66), Qt::Key_Enter);
+    QCOMPARE(r.chooser.openedWith.value(1), QStringLiteral("/chosen/b.wav"));
+    QCOMPARE(r.cell(66), QStringLiteral("/chosen/b.wav"));
+    r.chooser.answer = QStringLiteral("/chosen/a.wav");
+    QTest::mouseDClick(r.w->txtKey(65), Qt::LeftButton);
+    QCOMPARE(r.chooser.openedWith.value(2), QStringLiteral("/sounds/a.wav"));
+    QCOMPARE(r.cell(65), QStringLiteral("/chosen/a.wav"));
+    QTest::keyClick(r.w->txtKey(226), Qt::Key_Delete);
+    QCOMPARE(r.cell(226), QString());
+    QTest::keyClick(r.w->txtKey(66), Qt::Key_Delete);
+    QCOMPARE(r.cell(66), QString());
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QVERIFY(r.boxes.shown.isEmpty());  // the double-click showed no path
+
+    QTest::keyClick(r.w->cmdUpdate(), Qt::Key_Return);
     QVERIFY(r.w->isVisible());
-    QVERIFY(r.boxes.shown.isEmpty());
-    r.w->cmdCancel()->click();
+    QTest::keyClick(r.w.get(), Qt::Key_Escape);
     QVERIFY(!r.w->isVisible());
+    QCOMPARE(r.w->result(), int(QDialog::Rejected));
+    QCOMPARE(r.settingsBytes(), QByteArray("<missing>"));
+    QCOMPARE(r.record.soundPaths[65], std::string("/sounds/a.wav"));
+
+    r.open();
+    QVERIFY(QTest::qWaitForWindowExposed(r.w.get()));
+    QVERIFY(r.w->close());
+    QCOMPARE(r.w->result(), int(QDialog::Rejected));
+    QVERIFY(r.boxes.shown.isEmpty());
 }
 
 // The main window opens the window from its menu, modal and centred over

@@ -1,10 +1,15 @@
 // The statistics window on history files written the way the program writes
 // them (code page 932, CR LF), in a temporary folder.
+#include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolTip>
@@ -61,6 +66,7 @@ private slots:
     void init();
     void heatMapColoursAndCountsOfTheKeys();
     void chartHasNinetyDaysWithTotalsAndAverage();
+    void resizableScrollsAndTheChartReadsAsText();
     void totalsBusiestDayTopKeysAndSkippedRecords();
     void pictureAndCsvAreSavedAndReadBack();
     void failuresToSaveAreTold();
@@ -162,6 +168,38 @@ void TestStatistics::chartHasNinetyDaysWithTotalsAndAverage() {
     QTRY_COMPARE(QToolTip::text(), QStringLiteral("2026/02/27\n合計: 700"));
 }
 
+// The window opens at its content's size and can be made smaller: the content
+// scrolls, the buttons stay in view. A screen reader reads the chart as the
+// date and total of each day shown.
+void TestStatistics::resizableScrollsAndTheChartReadsAsText() {
+    writeLines({standardHeader(), recordOf({2026, 2, 27, 9, 0, 0}, {{'A', 300}}),
+                recordOf({2026, 3, 2, 9, 0, 0}, {{'C', 1400}})});
+    RecordingBoxes boxes;
+    StatisticsWindow w(boxes);
+    QVERIFY(w.load(path_));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // As large as the content asks, within the screen (the offscreen screen is
+    // smaller than the content).
+    const QSize opened = w.size();
+    const QSize room = w.screen()->availableGeometry().size();
+    QVERIFY(opened.width() <= room.width() && opened.height() <= room.height());
+    QVERIFY(opened.width() == w.sizeHint().width() || opened.height() == w.sizeHint().height());
+    QVERIFY(w.minimumWidth() < opened.width() / 2 && w.minimumHeight() < opened.height() / 2);
+    w.resize(opened / 2);
+    QTRY_COMPARE(w.size(), opened / 2);
+    QVERIFY(w.scrollArea()->verticalScrollBar()->maximum() > 0);
+    QVERIFY(w.rect().contains(w.cmdClose()->geometry()));
+
+    QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(w.chartView());
+    QVERIFY(chart);
+    const QStringList days = chart->text(QAccessible::Description).split(QLatin1Char('\n'));
+    QCOMPARE(days.size(), 90);
+    QCOMPARE(days.value(89), QStringLiteral("2026/03/02 合計: 1,400"));
+    QCOMPARE(days.value(86), QStringLiteral("2026/02/27 合計: 300"));
+    QCOMPARE(days.value(0), QStringLiteral("2025/12/03 合計: 0"));
+}
+
 void TestStatistics::totalsBusiestDayTopKeysAndSkippedRecords() {
     writeLines({standardHeader(), recordOf({2026, 1, 31, 9, 0, 0}, {{'A', 600}, {'B', 300}}),
                 recordOf({2026, 2, 1, 9, 0, 0}, {{'A', 600}, {'Z', 100}}), "2026/02/01 10:00:00,broken",
@@ -216,15 +254,21 @@ void TestStatistics::pictureAndCsvAreSavedAndReadBack() {
     answer = png;
     QTest::mouseClick(w.cmdSavePicture(), Qt::LeftButton);
     QCOMPARE(asked.value(0), QStringLiteral("画像として保存"));
-    QCOMPARE(asked.value(1), dir_->filePath(QStringLiteral("PressoryStatistics.png")));
+    // The dialogs start in the person's Pictures / Documents folder, not the history's.
+    QCOMPARE(asked.value(1),
+             QDir(StatisticsWindow::pictureFolder()).filePath(QStringLiteral("PressoryStatistics.png")));
+    QVERIFY(QFileInfo(asked.value(1)).absolutePath() != dir_->path());
     QImage picture;
     QVERIFY(picture.load(png, "PNG"));
-    QCOMPARE(picture.size(), w.grab().size());
-    QVERIFY(picture.width() > w.keyboard()->width());
+    // The whole content, also where the window is too small to show it.
+    QVERIFY(picture.height() >= w.content()->height());
+    QVERIFY(picture.width() >= w.keyboard()->width());
 
     answer = csv;
     QTest::mouseClick(w.cmdSaveCsv(), Qt::LeftButton);
     QCOMPARE(asked.value(2), QStringLiteral("CSVで保存"));
+    QCOMPARE(QFileInfo(asked.value(3)).absolutePath(),
+             QFileInfo(StatisticsWindow::documentFolder()).absoluteFilePath());
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();

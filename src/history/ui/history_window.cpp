@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -46,6 +47,10 @@ void HistoryTableModel::setRows(std::vector<Row> rows) {
     std::size_t widest = 0;
     for (const auto& r : rows_) widest = std::max(widest, r.size());
     columns_ = static_cast<int>(gridColumnCount(widest));
+    backslashColumns_.clear();
+    if (!rows_.empty())
+        for (std::size_t c = kDesignedColumns; c < rows_[0].size(); ++c)
+            if (rows_[0][c] == "\\") backslashColumns_.push_back(static_cast<int>(c));
     endResetModel();
 }
 
@@ -54,6 +59,16 @@ QString HistoryTableModel::cellText(int row, int column) const {
     const Row& r = rows_[static_cast<std::size_t>(row)];
     if (static_cast<std::size_t>(column) >= r.size()) return {};
     return QString::fromStdString(r[static_cast<std::size_t>(column)]);
+}
+
+QString HistoryTableModel::longestText(int column) const {
+    if (column < 0) return {};
+    const auto c = static_cast<std::size_t>(column);
+    const std::string* longest = nullptr;
+    for (std::size_t row = 1; row < rows_.size(); ++row)
+        if (c < rows_[row].size() && (longest == nullptr || rows_[row][c].size() > longest->size()))
+            longest = &rows_[row][c];
+    return longest ? QString::fromStdString(*longest) : QString();
 }
 
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
@@ -77,6 +92,12 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
 QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole) return cellText(0, section);
+    if (role == Qt::AccessibleTextRole) {
+        const auto at = std::find(backslashColumns_.begin(), backslashColumns_.end(), section);
+        if (backslashColumns_.size() == 2 && at != backslashColumns_.end())
+            return texts::kBackslashColumnNames[at - backslashColumns_.begin()];
+        return cellText(0, section);
+    }
     if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignVCenter | Qt::AlignLeft);
     return {};
 }
@@ -90,6 +111,8 @@ Qt::ItemFlags HistoryTableModel::flags(const QModelIndex& index) const {
 HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTableView(this)) {
     setObjectName(QStringLiteral("grdHistory"));
     frozen_->setObjectName(QStringLiteral("grdHistoryFixedColumns"));
+    setAccessibleName(texts::kHistoryCaption);
+    frozen_->setAccessibleName(texts::kHistoryCaption);
     for (QTableView* v : {static_cast<QTableView*>(this), frozen_}) {
         v->verticalHeader()->hide();
         v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -115,6 +138,7 @@ HistoryGrid::HistoryGrid(QWidget* parent) : QTableView(parent), frozen_(new QTab
             updateFrozenGeometry();
         }
     });
+    connect(horizontalScrollBar(), &QAbstractSlider::valueChanged, this, &HistoryGrid::updateFrozenGeometry);
     connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
             &QAbstractSlider::setValue);
     connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
@@ -141,15 +165,46 @@ void HistoryGrid::applyColumnWidths(double dpiX, double dpiY) {
     // costs no call per column. The first eleven are set one by one.
     horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
     frozen_->horizontalHeader()->setDefaultSectionSize(tw.x(columnWidthTwips(kDesignedColumns)));
-    const int cols = model() ? std::min(model()->columnCount(), kDesignedColumns) : 0;
+    const int keyWidth = tw.x(columnWidthTwips(kDesignedColumns));
+    const int cols = model() ? model()->columnCount() : 0;
+    designedWidths_.clear();
     for (int c = 0; c < cols; ++c) {
-        setColumnWidth(c, tw.x(columnWidthTwips(static_cast<std::size_t>(c))));
-        frozen_->setColumnWidth(c, columnWidth(c));
+        const int designed = c < kDesignedColumns ? tw.x(columnWidthTwips(static_cast<std::size_t>(c))) : keyWidth;
+        if (c < kDesignedColumns) designedWidths_.push_back(designed);
+        const int width = std::max(designed, contentWidth(c));
+        // A key column as wide as the default costs no call.
+        if (c < kDesignedColumns || width != keyWidth) setColumnWidth(c, width);
+        if (c < kFixedColumns) frozen_->setColumnWidth(c, width);
     }
     const int rowHeight = std::max(tw.y(240), fontMetrics().height() + 2);
     verticalHeader()->setDefaultSectionSize(rowHeight);
     frozen_->verticalHeader()->setDefaultSectionSize(rowHeight);
     updateFrozenGeometry();
+}
+
+// The width a column needs for its caption and its widest text: the text
+// longest in bytes is measured (the texts of a column are alike: digits, or
+// one time stamp form).
+int HistoryGrid::contentWidth(int column) const {
+    auto* m = static_cast<const HistoryTableModel*>(model());
+    if (m == nullptr) return 0;
+    int width = 0;
+    if (const QString caption = m->cellText(0, column); !caption.isEmpty()) {
+        const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+        width = horizontalHeader()->fontMetrics().horizontalAdvance(caption) + 2 * margin + 2;
+    }
+    if (const QString longest = m->longestText(column); !longest.isEmpty()) {
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+        width = std::max(width, fontMetrics().horizontalAdvance(longest) + 2 * margin + 1);  // + the grid line
+    }
+    return width;
+}
+
+int HistoryGrid::widthBeyondDesign(int first, int last) const {
+    int extra = 0;
+    for (int c = first; c <= last && c < static_cast<int>(designedWidths_.size()); ++c)
+        extra += columnWidth(c) - designedWidths_[static_cast<std::size_t>(c)];
+    return extra;
 }
 
 int HistoryGrid::frozenWidth() const {
@@ -159,8 +214,16 @@ int HistoryGrid::frozenWidth() const {
     return w;
 }
 
+// The fixed columns also cover what shows of a scrolling column cut by their
+// edge: a number cut on its left would read as a smaller one. The cover is
+// the fixed view's empty area, blank like the grid's.
 void HistoryGrid::updateFrozenGeometry() {
-    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), frozenWidth(),
+    const int edge = frozenWidth();
+    int cover = edge;
+    const int cut = columnAt(edge);
+    if (cut >= kFixedColumns && columnViewportPosition(cut) < edge)
+        cover = std::min(columnViewportPosition(cut) + columnWidth(cut), viewport()->width());
+    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), cover,
                          viewport()->height() + horizontalHeader()->height());
 }
 
@@ -208,6 +271,7 @@ HistoryWindow::HistoryWindow(QWidget* owner)
     for (int i = 0; i < 2; ++i) {
         QLabel* l = new QLabel(headerTexts[i], this);
         l->setObjectName(QStringLiteral("lblHeader%1").arg(i));
+        headerRects_[i] = headerRects[i];
         l->setGeometry(headerRects[i]);
         l->setAlignment(Qt::AlignCenter);
         l->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -277,6 +341,12 @@ bool HistoryWindow::load(const std::string& historyPath, int rowLimit, const QIc
     model_->setRows(std::move(rows));
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     grdHistory_->applyColumnWidths(s ? s->logicalDotsPerInchX() : 96, s ? s->logicalDotsPerInchY() : 96);
+    // The two captions stand over their columns (the ratios 1 to 4, the top
+    // five 5 to 9) as these are widened.
+    const int shiftRatios = grdHistory_->widthBeyondDesign(0, 0);
+    const int shiftTopFive = grdHistory_->widthBeyondDesign(0, 4);
+    lblHeader_[0]->setGeometry(headerRects_[0].adjusted(shiftRatios, 0, shiftTopFive, 0));
+    lblHeader_[1]->setGeometry(headerRects_[1].adjusted(shiftTopFive, 0, grdHistory_->widthBeyondDesign(0, 9), 0));
     grdHistory_->show();
     lblRowCount_->setText(QString::fromStdString(rowCountLabel(gridRows)));
     return true;

@@ -35,6 +35,8 @@ public:
     int gridRowCount() const { return static_cast<int>(rows_.size()); }
     // The text of grid row `row` (0 the header), column `column`.
     QString cellText(int row, int column) const;
+    // The record text of `column` that is longest in bytes (empty when none).
+    QString longestText(int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -45,6 +47,8 @@ public:
 private:
     std::vector<Row> rows_;
     int columns_ = 11;
+    // The columns captioned "\\" in header order (the ¥ key's comes first).
+    std::vector<int> backslashColumns_;
 };
 
 // grdHistory: a table whose first columns are drawn by a second table laid
@@ -55,9 +59,12 @@ public:
     explicit HistoryGrid(QWidget* parent = nullptr);
 
     void setHistoryModel(HistoryTableModel* model);
-    // Column widths in pixels for the screen's twips.
+    // Column widths in pixels for the screen's twips, widened where a
+    // column's caption or one of its texts needs more.
     void applyColumnWidths(double dpiX, double dpiY);
     QTableView* frozenView() const { return frozen_; }
+    // How much wider than designed the columns from `first` to `last` are.
+    int widthBeyondDesign(int first, int last) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -68,8 +75,10 @@ private:
     void updateFrozenGeometry();
     void hideScrollingColumnsOfFrozen();
     int frozenWidth() const;
+    int contentWidth(int column) const;
 
     QTableView* frozen_;
+    std::vector<int> designedWidths_;  // of the designed columns, in pixels
 };
 
 class HistoryWindow : public QDialog {
@@ -100,6 +109,7 @@ private:
     HistoryGrid* grdHistory_;
     HistoryTableModel* model_;
     QLabel* lblHeader_[2];
+    QRect headerRects_[2];  // as designed, before the columns below them widen
     QLabel* lblRowCount_;
     QPushButton* cmdClose_;
 };

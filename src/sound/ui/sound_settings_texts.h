@@ -7,12 +7,19 @@ namespace pressory::sound::texts {
 
 inline const QString kCaption = QStringLiteral("音声設定");
 inline const QString kHelpLabels[6] = {
-    QStringLiteral("【ファイルの設定】　：　"),     QStringLiteral("【ファイルの確認】　：　"),
-    QStringLiteral("【ファイルの解除】　：　"),     QStringLiteral("エクスプローラからWAVファイルをドラッグドロップ"),
-    QStringLiteral("テキストボックスを左クリック"), QStringLiteral("テキストボックスを右クリック"),
+    QStringLiteral("【ファイルの設定】　：　"),
+    QStringLiteral("【ファイルの確認】　：　"),
+    QStringLiteral("【ファイルの解除】　：　"),
+    QStringLiteral("ファイルマネージャからWAVファイルをドラッグドロップ"),
+    QStringLiteral("テキストボックスを左クリック"),
+    QStringLiteral("テキストボックスを右クリック"),
 };
 inline const QString kOk = QStringLiteral("OK");
 inline const QString kCancel = QStringLiteral("キャンセル");
+
+// The file chooser a cell opens (Enter or a double-click).
+inline const QString kChooseWav = QStringLiteral("WAVファイルの選択");
+inline const QString kWavFilter = QStringLiteral("WAVファイル (*.wav *.WAV)");
 
 // Messages.
 inline const QString kNoFile = QStringLiteral("ファイルが設定されていません。");

@@ -4,13 +4,18 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtCharts/QBarCategoryAxis>
@@ -22,6 +27,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
+#include <utility>
 
 #include "counting/key_layout.h"
 #include "platform/text_codec.h"
@@ -47,7 +53,24 @@ constexpr counting::TwipLine kHorizontalLine{120, 1650 + kKeyboardOffsetTwips, 1
 constexpr counting::TwipLine kVerticalLine{9240, 120, 9240, kKeyboardHeightTwips - 60};
 
 constexpr int kChartHeight = 250;
-constexpr int kAxisLabelEvery = 7;  // days between the day axis's labels, counted back from the last
+constexpr int kAxisLabelEvery = 7;         // days between the day axis's labels, counted back from the last
+constexpr int kBarTipMs = 10 * 60 * 1000;  // a bar's tooltip stays while the mouse rests on it
+
+// The scroll area asks for the whole of its page, so that the window opens as
+// large as its content (no larger than the screen) and scrolls when smaller.
+class PageScrollArea final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int f = 2 * frameWidth();
+        return widget() ? widget()->sizeHint() + QSize(f, f) : QScrollArea::sizeHint();
+    }
+};
+
+QString existingOrHome(QStandardPaths::StandardLocation location) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    return !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+}
 
 QColor qColour(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -72,27 +95,37 @@ QString skippedLine(const history::HistorySummary& summary) {
 }  // namespace
 
 StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                         Qt::WindowMaximizeButtonHint),
       boxes_(boxes) {
     setObjectName(QStringLiteral("frmStatistics"));
     setWindowTitle(texts::kCaption);
     const widgets::TwipScale tw = widgets::screenScale(owner);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    scroll_ = new PageScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("scrContent"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    auto* page = new QWidget;
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_, 1);
 
-    lblMessage_ = new QLabel(this);
+    lblMessage_ = new QLabel(page);
     lblMessage_->setObjectName(QStringLiteral("lblMessage"));
     lblMessage_->setWordWrap(true);
     lblMessage_->setMinimumWidth(tw.x(7200));
     lblMessage_->hide();
-    layout->addWidget(lblMessage_);
+    pageLayout->addWidget(lblMessage_);
 
-    content_ = new QWidget(this);
+    content_ = new QWidget(page);
     content_->setObjectName(QStringLiteral("content"));
     auto* column = new QVBoxLayout(content_);
     column->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(content_);
+    pageLayout->addWidget(content_);
+    pageLayout->addStretch(1);
+    scroll_->setWidget(page);
 
     auto* keyboardHost = new QWidget(content_);
     keyboardHost->setFixedSize(tw.x(counting::layout::kClientWidth), tw.y(kKeyboardHeightTwips));
@@ -112,6 +145,8 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     chartView_->setObjectName(QStringLiteral("chtDays"));
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setFixedSize(tw.x(counting::layout::kClientWidth), kChartHeight);
+    chartView_->setAccessibleName(texts::kChartTitle);
+    chartView_->viewport()->installEventFilter(this);
     column->addWidget(chartView_);
 
     auto* totalsRow = new QHBoxLayout;
@@ -170,8 +205,49 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     showMessage(texts::kNoHistory);
 }
 
+// The size the content asks for, within the screen's free area; only before
+// the window is first shown: then the person's size stands.
+void StatisticsWindow::fitToContent() {
+    if (isVisible()) return;
+    // The scroll area's size hint follows its page, which it is not told of.
+    scroll_->widget()->layout()->activate();
+    scroll_->updateGeometry();
+    layout()->activate();
+    QSize size = sizeHint();
+    if (const QScreen* s = screen()) {
+        // Not shown yet: the frame is not known; room for a title bar and borders.
+        const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + frame;
+        const QSize room = s->availableGeometry().size() - QSize(frame, titleBar);
+        // Cut in height, the content scrolls up and down: room for that scroll bar.
+        if (size.height() > room.height())
+            size.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+        size = size.boundedTo(room);
+    }
+    resize(size);
+}
+
+// Once on screen, the frame is known: when the window came out lower than its
+// content, the up-and-down scroll bar takes width, which the window is given
+// so that the content does not scroll sideways as well.
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (std::exchange(shown_, true)) return;
+    QTimer::singleShot(0, this, &StatisticsWindow::widenForScrollBar);
+}
+
+void StatisticsWindow::widenForScrollBar() {
+    const QWidget* page = scroll_->widget();
+    if (page->sizeHint().height() <= scroll_->height()) return;
+    const int needed = width() - scroll_->width() + page->minimumSizeHint().width() +
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    if (needed <= width()) return;
+    const QScreen* s = screen();
+    const int room = s ? s->availableGeometry().width() - (frameGeometry().width() - width()) : needed;
+    resize(std::max(width(), std::min(needed, room)), height());
+}
+
 bool StatisticsWindow::load(const std::string& historyPath, const history::SummaryProgress& progress) {
-    folder_ = QFileInfo(text(historyPath)).absolutePath();
     const auto encode = [](std::string_view utf8) { return platform::utf8ToCp932(utf8); };
     // Records dated after today are left out: the chart ends at the last day that has come.
     const QDate now = QDate::currentDate();
@@ -188,6 +264,8 @@ void StatisticsWindow::showMessage(const QString& message) {
     content_->hide();
     cmdSavePicture_->setEnabled(false);
     cmdSaveCsv_->setEnabled(false);
+    chartView_->setAccessibleDescription({});
+    fitToContent();
 }
 
 void StatisticsWindow::showSummary(const history::HistorySummary& summary) {
@@ -212,6 +290,7 @@ void StatisticsWindow::showSummary(const history::HistorySummary& summary) {
     showKeyboard(summary);
     showChart();
     showTotals(summary);
+    fitToContent();
 }
 
 void StatisticsWindow::showKeyboard(const history::HistorySummary& summary) {
@@ -285,6 +364,11 @@ void StatisticsWindow::showChart() {
     barSeries->attachAxis(valueAxis);
     average_->attachAxis(dayAxis);
     average_->attachAxis(valueAxis);
+
+    // What a screen reader reads instead of the bars: every day's date and total.
+    QStringList days;
+    for (int i = 0; i < n; ++i) days << barToolTip(i).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    chartView_->setAccessibleDescription(days.join(QLatin1Char('\n')));
 }
 
 void StatisticsWindow::showTotals(const history::HistorySummary& summary) {
@@ -320,11 +404,30 @@ QString StatisticsWindow::barToolTip(int index) const {
 }
 
 void StatisticsWindow::onBarsHovered(bool status, int index) {
+    hoveredBar_ = status ? index : -1;
     if (status)
-        QToolTip::showText(QCursor::pos(), barToolTip(index), chartView_);
+        showBarToolTip();
     else
         QToolTip::hideText();
 }
+
+void StatisticsWindow::showBarToolTip() {
+    QToolTip::showText(QCursor::pos(), barToolTip(hoveredBar_), chartView_, {}, kBarTipMs);
+}
+
+// The chart's own tooltip event, when the mouse comes to rest, would hide the
+// bar's tooltip (the chart has none of its own): over a bar it shows the bar's.
+bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == chartView_->viewport() && event->type() == QEvent::ToolTip && hoveredBar_ >= 0) {
+        showBarToolTip();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString StatisticsWindow::pictureFolder() { return existingOrHome(QStandardPaths::PicturesLocation); }
+
+QString StatisticsWindow::documentFolder() { return existingOrHome(QStandardPaths::DocumentsLocation); }
 
 void StatisticsWindow::tellNotSaved(const QString& path, const QString& reason) {
     QString message = texts::kNotSaved.arg(QDir::toNativeSeparators(path));
@@ -333,7 +436,8 @@ void StatisticsWindow::tellNotSaved(const QString& path, const QString& reason) 
 }
 
 bool StatisticsWindow::savePicture(const QString& path) {
-    const QPixmap picture = grab();
+    // The whole page, also the part scrolled out of view.
+    const QPixmap picture = scroll_->widget()->grab();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         tellNotSaved(path, file.errorString());
@@ -363,14 +467,14 @@ bool StatisticsWindow::saveCsv(const QString& path) {
 }
 
 void StatisticsWindow::onCmdSavePictureClicked() {
-    const QString path = chooseSavePath_(this, texts::kSavePictureCaption, QDir(folder_).filePath(texts::kPictureName),
-                                         texts::kPictureFilter);
+    const QString path = chooseSavePath_(this, texts::kSavePictureCaption,
+                                         QDir(pictureFolder()).filePath(texts::kPictureName), texts::kPictureFilter);
     if (!path.isEmpty()) savePicture(path);
 }
 
 void StatisticsWindow::onCmdSaveCsvClicked() {
-    const QString path =
-        chooseSavePath_(this, texts::kSaveCsvCaption, QDir(folder_).filePath(texts::kCsvName), texts::kCsvFilter);
+    const QString path = chooseSavePath_(this, texts::kSaveCsvCaption, QDir(documentFolder()).filePath(texts::kCsvName),
+                                         texts::kCsvFilter);
     if (!path.isEmpty()) saveCsv(path);
 }
 

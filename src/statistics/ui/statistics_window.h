@@ -20,6 +20,7 @@ class QChartView;
 class QLabel;
 class QLineSeries;
 class QPushButton;
+class QScrollArea;
 
 namespace pressory::widgets {
 class KeyboardWidget;
@@ -49,7 +50,8 @@ public:
     using SaveChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
     void setSaveChooser(SaveChooser chooser) { chooseSavePath_ = std::move(chooser); }
 
-    // Saves the window's picture as PNG / the per-day totals as CSV; a
+    // Saves the picture of the window's content (all of it, also what is
+    // scrolled out of view) as PNG / the per-day totals as CSV; a
     // failure is told in a message box. True when the file was written.
     bool savePicture(const QString& path);
     bool saveCsv(const QString& path);
@@ -57,11 +59,18 @@ public:
     // The text a bar's tooltip shows (index 0 is the chart's first day).
     QString barToolTip(int index) const;
 
+    // Where the save dialogs start: the person's Pictures / Documents folder
+    // (the home folder when it does not exist).
+    static QString pictureFolder();
+    static QString documentFolder();
+
     widgets::KeyboardWidget* keyboard() const { return keyboard_; }
     HeatLegend* legend() const { return legend_; }
     QBarSet* barSet() const { return bars_; }
     QLineSeries* averageSeries() const { return average_; }
     QLabel* lblMessage() const { return lblMessage_; }
+    QChartView* chartView() const { return chartView_; }
+    QScrollArea* scrollArea() const { return scroll_; }
     QWidget* content() const { return content_; }
     QLabel* lblTotals() const { return lblTotals_; }
     QLabel* lblSkipped() const { return lblSkipped_; }
@@ -76,7 +85,14 @@ private slots:
     void onCmdCloseClicked();
     void onBarsHovered(bool status, int index);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fitToContent();
+    void widenForScrollBar();
+    void showBarToolTip();
     void showMessage(const QString& text);
     void showKeyboard(const history::HistorySummary& summary);
     void showChart();
@@ -89,6 +105,7 @@ private:
     QBarSet* bars_ = nullptr;
     QLineSeries* average_ = nullptr;
     QLabel* lblMessage_;
+    QScrollArea* scroll_;
     QWidget* content_;
     QLabel* lblTotals_;
     QLabel* lblSkipped_;
@@ -99,7 +116,8 @@ private:
 
     std::vector<DayPoint> series_;
     DayMap days_;
-    QString folder_;  // where the save dialogs start: the history's folder
+    int hoveredBar_ = -1;
+    bool shown_ = false;
     SaveChooser chooseSavePath_;
     widgets::MessageBoxes& boxes_;
 };
