@@ -37,6 +37,33 @@ def test_second_start_is_refused(ctx):
     check_record(rows[1], {67: 2})
 
 
+def test_second_start_brings_the_hidden_window_back(ctx):
+    d, folder = ctx.desktop, ctx.folder()
+    with running(ctx, folder) as p:
+        p.click_resize_button()
+        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+        geometry = p.outer_geometry()
+        d.x("xdotool", "windowminimize", "--sync", p.wid, check=False)
+        wait_for("the window hidden", lambda: not p.is_viewable())
+        time.sleep(0.3)
+        second = subprocess.Popen([p.path], env=d.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            # The running copy shows itself; the refused one still tells why.
+            p.wid = wait_for("the running copy's window back", p.find_main_window)
+            box = find_box(p, second.pid)
+            time.sleep(0.3)
+            assert p.outer_geometry() == geometry, "back in full mode at its place"
+            d.x("import", "-window", "root", os.path.join(ctx.artefacts, "second-start.png"))
+            answer_box(p, box)
+            assert second.wait(10) == 0
+        finally:
+            if second.poll() is None:
+                second.kill()
+        assert p.proc.poll() is None, "the first copy runs on"
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+
+
 def test_second_copy_with_another_tmpdir_is_refused(ctx):
     d, folder = ctx.desktop, ctx.folder()
     tmp_a, tmp_b = tempfile.mkdtemp(dir=ctx.tmp), tempfile.mkdtemp(dir=ctx.tmp)
