@@ -49,10 +49,18 @@ def test_second_start_brings_the_hidden_window_back(ctx):
         second = subprocess.Popen([p.path], env=d.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         try:
             # The running copy shows itself; the refused one still tells why.
-            p.wid = wait_for("the running copy's window back", p.find_main_window)
+            # (Both windows are named Pressory: the main window is the first
+            # copy's, with both conditions.)
+            def main_window():
+                out = d.x("xdotool", "search", "--all", "--onlyvisible", "--pid", str(p.proc.pid),
+                          "--name", "^Pressory$", check=False).split()
+                return out[0] if out else None
             box = find_box(p, second.pid)
-            time.sleep(0.3)
-            assert p.outer_geometry() == geometry, "back in full mode at its place"
+            p.wid = wait_for("the running copy's window back", main_window)
+            time.sleep(0.5)
+            p.wid = wait_for("the window settled", main_window)
+            assert p.outer_geometry() == geometry, "back in full mode at its place: %r %r" % (p.outer_geometry(), geometry)
+            os.makedirs(ctx.artefacts, exist_ok=True)
             d.x("import", "-window", "root", os.path.join(ctx.artefacts, "second-start.png"))
             answer_box(p, box)
             assert second.wait(10) == 0
