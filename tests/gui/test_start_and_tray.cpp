@@ -148,6 +148,7 @@ void TestStartAndTray::qtDialogsSpeakJapanese() {
     QCOMPARE(buttonText(QMessageBox::Cancel), QStringLiteral("キャンセル"));
 
     QColorDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("色を選択"));
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     QStringList labels;
     for (const QLabel* l : dialog.findChildren<QLabel*>()) labels << l->text();
