@@ -1,6 +1,6 @@
 // What a person meets in the first hour beside the counting: the icon's menu
 // and tip, a second start bringing the window forward, the cells a screen
-// reader skips in the compact window, and Qt's own dialogs in Japanese.
+// reader skips in the compact window, captions shown whole, and Qt's own dialogs in Japanese.
 #include <QAccessible>
 #include <QAction>
 #include <QColorDialog>
@@ -138,6 +138,14 @@ void TestStartAndTray::compactCellsAreOffScreenForScreenReaders() {
     QMetaObject::invokeMethod(r.find<QPushButton>("cmdResize"), "click");
     QVERIFY(!offscreen(r.cell(65)));
     QVERIFY(!offscreen(r.total()));
+
+    // Captions show whole; one that fits keeps its place's width (375 twips).
+    for (int vk : {32, 36, 19}) {
+        const QLabel* caption = r.find<QLabel>(qPrintable(QStringLiteral("Label1(%1)").arg(vk)));
+        QVERIFY2(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()),
+                 qPrintable(caption->text()));
+    }
+    QCOMPARE(r.find<QLabel>("Label1(65)")->width(), 25);
 }
 
 void TestStartAndTray::qtDialogsSpeakJapanese() {
