@@ -16,6 +16,8 @@
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
 #include "app/notify_area.h"
+#include "app/qt_translations.h"
+#include "app/second_start.h"
 #include "app/single_instance.h"
 #include "app/stop_signal_watcher.h"
 #include "appearance/colour_chooser.h"
@@ -141,6 +143,7 @@ int main(int argc, char* argv[]) {
     app.setApplicationName(app::texts::kTitle);
     app.setQuitOnLastWindowClosed(false);  // the window hides in the notification area
     app.setWindowIcon(widgets::appIcon());
+    app::installQtTranslations(app);  // Qt's dialogs and buttons speak the program's language
     widgets::QtMessageBoxes boxes;
 
     // The files live beside the program unless it can never write there (a
@@ -153,9 +156,14 @@ int main(int argc, char* argv[]) {
     app::SingleInstance instance(app::SingleInstance::lockPathFor(QString::fromLocal8Bit(files.folder)));
     const app::SingleInstance::Result lock = instance.acquire();
     if (lock.outcome == app::SingleInstance::Outcome::HeldByAnother) {
+        app::askRunningCopyToShow(instance.path());  // its window comes forward; the box still tells why
         boxes.show(widgets::BoxIcon::Exclamation, instance.refusalText());
         return 0;
     }
+    // Only the lock's holder answers a second start: without the lock
+    // another copy may own the name.
+    app::SecondStartListener secondStarts(instance.path());
+    if (lock.outcome == app::SingleInstance::Outcome::Acquired) secondStarts.listen();
     // From here a termination request runs the close sequence from the event loop.
     app::StopSignalWatcher stopSignals;
 
@@ -208,6 +216,8 @@ int main(int argc, char* argv[]) {
                      [&window] { window.requestStop(app::CloseBy::Signal); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.requestStop(app::CloseBy::SessionEnd); });
+    QObject::connect(&secondStarts, &app::SecondStartListener::showRequested, &window,
+                     [&notifyArea] { notifyArea.bringBack(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.requestStop(app::CloseBy::ApplicationQuit); });
 

@@ -130,7 +130,8 @@ void MainWindow::load() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     modes_->start(screen ? screen->geometry() : QRect(0, 0, 1024, 768));
     // 2. The notification icon: a minimised window hides behind it until the close begins.
-    ctx_.notifyArea->hideOnMinimise(this, [this] { return !period_->closeBegun(); });
+    ctx_.notifyArea->hideOnMinimise(
+        this, [this] { return !period_->closeBegun(); }, [this] { return poller_.total(); });
     // 3. Polled flags; 4. the timer last.
     ticker_->start();
 }

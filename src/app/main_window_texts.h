@@ -55,4 +55,9 @@ inline const QString kHelp = QStringLiteral("ヘルプ(&H)");
 inline const QString kHelpHelp = QStringLiteral("READMEを表示(&H)");
 inline const QString kHelpVersion = QStringLiteral("バージョン情報(&A)");
 
+// The notification icon's menu; its tip puts the total below the name.
+inline const QString kTrayShow = QStringLiteral("表示(&S)");
+inline const QString kTrayQuit = QStringLiteral("終了(&X)");
+inline const QString kTrayTotal = QStringLiteral("%1: %2");
+
 }  // namespace pressory::app::texts

@@ -1,12 +1,17 @@
 #include "app/notify_area.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
+#include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
+#include <optional>
 
 #include "app/main_window_texts.h"
+#include "counting/key_layout.h"
 
 #if PRESSORY_HAVE_QTDBUS
 #include <QDBusConnection>
@@ -17,12 +22,24 @@
 namespace pressory::app {
 namespace {
 
-// Watches a window for being minimised; owned by the window.
+// Watches a window for being minimised and brings it back; owned by the
+// window. While the icon is there, the tip's total is read once a second.
 class MinimiseWatch final : public QObject {
 public:
-    MinimiseWatch(QWidget* window, NotifyArea& area, std::function<bool()> mayHide)
-        : QObject(window), window_(window), area_(area), mayHide_(std::move(mayHide)) {
+    MinimiseWatch(QWidget* window, NotifyArea& area, std::function<bool()> mayHide, std::function<std::int32_t()> total)
+        : QObject(window), window_(window), area_(area), mayHide_(std::move(mayHide)), total_(std::move(total)) {
         window->installEventFilter(this);
+        menu_ = new QMenu(window);
+        menu_->setObjectName(QStringLiteral("mnuTray"));
+        QAction* show = menu_->addAction(texts::kTrayShow, this, [this] { bringBack(); });
+        show->setObjectName(QStringLiteral("mnuTrayShow"));
+        menu_->setDefaultAction(show);
+        QAction* quit = menu_->addAction(texts::kTrayQuit, window, &QWidget::close);
+        quit->setObjectName(QStringLiteral("mnuTrayQuit"));
+        connect(menu_, &QMenu::aboutToShow, this, [this] { refreshTip(); });
+        area_.setMenu(menu_);
+        tipTimer_.setInterval(1000);
+        connect(&tipTimer_, &QTimer::timeout, this, [this] { refreshTip(); });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -34,32 +51,58 @@ public:
             [this] {
                 if (!window_->isMinimized() || !mayHide_()) return;
                 window_->hide();
+                refreshTip();
                 area_.add();
+                if (total_) tipTimer_.start();
             },
             Qt::QueuedConnection);
         return false;
     }
 
+    void bringBack() {
+        if (!mayHide_()) return;  // closing: the window goes, not back
+        tipTimer_.stop();
+        area_.remove();
+        window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+        window_->show();
+        window_->raise();
+        window_->activateWindow();
+    }
+
 private:
+    void refreshTip() {
+        if (!total_) return;
+        const std::int32_t total = total_();
+        if (total == shownTotal_) return;
+        shownTotal_ = total;
+        area_.setTip(notifyTipWithTotal(total));
+    }
+
     QWidget* window_;
     NotifyArea& area_;
     std::function<bool()> mayHide_;
+    std::function<std::int32_t()> total_;
+    QMenu* menu_ = nullptr;
+    QTimer tipTimer_;
+    std::optional<std::int32_t> shownTotal_;
 };
 
 }  // namespace
 
-void NotifyArea::hideOnMinimise(QWidget* window, std::function<bool()> mayHide) {
-    new MinimiseWatch(window, *this, std::move(mayHide));
-    setActivatedHandler([this, target = QPointer<QWidget>(window)](QSystemTrayIcon::ActivationReason reason) {
+void NotifyArea::hideOnMinimise(QWidget* window, std::function<bool()> mayHide, std::function<std::int32_t()> total) {
+    auto* watch = new MinimiseWatch(window, *this, std::move(mayHide), std::move(total));
+    watch_ = watch;
+    setActivatedHandler([this, watch = QPointer<MinimiseWatch>(watch)](QSystemTrayIcon::ActivationReason reason) {
         // Only a double-click of the left button brings the window back; a
         // host that never reports one (StatusNotifierItem) restores on its
         // left click.
         const auto restoreOn = restoresOnSingleClick() ? QSystemTrayIcon::Trigger : QSystemTrayIcon::DoubleClick;
-        if (reason != restoreOn || target == nullptr) return;
-        remove();
-        target->setWindowState(target->windowState() & ~Qt::WindowMinimized);
-        target->show();
+        if (reason == restoreOn && watch != nullptr) watch->bringBack();
     });
+}
+
+void NotifyArea::bringBack() {
+    if (auto* watch = static_cast<MinimiseWatch*>(watch_.data())) watch->bringBack();
 }
 
 QtNotifyArea::QtNotifyArea(const QIcon& icon, const QString& tip)
@@ -76,6 +119,8 @@ void QtNotifyArea::remove() { icon_.hide(); }
 bool QtNotifyArea::present() const { return icon_.isVisible(); }
 void QtNotifyArea::setActivatedHandler(Activated handler) { handler_ = std::move(handler); }
 bool QtNotifyArea::restoresOnSingleClick() const { return singleClick_; }
+void QtNotifyArea::setMenu(QMenu* menu) { icon_.setContextMenu(menu); }
+void QtNotifyArea::setTip(const QString& tip) { icon_.setToolTip(tip); }
 
 bool statusNotifierHostRegistered() {
 #if PRESSORY_HAVE_QTDBUS
@@ -96,6 +141,13 @@ bool statusNotifierHostRegistered() {
 QString notifyTip() {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     return name.isEmpty() ? texts::kTitle : name;
+}
+
+QString notifyTipWithTotal(std::int32_t total) {
+    const auto& caption = counting::layout::kSummaryCaption;
+    return notifyTip() + QLatin1Char('\n') +
+           texts::kTrayTotal.arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                                 QString::number(total));
 }
 
 }  // namespace pressory::app

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <cstdint>
 #include <functional>
 
+class QMenu;
 class QWidget;
 
 namespace pressory::app {
@@ -26,14 +29,28 @@ public:
     // double-click, as StatusNotifierItem hosts (KDE Plasma, the AppIndicator
     // extension of GNOME) do: the window then comes back on that click.
     virtual bool restoresOnSingleClick() const = 0;
+    // The icon's context menu (owned by the caller) and its tip.
+    virtual void setMenu(QMenu* menu) = 0;
+    virtual void setTip(const QString& tip) = 0;
 
     // From now on, `window` minimised is hidden and the icon added, unless
     // `mayHide` says no (the program is closing) or the desktop has no
     // notification area (hidden, it could never be brought back: it stays
     // minimised in the task bar). The icon brings the window back and goes:
-    // on a double-click, or on the left click of a host that reports no
-    // double-click.
-    void hideOnMinimise(QWidget* window, std::function<bool()> mayHide);
+    // on a double-click, on the left click of a host that reports no
+    // double-click, or on its menu's 表示 (the menu opens from the keyboard
+    // too); the menu's 終了 closes the window, as the Quit command does. With
+    // `total`, the tip shows the program's name and that total, read at most
+    // once a second while the icon is there and whenever its menu opens.
+    void hideOnMinimise(QWidget* window, std::function<bool()> mayHide, std::function<std::int32_t()> total = nullptr);
+
+    // Brings the window back from the notification area or the task bar,
+    // raised and active (a second start asks for it). Nothing while the
+    // program closes.
+    void bringBack();
+
+private:
+    QPointer<QObject> watch_;
 };
 
 class QtNotifyArea final : public NotifyArea {
@@ -45,6 +62,8 @@ public:
     bool present() const override;
     void setActivatedHandler(Activated handler) override;
     bool restoresOnSingleClick() const override;
+    void setMenu(QMenu* menu) override;
+    void setTip(const QString& tip) override;
 
 private:
     bool singleClick_ = false;  // decided before the icon, as Qt decides its backend
@@ -59,5 +78,8 @@ bool statusNotifierHostRegistered();
 
 // The tip of the icon: the program file's name without its extension.
 QString notifyTip();
+
+// The tip with the total below the name: "Pressory\n合計: 1234".
+QString notifyTipWithTotal(std::int32_t total);
 
 }  // namespace pressory::app

@@ -5,8 +5,13 @@
 
 namespace pressory::help::texts {
 
-// The readme could not be handed to a browser.
+// The readme could not be handed to a browser: on Windows the system's own
+// text; elsewhere no Windows browser is named, the file is (%1: its path).
+#ifdef Q_OS_WIN
 inline const QString kBrowserFailed = QStringLiteral("インターネットエクスプローラの起動に失敗しました。");
+#else
+inline const QString kBrowserFailed = QStringLiteral("%1 をブラウザーで開けませんでした。");
+#endif
 // No readme where it was looked for; %1 is that path.
 inline const QString kReadmeMissing = QStringLiteral("%1 が見つかりません。");
 

@@ -44,7 +44,13 @@ QUrl readmeUrl(const QString& path) {
 QString showReadme(UrlOpener* opener, const std::string& programFolder) {
     const QString path = findReadme(QString::fromLocal8Bit(programFolder));
     if (!QFileInfo(path).isFile()) return texts::kReadmeMissing.arg(QDir::toNativeSeparators(path));
-    if (opener == nullptr || !opener->open(readmeUrl(path))) return texts::kBrowserFailed;
+    if (opener == nullptr || !opener->open(readmeUrl(path))) {
+#ifdef Q_OS_WIN
+        return texts::kBrowserFailed;
+#else
+        return texts::kBrowserFailed.arg(QDir::toNativeSeparators(path));
+#endif
+    }
     return {};
 }
 

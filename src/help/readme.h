@@ -41,8 +41,9 @@ QUrl readmeUrl(const QString& path);
 // Hands the readme of the program in `programFolder` (found by findReadme)
 // to the opener. Returns the text of the box to show when it did not: the
 // readme's path with " が見つかりません。" when there is no such file (the
-// opener is not asked), texts::kBrowserFailed when there is no opener or it
-// failed; empty when the readme was handed over.
+// opener is not asked), texts::kBrowserFailed (naming the readme's path,
+// except on Windows) when there is no opener or it failed; empty when the
+// readme was handed over.
 QString showReadme(UrlOpener* opener, const std::string& programFolder);
 
 }  // namespace pressory::help

@@ -37,6 +37,10 @@ public:
         s.readOnly = true;
         s.editable = false;
         s.focusable = false;
+        // A cell outside its window's area (the keyboard of the compact
+        // window) is not on the screen, however shown it is.
+        const QWidget* w = cell()->window();
+        if (!QRect(cell()->mapTo(w, QPoint(0, 0)), cell()->size()).intersects(w->rect())) s.offscreen = true;
         return s;
     }
 

@@ -32,6 +32,11 @@ KeyboardWidget::KeyboardWidget(QWidget* parent, const TwipScale& tw, int offsetT
             auto* caption = new QLabel(text, this);
             caption->setObjectName(QStringLiteral("Label1(%1)").arg(key.vk));
             caption->setGeometry(tw.rect(moved(key.captionRect())));
+            // A caption the font draws wider than its place ("Space", "Home"
+            // and "Break" in a proportional font) is widened to its text, to
+            // the right, where the next caption starts farther away.
+            if (const int wide = caption->fontMetrics().horizontalAdvance(text) + 1; wide > caption->width())
+                caption->resize(wide, caption->height());
             caption->setVisible(key.shown);
             // The caption's bottom row lies on the cell's top row, where the
             // caption draws nothing: under the cell, whose every paint would

@@ -205,23 +205,24 @@ def test_background_colour_and_picture_through_the_real_dialogs(ctx):
 
     with running(ctx, folder) as p:
         to_full_mode(p)
-        # The colour dialog: its HTML field (Alt+H), a value, Enter for OK.
+        # Qt's own dialogs, with their Japanese titles. The colour dialog: its
+        # HTML field (Alt+H), a value, Enter for OK.
         menu_command(p, "v", "c")
-        dialog = wait_for("the colour dialog", lambda: window_named(d, p.proc.pid, "Select Color"))
+        dialog = wait_for("the colour dialog", lambda: window_named(d, p.proc.pid, "色を選択"))
         d.x("xdotool", "windowactivate", "--sync", dialog, check=False)
         time.sleep(0.3)
         d.x("xdotool", "key", "alt+h", "ctrl+a")
         d.x("xdotool", "type", "--delay", "30", "#3366cc")
         d.x("xdotool", "key", "Return")
-        wait_for("the colour dialog closed", lambda: not window_named(d, p.proc.pid, "Select Color"))
+        wait_for("the colour dialog closed", lambda: not window_named(d, p.proc.pid, "色を選択"))
         # The file dialog: the name typed into its file-name field.
         menu_command(p, "v", "d")
-        dialog = wait_for("the file dialog", lambda: window_named(d, p.proc.pid, "Open"))
+        dialog = wait_for("the file dialog", lambda: window_named(d, p.proc.pid, "開く"))
         d.x("xdotool", "windowactivate", "--sync", dialog, check=False)
         time.sleep(0.3)
         d.x("xdotool", "type", "--delay", "10", picture)
         d.x("xdotool", "key", "Return")
-        wait_for("the file dialog closed", lambda: not window_named(d, p.proc.pid, "Open"))
+        wait_for("the file dialog closed", lambda: not window_named(d, p.proc.pid, "開く"))
         time.sleep(0.4)
         check_applied(p, "background.png")
         # Stored at close.

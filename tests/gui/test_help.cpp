@@ -101,9 +101,14 @@ void TestHelp::readmeFailure() {
     QCOMPARE(r.urls.opened.size(), 1);
     QCOMPARE(r.boxes.shown.size(), 1);
     QCOMPARE(r.boxes.shown[0].icon, BoxIcon::Critical);
-    QCOMPARE(r.boxes.shown[0].text, QStringLiteral("インターネットエクスプローラの起動に失敗しました。"));
-    QCOMPARE(help::showReadme(nullptr, r.dir.path().toStdString()),
-             QStringLiteral("インターネットエクスプローラの起動に失敗しました。"));
+#ifdef Q_OS_WIN
+    const QString told = QStringLiteral("インターネットエクスプローラの起動に失敗しました。");
+#else
+    // No Windows browser is named where there is none; the file is.
+    const QString told = r.file("Help/Readme.html") + QStringLiteral(" をブラウザーで開けませんでした。");
+#endif
+    QCOMPARE(r.boxes.shown[0].text, told);
+    QCOMPARE(help::showReadme(nullptr, r.dir.path().toStdString()), told);
 }
 
 // No page: the box names where it was looked for, and no browser is asked to

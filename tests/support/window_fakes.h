@@ -50,6 +50,9 @@ public:
     int adds = 0;
     int removes = 0;
     Activated handler;
+    QMenu* menu = nullptr;
+    QString tip;
+    int tipChanges = 0;
     bool available() const override { return isAvailable; }
     void add() override {
         ++adds;
@@ -62,6 +65,11 @@ public:
     bool present() const override { return iconShown; }
     void setActivatedHandler(Activated h) override { handler = std::move(h); }
     bool restoresOnSingleClick() const override { return singleClickHost; }
+    void setMenu(QMenu* m) override { menu = m; }
+    void setTip(const QString& t) override {
+        tip = t;
+        ++tipChanges;
+    }
 };
 
 class RecordingSound final : public platform::SoundPlayer {
