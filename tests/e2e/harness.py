@@ -162,7 +162,9 @@ class Program:
         return self
 
     def find_main_window(self):
-        out = self.desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+        # --all: this process's window of that name (without it xdotool takes
+        # any window of the process or any window of that name).
+        out = self.desktop.x("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
                              "--name", "^Pressory$", check=False).split()
         return out[0] if out else None
 
