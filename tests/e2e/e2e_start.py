@@ -41,11 +41,7 @@ def test_second_start_is_refused(ctx):
 def test_second_start_brings_the_hidden_window_back(ctx):
     d, folder = ctx.desktop, ctx.folder()
     with running(ctx, folder) as p:
-        p.click_resize_button()
-        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
-        geometry = p.outer_geometry()
-        d.x("xdotool", "windowminimize", "--sync", p.wid, check=False)
-        wait_for("the window hidden", lambda: not p.is_viewable())
+        geometry = hide_full_window(p)
         time.sleep(0.3)
         second = subprocess.Popen([p.path], env=d.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         try:

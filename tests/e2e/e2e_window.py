@@ -75,11 +75,7 @@ def test_compact_start_count_full_mode_and_quit(ctx):
 def test_minimise_to_notification_area_and_back(ctx):
     d, folder = ctx.desktop, ctx.folder()
     with running(ctx, folder) as p:
-        p.click_resize_button()
-        wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
-        geometry = p.outer_geometry()
-        d.x("xdotool", "windowminimize", "--sync", p.wid, check=False)
-        wait_for("the window hidden", lambda: not p.is_viewable())
+        geometry = hide_full_window(p)
         icon = wait_for("the tray icon", lambda: tray_icon(d, p), timeout=10)
         d.x("xdotool", "key", "e")  # counted while hidden
         time.sleep(0.2)

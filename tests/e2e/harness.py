@@ -446,6 +446,17 @@ class AccessibilityBus:
         return False
 
 
+def hide_full_window(p):
+    """The full window minimised, which hides it in the notification area;
+    returns its place before."""
+    p.click_resize_button()
+    wait_for("full mode", lambda: p.outer_geometry()[2] > 300)
+    geometry = p.outer_geometry()
+    p.desktop.x("xdotool", "windowminimize", "--sync", p.wid, check=False)
+    wait_for("the window hidden", lambda: not p.is_viewable())
+    return geometry
+
+
 def window_named(d, pid, name):
     """A visible window of the process whose title (UTF-8) is `name`."""
     for w in d.x("xdotool", "search", "--onlyvisible", "--pid", str(pid), check=False).split():
