@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "activity/press_sink.h"
 #include "counting/key_state.h"
 
 namespace pressory::platform {
@@ -28,6 +29,10 @@ public:
     // screen; what it reads at the next wake is exact all the same. Sources
     // that cannot choose what wakes the program do nothing.
     virtual void setKeysShown(bool shown) { (void)shown; }
+    // Where every press the source reads goes as well, by key name, for the
+    // activity database (null: nowhere). Counting for the window and the
+    // history does not change with it.
+    virtual void setPressSink(activity::PressSink* sink) { (void)sink; }
 };
 
 struct KeySourceChoice {
