@@ -1,5 +1,7 @@
-// The program's icon: a key cap with a count, drawn at 16 x 16 and 32 x 32
-// pixels in a few plain colours. The window and the notification area use it.
+// The program's icon: a key cap with a count, in a few plain colours. Up to
+// 32 x 32 pixels it is pixel art on a 32-unit grid; larger sizes draw the same
+// picture in smooth shapes, so that it stays sharp in menus and software
+// centres. The window and the notification area use it.
 #pragma once
 
 #include <QIcon>

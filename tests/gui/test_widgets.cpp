@@ -2,6 +2,7 @@
 // hidden and paths as texts; and the cells as assistive technology reads them.
 #include <QAccessible>
 #include <QHash>
+#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 
 #include "counting/key_layout.h"
 #include "sound/sound_keys.h"
+#include "widgets/app_icon.h"
 #include "widgets/colour_value.h"
 #include "widgets/count_cell.h"
 #include "widgets/keyboard_widget.h"
@@ -26,6 +28,7 @@ private slots:
     void countsLookExactlyAsLaidOutText();
     void oneCellRedrawnAfterSizePaletteAndFontChanges();
     void batchPaintsChangedCellsInTheWindowAtItsClose();
+    void windowsIconFileHoldsTheDrawingAtEverySize();
 };
 
 void TestWidgets::keyboardMovedDownWithSomeCellsHidden() {
@@ -103,6 +106,7 @@ void TestWidgets::cellsReadAsNamedReadOnlyTexts() {
     QCOMPARE(a->text(QAccessible::Name), QStringLiteral("A"));
     QCOMPARE(a->text(QAccessible::Value), QStringLiteral("1234"));
     QVERIFY(a->state().readOnly);
+    QVERIFY(!a->state().focusable);  // counting cells never take the focus
     QCOMPARE(a->role(), QAccessible::EditableText);
     QVERIFY(a->textInterface());
     QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), QStringLiteral("1234"));
@@ -286,6 +290,23 @@ void TestWidgets::batchPaintsChangedCellsInTheWindowAtItsClose() {
     }
     QCOMPARE(paints.of(keyboard.cell(65)), 1);
     QCOMPARE(paints.of(keyboard.caption(65)), 0);
+}
+
+// The Windows icon file is kept in the tree: it must be the program's own
+// drawing at each size Windows asks for, up to 256 pixels.
+void TestWidgets::windowsIconFileHoldsTheDrawingAtEverySize() {
+    QImageReader ico(QStringLiteral(PRESSORY_TEST_SOURCE_DIR "/src/app/pressory.ico"));
+    QVERIFY2(ico.canRead(), qPrintable(ico.errorString()));
+    QList<int> sizes;
+    for (int i = 0; i < ico.imageCount(); ++i) {
+        QVERIFY(ico.jumpToImage(i));
+        const QImage image = ico.read().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.width(), image.height());
+        QVERIFY2(image == pressory::widgets::appIconImage(image.width()),
+                 qPrintable(QStringLiteral("%1 pixels").arg(image.width())));
+        sizes.append(image.width());
+    }
+    QCOMPARE(sizes, (QList<int>{16, 24, 32, 48, 64, 128, 256}));
 }
 
 QTEST_MAIN(TestWidgets)
