@@ -36,7 +36,8 @@ public:
         QAccessible::State s = QAccessibleWidget::state();
         s.readOnly = true;
         s.editable = false;
-        s.focusable = false;
+        // Focusable and focused as the widget is: the sound settings
+        // window's cells take the focus, the counting keyboard's do not.
         // A cell outside its window's area (the keyboard of the compact
         // window) is not on the screen, however shown it is.
         const QWidget* w = cell()->window();

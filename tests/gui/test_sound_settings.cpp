@@ -1,6 +1,7 @@
 // The sound settings window: its design, dropped files, the three clicks,
 // OK and cancel with the settings file's bytes, and the main window counting
 // and playing on while it is open.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -364,6 +365,11 @@ void TestSoundSettings::keysOnTheCellsAndEscAndTheCloseBox() {
     r.w->activateWindow();
     r.w->txtKey(66)->setFocus();
     QTRY_VERIFY(r.w->txtKey(66)->hasFocus());
+    // A screen reader is told the cells can take the focus, and which has it.
+    const QAccessible::State focused = QAccessible::queryAccessibleInterface(r.w->txtKey(66))->state();
+    const QAccessible::State other = QAccessible::queryAccessibleInterface(r.w->txtKey(65))->state();
+    QVERIFY(focused.focusable && focused.focused);
+    QVERIFY(other.focusable && !other.focused);
     r.chooser.answer = QStringLiteral("/chosen/b.wav");
     QTest::keyClick(r.w->txtKey(66), Qt::Key_Return);
     QCOMPARE(r.chooser.openedWith, QStringList{QString()});
