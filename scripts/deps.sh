@@ -15,6 +15,7 @@ PRESSORY_PACKAGE_PACKAGES=(
 )
 PRESSORY_RUN_PACKAGES=(
   xvfb fonts-noto-cjk xauth
+  imagemagick  # import: scripts/run's hint for looking at the virtual display
   qt6-translations-l10n  # Qt's own dialogs and buttons in Japanese (qtbase_ja.qm)
 )
 PRESSORY_TEST_PACKAGES=(
