@@ -26,6 +26,7 @@ PRESSORY_TEST_PACKAGES=(
   dbus-daemon at-spi2-core python3-pyatspi
   pulseaudio pulseaudio-utils sox
   desktop-file-utils lintian appstream  # the package stage judges the .deb and its metainfo
+  librsvg2-bin  # rsvg-convert: the package stage compares the scalable icon with the drawn ones
 )
 
 ensure_packages() {

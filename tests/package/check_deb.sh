@@ -27,12 +27,20 @@ metainfo=usr/share/metainfo/org.example.Pressory.metainfo.xml
 for f in usr/bin/Pressory usr/share/pressory/Help/Readme.html $desktop $autostart $metainfo \
          usr/share/icons/hicolor/scalable/apps/pressory.svg \
          usr/share/icons/hicolor/16x16/apps/pressory.png usr/share/icons/hicolor/48x48/apps/pressory.png \
-         usr/share/icons/hicolor/256x256/apps/pressory.png \
+         usr/share/icons/hicolor/128x128/apps/pressory.png usr/share/icons/hicolor/256x256/apps/pressory.png \
          usr/share/man/man1/pressory.1.gz usr/share/man/man1/Pressory.1.gz usr/share/man/ja/man1/pressory.1.gz \
          usr/share/doc/pressory/copyright usr/share/doc/pressory/changelog.gz; do
   [ -e "$root/$f" ] || fail "missing $f"
 done
 [ "$(file -b --mime-type "$root/usr/share/icons/hicolor/48x48/apps/pressory.png")" = image/png ] || fail "48x48 icon is not a PNG"
+# The scalable icon is the same picture as the PNGs the program draws: at 256
+# pixels no more than 1 % of the pixels differ by more than edge smoothing.
+rsvg-convert -w 256 -h 256 "$root/usr/share/icons/hicolor/scalable/apps/pressory.svg" -o "$work/svg256.png" ||
+  fail "rsvg-convert cannot draw the scalable icon"
+differing=$(compare -metric AE -fuzz 20% "$work/svg256.png" "$root/usr/share/icons/hicolor/256x256/apps/pressory.png" \
+            null: 2>&1) || true
+[[ $differing =~ ^[0-9]+$ ]] && [ "$differing" -le 655 ] ||
+  fail "the scalable icon and the 256 pixel icon differ ($differing pixels)"
 desktop-file-validate "$root/$desktop" "$root/$autostart"
 grep -qx 'Categories=Utility;' "$root/$desktop" || fail "desktop entry not in Utility"
 depends=$(dpkg-deb -f "$deb" Depends)
