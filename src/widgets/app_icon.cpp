@@ -101,7 +101,8 @@ QPixmap keyCap(int size) {
 
 QIcon appIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 64}) icon.addPixmap(keyCap(size));
+    icon.addPixmap(keyCap(16));
+    icon.addPixmap(keyCap(32));
     return icon;
 }
 
