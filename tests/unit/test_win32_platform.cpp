@@ -15,6 +15,7 @@
 #include "platform/boot_time.h"
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
+#include "platform/foreground_app.h"
 #include "platform/key_source.h"
 #include "platform/win32/win32_key_source.h"
 #include "support/recording_press_sink.h"
@@ -89,6 +90,18 @@ TEST(Win32KeySource, EveryCodeThatWentDownReachesThePressSinkOnceByItsName) {
     };
     EXPECT_EQ(sink.presses, want);
     EXPECT_EQ(src.asyncKeyState(0x65), 1) << "the tap is the poller's too";
+}
+
+TEST(Win32ForegroundApp, TheExecutableOfTheForegroundWindow) {
+    auto app = makeForegroundApp();
+    ASSERT_NE(app, nullptr);
+    EXPECT_EQ(app->wakeHandle(), -1);
+    HWND window = CreateWindowExW(0, L"STATIC", L"Pressory test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(window);
+    EXPECT_EQ(app->current(), "unit_tests.exe");
+    DestroyWindow(window);
 }
 
 TEST(Win32AppFolder, TheProgramFolderEndsInOneBackslash) {
