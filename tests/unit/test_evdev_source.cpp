@@ -17,6 +17,7 @@
 #include "counting/poller.h"
 #include "platform/evdev/evdev_key_source.h"
 #include "platform/linux/key_source_linux.h"
+#include "support/recording_press_sink.h"
 #include "support/temp_folder.h"
 
 using pressory::counting::Poller;
@@ -533,4 +534,45 @@ TEST(KeySourceChoice, TheX11OnlyNoticeSaysWhatIsMissedAndHowToMendIt) {
     EXPECT_EQ(choice.source, nullptr);
     EXPECT_EQ(choice.problem, kNoKeyStateText);
     EXPECT_TRUE(choice.notice.empty());
+}
+
+TEST_F(EvdevSourceTest, EveryPressAndWheelStepReachesThePressSinkByItsName) {
+    pressory::test::RecordingPressSink sink;
+    src.setPressSink(&sink);
+    auto keyboard = addFake(src, "/dev/input/event0");
+    auto mouse = addFake(src, "/dev/input/event1");
+    mouse->keyboard = false;
+    for (int code : {KEY_KP1, KEY_KPENTER, KEY_HENKAN, KEY_CAPSLOCK, KEY_COMPOSE, KEY_ZENKAKUHANKAKU}) {
+        keyboard->key(static_cast<std::uint16_t>(code), 1);
+        keyboard->key(static_cast<std::uint16_t>(code), 0);
+    }
+    keyboard->key(KEY_A, 1);
+    for (int i = 0; i < 3; ++i) keyboard->key(KEY_A, 2);
+    keyboard->key(KEY_A, 0);
+    for (int code : {BTN_MIDDLE, BTN_SIDE, BTN_EXTRA}) {
+        mouse->key(static_cast<std::uint16_t>(code), 1);
+        mouse->key(static_cast<std::uint16_t>(code), 0);
+    }
+    mouse->push(EV_REL, REL_WHEEL, -2);
+    mouse->push(EV_REL, REL_WHEEL_HI_RES, -240);
+    mouse->push(EV_REL, REL_HWHEEL, 1);
+    mouse->push(EV_REL, REL_WHEEL, 1);
+    mouse->push(EV_REL, REL_X, 5);
+    mouse->push(EV_SYN, SYN_REPORT, 0);
+    // A touchpad's touch is no press.
+    mouse->key(BTN_TOUCH, 1);
+    mouse->key(BTN_TOUCH, 0);
+    tick();
+
+    const std::map<std::string, std::uint32_t> want{
+        {"テンキー 1", 1}, {"テンキー Enter", 1}, {"変換", 1},       {"CapsLock", 1},
+        {"Menu", 1},       {"半角/全角", 1},      {"A", 1},          {"中クリック", 1},
+        {"戻るボタン", 1}, {"進むボタン", 1},     {"ホイール下", 2}, {"ホイール右", 1},
+        {"ホイール上", 1},
+    };
+    EXPECT_EQ(sink.presses, want);
+    // The window counts as it did: A, and the keypad's Enter as Enter.
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_EQ(poller.count(13), 1);
+    EXPECT_EQ(poller.total(), 2);
 }

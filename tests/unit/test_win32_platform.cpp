@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -14,7 +15,10 @@
 #include "platform/boot_time.h"
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
+#include "platform/foreground_app.h"
 #include "platform/key_source.h"
+#include "platform/win32/win32_key_source.h"
+#include "support/recording_press_sink.h"
 #include "support/temp_folder.h"
 
 using namespace pressory::platform;
@@ -29,6 +33,75 @@ TEST(Win32KeySource, AnswersForEveryCodeAndNothingIsDown) {
     choice.source->pump();
     // No one presses a key here: the high bit (down) is clear for every code.
     for (int vk = 1; vk < 256; ++vk) EXPECT_EQ(choice.source->asyncKeyState(vk) & 0x8000, 0) << vk;
+}
+
+namespace {
+
+// The key state as GetAsyncKeyState keeps it: a reading clears bit 0.
+std::array<std::int16_t, 256> scriptedKeys{};
+std::int16_t scriptedQuery(int vk) {
+    const std::int16_t value = scriptedKeys[static_cast<std::size_t>(vk)];
+    scriptedKeys[static_cast<std::size_t>(vk)] &= static_cast<std::int16_t>(~1);
+    return value;
+}
+void down(int vk) { scriptedKeys[static_cast<std::size_t>(vk)] = static_cast<std::int16_t>(0x8001); }
+void up(int vk) { scriptedKeys[static_cast<std::size_t>(vk)] &= 1; }
+
+}  // namespace
+
+TEST(Win32KeySource, EveryCodeThatWentDownReachesThePressSinkOnceByItsName) {
+    scriptedKeys.fill(0);
+    win32::Win32KeySource src(scriptedQuery);
+    pressory::test::RecordingPressSink sink;
+    // Without a sink the poller's readings are the system's, as always.
+    down(0x41);
+    src.pump();
+    EXPECT_EQ(src.asyncKeyState(0x41), static_cast<std::int16_t>(0x8001));
+    EXPECT_EQ(src.asyncKeyState(0x41), static_cast<std::int16_t>(0x8000));
+    up(0x41);
+
+    src.setPressSink(&sink);
+    down(0x1C);  // 変換
+    down(0x10);  // Shift: the generic code and the left one
+    down(0xA0);
+    down(0x19);  // 半角/全角 under two codes at once
+    down(0xF3);
+    src.pump();
+    // The poller still has the "pressed since" bit of the pump's reading.
+    EXPECT_EQ(src.asyncKeyState(0x1C), static_cast<std::int16_t>(0x8001));
+    EXPECT_EQ(src.asyncKeyState(0x1C), static_cast<std::int16_t>(0x8000));
+    // Held (with the auto-repeat setting bit 0 again): no new press.
+    down(0x1C);
+    src.pump();
+    up(0x1C);
+    up(0x10);
+    up(0xA0);
+    up(0x19);
+    up(0xF3);
+    src.pump();
+    // Pressed and released between two pumps; the middle button; the side ones.
+    scriptedKeys[0x65] = 1;
+    for (int vk : {0x04, 0x05, 0x06}) down(vk);
+    src.pump();
+
+    const std::map<std::string, std::uint32_t> want{
+        {"変換", 1},       {"左Shift", 1},    {"半角/全角", 1},  {"テンキー 5", 1},
+        {"中クリック", 1}, {"戻るボタン", 1}, {"進むボタン", 1},
+    };
+    EXPECT_EQ(sink.presses, want);
+    EXPECT_EQ(src.asyncKeyState(0x65), 1) << "the tap is the poller's too";
+}
+
+TEST(Win32ForegroundApp, TheExecutableOfTheForegroundWindow) {
+    auto app = makeForegroundApp();
+    ASSERT_NE(app, nullptr);
+    EXPECT_EQ(app->wakeHandle(), -1);
+    HWND window = CreateWindowExW(0, L"STATIC", L"Pressory test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(window);
+    EXPECT_EQ(app->current(), "unit_tests.exe");
+    DestroyWindow(window);
 }
 
 TEST(Win32AppFolder, TheProgramFolderEndsInOneBackslash) {

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "activity/key_names.h"
+
 namespace pressory::platform::evdev {
 namespace {
 
@@ -110,11 +112,27 @@ bool EvdevKeySource::readDevice(Slot& slot) {
                 continue;
             }
             if (ev.type == EV_KEY) {
-                if (ev.value == 1)
+                if (ev.value == 1) {
+                    if (sink_ != nullptr && !table_.isDownOn(slot.id, ev.code)) {
+                        const std::string_view name = activity::keyNameOfInputCode(ev.code);
+                        if (!name.empty()) sink_->press(name, 1);
+                    }
                     table_.press(slot.id, ev.code);
-                else if (ev.value == 0)
+                } else if (ev.value == 0) {
                     table_.release(slot.id, ev.code);
+                }
                 // 2 is the keyboard's auto-repeat: not a new press.
+            } else if (ev.type == EV_REL && sink_ != nullptr && ev.value != 0 &&
+                       (ev.code == REL_WHEEL || ev.code == REL_HWHEEL)) {
+                // Wheel steps (the high-resolution axes report the same
+                // movement again in finer units).
+                const bool vertical = ev.code == REL_WHEEL;
+                const activity::WheelStep step =
+                    vertical ? (ev.value > 0 ? activity::WheelStep::Up : activity::WheelStep::Down)
+                             : (ev.value > 0 ? activity::WheelStep::Right : activity::WheelStep::Left);
+                const auto steps =
+                    static_cast<std::uint32_t>(ev.value > 0 ? ev.value : -static_cast<std::int64_t>(ev.value));
+                sink_->press(activity::keyNameOfWheelStep(step), steps);
             } else if (ev.type == EV_SYN && ev.code == SYN_DROPPED) {
                 slot.dropping = true;
             }

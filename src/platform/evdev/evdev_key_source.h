@@ -40,6 +40,7 @@ public:
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
+    void setPressSink(activity::PressSink* sink) override { sink_ = sink; }
 
     // Adds an open device under a name (its path). The keys it holds down now
     // count as pressed.
@@ -74,6 +75,7 @@ private:
     std::vector<Slot> devices_;
     KeyStateTable::DeviceId nextId_ = 1;
     KeyStateTable table_;
+    activity::PressSink* sink_ = nullptr;
 };
 
 }  // namespace pressory::platform::evdev

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "activity/key_names.h"
 #include "platform/linux/keymap.h"
 
 namespace pressory::platform::x11 {
@@ -213,10 +214,19 @@ void X11KeySource::handle(const void* xcbEvent) {
         const bool key = raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawKeyRelease;
         const int code = key ? keymap::inputCodeFromXKeycode(static_cast<int>(raw.detail))
                              : keymap::inputCodeFromXButton(static_cast<int>(raw.detail));
-        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress)
+        if (raw.evtype == XI_RawKeyPress || raw.evtype == XI_RawButtonPress) {
+            // Every press for the activity database: any key, and the buttons
+            // the table does not keep (each wheel step is a press of 4 to 7).
+            // A key already down on its device is the keyboard's auto-repeat.
+            if (sink_ != nullptr && (raw.flags & XIKeyRepeat) == 0 && !(key && table_.isDownOn(raw.sourceid, code))) {
+                const std::string_view name = key ? activity::keyNameOfXKeycode(static_cast<int>(raw.detail))
+                                                  : activity::keyNameOfXButton(static_cast<int>(raw.detail));
+                if (!name.empty()) sink_->press(name, 1);
+            }
             table_.press(raw.sourceid, code);
-        else
+        } else {
             table_.release(raw.sourceid, code);
+        }
         stateSeen_.see(raw.time);
         ++eventsSeen_;
         break;

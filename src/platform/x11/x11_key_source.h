@@ -45,6 +45,7 @@ public:
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
     void setKeysShown(bool shown) override;
+    void setPressSink(activity::PressSink* sink) override { sink_ = sink; }
 
     // One round trip on each connection: afterwards every event the server
     // had made before it is queued for pump(). For tests and measurements.
@@ -82,6 +83,7 @@ private:
     Latest stateSeen_;
     Latest wakeSeen_;
     KeyStateTable table_;
+    activity::PressSink* sink_ = nullptr;
 };
 
 }  // namespace pressory::platform::x11

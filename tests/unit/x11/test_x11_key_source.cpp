@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "platform/key_source.h"
 #include "platform/linux/key_source_linux.h"
 #include "platform/x11/x11_key_source.h"
+#include "support/recording_press_sink.h"
 #include "support/xtest_injector.h"
 
 // Xlib defines None and other plain names: after the program's own headers.
@@ -336,4 +338,38 @@ TEST_F(X11Source, KeysHeldOnAMasterDeviceThatIsRemovedAreReleased) {
     inject.tapKey(kA);
     arrive(2);
     EXPECT_EQ(src->asyncKeyState(65), 1);
+}
+
+TEST_F(X11Source, EveryPressReachesThePressSinkByItsName) {
+    pressory::test::RecordingPressSink sink;
+    src->setPressSink(&sink);
+    // X keycodes: keypad 1 87, keypad + 86, 変換 100, CapsLock 66 (twice, so
+    // that the lock ends as it was), Menu 135, and a key no table names.
+    for (int kc : {87, 86, 100, 66, 66, 135, 255}) inject.tapKey(kc);
+    // The middle button, the side buttons, two steps down, one up, one right.
+    for (int b : {2, 8, 9, 5, 5, 4, 7}) inject.tapButton(b);
+    arrive(28);
+    // A key held: its press once, however long it is held.
+    inject.key(kA, true);
+    arrive(1);
+    for (int i = 0; i < 3; ++i) {
+        inject.key(kA, true);
+        inject.sync();
+        src->roundTrip();
+        src->pump();
+    }
+    inject.key(kA, false);
+    inject.sync();
+    src->roundTrip();
+    src->pump();
+
+    const std::map<std::string, std::uint32_t> want{
+        {"テンキー 1", 1}, {"テンキー +", 1}, {"変換", 1},       {"CapsLock", 2},   {"Menu", 1},
+        {"evdev 247", 1},  {"中クリック", 1}, {"戻るボタン", 1}, {"進むボタン", 1}, {"ホイール下", 2},
+        {"ホイール上", 1}, {"ホイール右", 1}, {"A", 1},
+    };
+    EXPECT_EQ(sink.presses, want);
+    // The window counts as it did: of these keys only A has a counting cell.
+    tick();
+    EXPECT_EQ(poller.total(), 1);
 }
