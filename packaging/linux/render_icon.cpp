@@ -3,7 +3,8 @@
 //     OUTPUT_FOLDER/SIZExSIZE/apps/pressory.png for each size (the hicolor theme);
 //   render_icon --ico FILE SIZE...
 //     one Windows icon file holding every size (each image as PNG, as
-//     Windows Vista and later read them; sizes 1 to 256).
+//     Windows Vista and later read them; sizes 1 to 256). The program's is
+//     packaging/windows/pressory.ico, sizes 16 24 32 48 64 128 256.
 #include <QBuffer>
 #include <QDir>
 #include <QFile>

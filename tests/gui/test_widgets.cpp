@@ -295,7 +295,7 @@ void TestWidgets::batchPaintsChangedCellsInTheWindowAtItsClose() {
 // The Windows icon file is kept in the tree: it must be the program's own
 // drawing at each size Windows asks for, up to 256 pixels.
 void TestWidgets::windowsIconFileHoldsTheDrawingAtEverySize() {
-    QImageReader ico(QStringLiteral(PRESSORY_TEST_SOURCE_DIR "/src/app/pressory.ico"));
+    QImageReader ico(QStringLiteral(PRESSORY_TEST_SOURCE_DIR "/packaging/windows/pressory.ico"));
     QVERIFY2(ico.canRead(), qPrintable(ico.errorString()));
     QList<int> sizes;
     for (int i = 0; i < ico.imageCount(); ++i) {
