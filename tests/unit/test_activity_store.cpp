@@ -76,6 +76,11 @@ TEST(ActivityStore, NewFileBatchesAddUpAndHoursKeepTheirPeak) {
     EXPECT_EQ(number(db, "SELECT peak_count FROM hours WHERE hour = 100"), 6);
     EXPECT_EQ(number(db, "SELECT peak_minute FROM hours WHERE hour = 100"), 6001);
     EXPECT_EQ(number(db, "SELECT count(*) FROM pragma_journal_mode WHERE journal_mode = 'wal'"), 1);
+    // The sums kept beside the presses hold the same presses.
+    EXPECT_EQ(number(db, "SELECT sum(count) FROM app_hours WHERE app = (SELECT id FROM apps WHERE name = '')"), 1);
+    EXPECT_EQ(number(db, "SELECT sum(count) FROM app_hours"), 9);
+    EXPECT_EQ(number(db, "SELECT count FROM key_days WHERE day = 4 AND key = (SELECT id FROM keys WHERE name = 'A')"),
+              8);
 
     // A second program start finds the file as it was and adds to it.
     auto again = ActivityStore::open(db.string(), "x");
@@ -89,30 +94,47 @@ TEST(ActivityStore, OlderFilesMigrateNewerOnesAreLeftAlone) {
     TempFolder dir("pressory-actdb-");
     const fs::path db = dir.path() / kDatabaseFileName;
     {
-        auto v1 = ActivityStore::open(db.string(), "x");
-        ASSERT_TRUE(v1.store->write(batchOf(60, "editor", "A", 4)).ok);
+        // A file of version 1: the presses without their sums.
+        sqlite3* h = nullptr;
+        sqlite3_open(db.string().c_str(), &h);
+        const std::string v1 = std::string(kSchemaSql) +
+                               "INSERT INTO meta VALUES('schema_version', '1');"
+                               "INSERT INTO apps VALUES(1, 'editor'), (2, '');"
+                               "INSERT INTO keys VALUES(1, 'A'), (2, 'B');"
+                               "INSERT INTO presses VALUES(24, 1, 1, 4), (25, 2, 1, 3), (47, 1, 2, 2), (48, 1, 1, 1);";
+        ASSERT_EQ(sqlite3_exec(h, v1.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(h);
     }
-    const Schema v2{
-        2, currentSchema().createSql, {"ALTER TABLE hours ADD COLUMN longest_run INTEGER NOT NULL DEFAULT 0"}};
     {
-        auto migrated = ActivityStore::open(db.string(), "x", v2);
+        auto migrated = ActivityStore::open(db.string(), "x");
         ASSERT_EQ(migrated.outcome, ActivityStore::Outcome::Ready) << migrated.reason;
-        EXPECT_EQ(migrated.store->schemaVersion(), 2);
+        EXPECT_EQ(migrated.store->schemaVersion(), kSchemaVersion);
+        ASSERT_TRUE(migrated.store->write(batchOf(25 * 60, "editor", "A", 10)).ok);
     }
-    EXPECT_EQ(keyCount(db, "editor", "A"), 4);
-    EXPECT_EQ(number(db, "SELECT longest_run FROM hours WHERE hour = 1"), 0);
+    EXPECT_EQ(keyCount(db, "editor", "A"), 15);
+    EXPECT_EQ(number(db, "SELECT count FROM app_hours WHERE hour = 24 AND app = 1"), 4);
+    EXPECT_EQ(number(db, "SELECT count FROM app_hours WHERE hour = 25 AND app = 1"), 10);
+    EXPECT_EQ(number(db, "SELECT sum(count) FROM app_hours"), 20);
+    EXPECT_EQ(number(db, "SELECT count FROM key_days WHERE day = 1 AND key = 1"), 17);
+    EXPECT_EQ(number(db, "SELECT count FROM key_days WHERE day = 2 AND key = 1"), 1);
 
-    // This program meets the newer file: not used, not moved, not changed.
+    // A step that fails leaves the version where it was.
+    Schema bad = currentSchema();
+    bad.version = kSchemaVersion + 1;
+    bad.steps.push_back("ALTER TABLE nowhere ADD COLUMN x");
+    EXPECT_EQ(ActivityStore::open(db.string(), "x", bad).outcome, ActivityStore::Outcome::Failed);
+    EXPECT_EQ(number(db, "SELECT value FROM meta WHERE key = 'schema_version'"), kSchemaVersion);
+
+    // A newer program's file: not used, not moved, not changed.
+    Schema next = currentSchema();
+    next.version = kSchemaVersion + 1;
+    next.steps.push_back("ALTER TABLE hours ADD COLUMN longest_run INTEGER NOT NULL DEFAULT 0");
+    ASSERT_EQ(ActivityStore::open(db.string(), "x", next).outcome, ActivityStore::Outcome::Ready);
     const std::string bytes = readBytes(db);
     auto newer = ActivityStore::open(db.string(), "x");
     EXPECT_EQ(newer.outcome, ActivityStore::Outcome::Newer);
     EXPECT_EQ(newer.store, nullptr);
     EXPECT_EQ(readBytes(db), bytes);
-
-    // A step that fails leaves the version where it was.
-    const Schema bad{3, currentSchema().createSql, {"", "ALTER TABLE nowhere ADD COLUMN x"}};
-    EXPECT_EQ(ActivityStore::open(db.string(), "x", bad).outcome, ActivityStore::Outcome::Failed);
-    EXPECT_EQ(number(db, "SELECT value FROM meta WHERE key = 'schema_version'"), 2);
 }
 
 TEST(ActivityStore, DamagedFileIsMovedAsideAndANewOneStarted) {

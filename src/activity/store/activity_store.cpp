@@ -172,9 +172,9 @@ bool moveAside(const std::string& path, const std::string& to, std::string& reas
 }  // namespace
 
 const Schema& currentSchema() {
-    // Version 1 is the first: no steps yet. A later version appends the step
-    // that takes version n to n + 1.
-    static const Schema schema{kSchemaVersion, kSchemaSql, {}};
+    // A later version appends the step that takes version n to n + 1.
+    static const Schema schema{
+        kSchemaVersion, std::string(kSchemaSql) + kSchemaSqlV2, {std::string(kSchemaSqlV2) + kMigrateV1ToV2}};
     return schema;
 }
 
@@ -303,6 +303,14 @@ ActivityStore::WriteResult ActivityStore::write(const Batch& batch) {
                         "INSERT INTO presses(hour, app, key, count) VALUES(?1, ?2, ?3, ?4) "
                         "ON CONFLICT(hour, app, key) DO UPDATE SET count = count + excluded.count");
         if (!press.ok()) return fail(press.prepareCode());
+        Statement appHour(db_,
+                          "INSERT INTO app_hours(hour, app, count) VALUES(?1, ?2, ?3) "
+                          "ON CONFLICT(hour, app) DO UPDATE SET count = count + excluded.count");
+        if (!appHour.ok()) return fail(appHour.prepareCode());
+        Statement keyDay(db_,
+                         "INSERT INTO key_days(day, key, count) VALUES(?1, ?2, ?3) "
+                         "ON CONFLICT(day, key) DO UPDATE SET count = count + excluded.count");
+        if (!keyDay.ok()) return fail(keyDay.prepareCode());
         for (const PressRow& row : batch.presses) {
             const std::int64_t app = lookup(true, row.app);
             const std::int64_t key = lookup(false, row.key);
@@ -313,6 +321,16 @@ ActivityStore::WriteResult ActivityStore::write(const Batch& batch) {
             press.bind(4, row.count);
             if (int rc = press.step(); rc != SQLITE_DONE) return fail(rc);
             press.reset();
+            appHour.bind(1, row.hour);
+            appHour.bind(2, app);
+            appHour.bind(3, row.count);
+            if (int rc = appHour.step(); rc != SQLITE_DONE) return fail(rc);
+            appHour.reset();
+            keyDay.bind(1, row.hour >= 0 ? row.hour / 24 : (row.hour - 23) / 24);
+            keyDay.bind(2, key);
+            keyDay.bind(3, row.count);
+            if (int rc = keyDay.step(); rc != SQLITE_DONE) return fail(rc);
+            keyDay.reset();
         }
         Statement hour(db_,
                        "INSERT INTO hours(hour, active_minutes, peak_count, peak_minute) VALUES(?1, ?2, ?3, ?4) "
