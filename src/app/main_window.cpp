@@ -104,7 +104,9 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
                               .tellRecord = [this](const history::WriteResult& r) { reportRecord(r); }});
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    ticker_->setPressSink(nullptr);  // the source outlives the window and its recorder
+}
 
 void MainWindow::buildControls() {
     const TwipScale tw = widgets::screenScale();

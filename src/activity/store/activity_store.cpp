@@ -149,6 +149,13 @@ Checked prepare(sqlite3* db, const Schema& schema) {
     return c;
 }
 
+// SQLite names files in UTF-8; the program's paths are in the platform's
+// narrow encoding (the ANSI code page on Windows).
+std::string sqlitePath(const std::string& path) {
+    const std::u8string utf8 = std::filesystem::path(path).u8string();
+    return {reinterpret_cast<const char*>(utf8.data()), utf8.size()};
+}
+
 void closeDb(sqlite3*& db) {
     sqlite3_close_v2(db);
     db = nullptr;
@@ -190,7 +197,7 @@ ActivityStore::Opened ActivityStore::open(const std::string& path, std::string_v
     Opened opened;
     for (int attempt = 0; attempt < 2; ++attempt) {
         sqlite3* db = nullptr;
-        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        int rc = sqlite3_open_v2(sqlitePath(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         Checked c;
         if (rc != SQLITE_OK) {
             c.rc = rc;
@@ -232,7 +239,7 @@ ActivityStore::Opened ActivityStore::open(const std::string& path, std::string_v
 ActivityStore::Opened ActivityStore::openForReading(const std::string& path) {
     Opened opened;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const int rc = sqlite3_open_v2(sqlitePath(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK) {
         opened.reason = message(db, rc);
         closeDb(db);
