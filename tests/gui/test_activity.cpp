@@ -50,6 +50,7 @@ class TestActivity : public QObject {
 private slots:
     void pauseStopsEveryCountAndShowsItself();
     void pressesLandPerApplicationAndExport();
+    void damagedDatabaseIsToldOnceAtTheStart();
 };
 
 void TestActivity::pauseStopsEveryCountAndShowsItself() {
@@ -139,6 +140,29 @@ void TestActivity::pressesLandPerApplicationAndExport() {
     QVERIFY(f.readAll().contains("2024/03/05 09:00,,KeyA,5\r\n"));
     // A file that cannot be written is told, with the reason.
     QVERIFY(r.exported(r.file("no/such/folder/out.csv")).contains(QStringLiteral("保存できませんでした")));
+}
+
+void TestActivity::damagedDatabaseIsToldOnceAtTheStart() {
+    Rig r;
+    QFile junk(QString::fromStdString(r.activityPath));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(2048, 'j'));
+    junk.close();
+    r.start();
+    QTRY_COMPARE(r.boxes.shown.size(), 1);
+    QCOMPARE(r.boxes.shown[0].icon, widgets::BoxIcon::Exclamation);
+    QVERIFY(r.boxes.shown[0].text.contains(QStringLiteral("PressoryActivity.damaged-")));
+    // Counting into the new file goes on.
+    r.press("A", 3);
+    r.w->close();
+    auto db = activity::ActivityStore::openForReading(r.activityPath);
+    QVERIFY(db.store != nullptr);
+    std::string reason;
+    std::int64_t presses = 0;
+    QVERIFY(db.store->forEachPress(
+        [&](std::int64_t, std::string_view, std::string_view, std::int64_t n) { presses += n; }, reason));
+    QCOMPARE(presses, 3);
+    QCOMPARE(QDir(r.dir.path()).entryList({QStringLiteral("PressoryActivity.damaged-*.db")}).size(), 1);
 }
 
 QTEST_MAIN(TestActivity)
