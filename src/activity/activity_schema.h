@@ -12,7 +12,7 @@
 
 namespace pressory::activity {
 
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // The application of presses whose window's application is not known
 // (native Wayland windows, "never record" applications, the switch off).
@@ -45,7 +45,31 @@ CREATE TABLE IF NOT EXISTS hours(
   peak_minute    INTEGER NOT NULL
 );
 )sql";
-// meta holds ('schema_version', '1'). presses: the presses of one key in one
+// Version 2 adds two sums of presses kept in the same transaction, so that
+// the views over a year need not read every row of presses: per hour and
+// application (all keys), and per day (hour / 24, floored) and key (all
+// applications). The step from version 1 creates and fills them.
+inline constexpr const char* kSchemaSqlV2 = R"sql(
+CREATE TABLE IF NOT EXISTS app_hours(
+  hour  INTEGER NOT NULL,
+  app   INTEGER NOT NULL REFERENCES apps(id),
+  count INTEGER NOT NULL,
+  PRIMARY KEY(hour, app)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS key_days(
+  day   INTEGER NOT NULL,
+  key   INTEGER NOT NULL REFERENCES keys(id),
+  count INTEGER NOT NULL,
+  PRIMARY KEY(day, key)
+) WITHOUT ROWID;
+)sql";
+inline constexpr const char* kMigrateV1ToV2 = R"sql(
+INSERT INTO app_hours(hour, app, count) SELECT hour, app, sum(count) FROM presses GROUP BY hour, app;
+INSERT INTO key_days(day, key, count)
+  SELECT (CASE WHEN hour >= 0 THEN hour / 24 ELSE (hour - 23) / 24 END), key, sum(count)
+  FROM presses GROUP BY 1, key;
+)sql";
+// meta holds ('schema_version', '2'). presses: the presses of one key in one
 // application in one hour. hours: per hour, the minutes with at least one
 // press (all applications together), the most presses in one of its
 // minutes and which minute that was (a minute number as above).

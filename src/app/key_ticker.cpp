@@ -37,6 +37,15 @@ KeyTicker::KeyTicker(platform::PlatformKeySource* source, counting::Poller& poll
     connect(timer_, &QTimer::timeout, this, &KeyTicker::tick);
 }
 
+void KeyTicker::setPressSink(activity::PressSink* sink) {
+    if (source_ != nullptr) source_->setPressSink(sink);
+}
+
+void KeyTicker::setPauseChord(std::function<bool()> enabled, std::function<void()> toggled) {
+    chordEnabled_ = std::move(enabled);
+    chordToggled_ = std::move(toggled);
+}
+
 void KeyTicker::start() {
     poller_.fillPolledFlags();
     if (source_ == nullptr) return;  // without a key source there is nothing to poll
@@ -66,6 +75,11 @@ void KeyTicker::stop() {
 void KeyTicker::tick() {
     if (source_ == nullptr) return;
     if (!std::exchange(sourceJustRead_, false)) source_->pump();
+    // The left and right Ctrl keys' own codes (VK_LCONTROL, VK_RCONTROL); the
+    // pause takes effect in this very tick.
+    if (chordEnabled_ && chordEnabled_() &&
+        chord_.update(source_->asyncKeyState(0xA2) != 0, source_->asyncKeyState(0xA3) != 0) && chordToggled_)
+        chordToggled_();
     // What the tick changes is painted before it returns, not on a later
     // turn of the event loop.
     const widgets::CountCell::RepaintBatch paintNow;

@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 
+#include "activity/pause_chord.h"
+#include "activity/press_sink.h"
 #include "counting/poller.h"
 #include "counting/timer_pace.h"
 #include "platform/key_source.h"
@@ -43,6 +45,11 @@ public:
     void setPainter(Painter painter) { painter_ = std::move(painter); }
     void setAfterTick(AfterTick afterTick) { afterTick_ = std::move(afterTick); }
 
+    // Where the source reports every press by key name (null: nowhere).
+    void setPressSink(activity::PressSink* sink);
+    // Both Ctrl keys going down together call `toggled`, while `enabled` says so.
+    void setPauseChord(std::function<bool()> enabled, std::function<void()> toggled);
+
     // Counting begins: the polled flags, the watch of the source, the first tick.
     void start();
     // Whether the window shows the keys (full mode). The source is told;
@@ -67,6 +74,9 @@ private:
     QSocketNotifier* wake_ = nullptr;
     Painter painter_;
     AfterTick afterTick_;
+    std::function<bool()> chordEnabled_;
+    std::function<void()> chordToggled_;
+    activity::PauseChord chord_;
     bool keysShown_ = true;
     bool sourceJustRead_ = false;  // a wake read the source and ticks at once: the tick reads nothing new
 };

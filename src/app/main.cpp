@@ -13,6 +13,8 @@
 #include <memory>
 #include <string_view>
 
+#include "activity/store/activity_store.h"
+#include "activity/store/activity_writer.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
 #include "app/notify_area.h"
@@ -44,18 +46,24 @@ namespace {
 // While it lives, an exit() of the process that the close sequence did not
 // precede records the period quietly.
 app::PeriodRecorder* exitRecorder = nullptr;
+app::MainWindow* exitWindow = nullptr;
 
 void finishAtExit() {
     if (exitRecorder != nullptr) exitRecorder->finishWithoutWindows(counting::layout::kSummaryCaption);
+    if (exitWindow != nullptr) exitWindow->finishActivity();
 }
 
 struct ExitGuard {
-    explicit ExitGuard(app::PeriodRecorder& recorder) {
+    explicit ExitGuard(app::MainWindow& window) {
         static const bool registered = std::atexit(finishAtExit) == 0;
         (void)registered;
-        exitRecorder = &recorder;
+        exitRecorder = &window.recorder();
+        exitWindow = &window;
     }
-    ~ExitGuard() { exitRecorder = nullptr; }
+    ~ExitGuard() {
+        exitRecorder = nullptr;
+        exitWindow = nullptr;
+    }
     ExitGuard(const ExitGuard&) = delete;
     ExitGuard& operator=(const ExitGuard&) = delete;
 };
@@ -85,8 +93,10 @@ constexpr const char* kUsage =
     "Counts how often each key and mouse button is pressed, in any application, and appends\n"
     "a record of each working period to PressoryHistory.csv.\n"
     "\n"
-    "  -h, --help     show this help and exit\n"
-    "  -V, --version  show the version and exit\n"
+    "  -h, --help                  show this help and exit\n"
+    "  -V, --version               show the version and exit\n"
+    "      --export-activity PATH  write the activity database's hourly counts to PATH as CSV\n"
+    "                              (UTF-8 with BOM, CRLF) and exit, without a window\n"
     "\n"
     "Qt's options (-platform NAME, -style NAME, -display DISPLAY, ...) are accepted too.\n"
     "See pressory(1) for the files it writes.\n";
@@ -108,10 +118,38 @@ bool isQtOption(std::string_view arg) {
     return false;
 }
 
-// 0 or 2 when the command line is answered without running, -1 to run.
+// --export-activity: the database of the folder the program would use, read
+// without a window (while a running copy writes it too). 0 when written, 1
+// with a message otherwise.
+int exportActivity(const char* csvPath) {
+    const platform::FileFolderChoice files = platform::fileFolder({history::kFileName, settings::kFileName});
+    const std::string database = platform::pathIn(files.folder, activity::kDatabaseFileName);
+    std::string reason;
+    if (!activity::exportActivity(database, csvPath, &platform::replaceWhole, reason)) {
+        std::fprintf(stderr, "Pressory: the activity data could not be exported: %s\n", reason.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// 0, 1 or 2 when the command line is answered without running, -1 to run.
 int answerCommandLine(int argc, char* argv[]) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--export-activity") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "Pressory: --export-activity needs a file name\n%s", kUsage);
+                return 2;
+            }
+            return exportActivity(argv[i + 1]);
+        }
+        if (arg.starts_with("--export-activity=")) {
+            if (arg.size() == std::strlen("--export-activity=")) {
+                std::fprintf(stderr, "Pressory: --export-activity needs a file name\n%s", kUsage);
+                return 2;
+            }
+            return exportActivity(argv[i] + std::strlen("--export-activity="));
+        }
         if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -189,6 +227,11 @@ int main(int argc, char* argv[]) {
     context.colourChooser = &colourChooser;
     context.pictureChooser = &pictureChooser;
     context.urlOpener = &urlOpener;
+    // Every key and button by its name, per hour and application, beside the history.
+    context.activityPath = platform::pathIn(files.folder, activity::kDatabaseFileName);
+    // The focused application: none until the platforms provide one (every
+    // press is then recorded under the unknown application).
+    context.foregroundApp = nullptr;
     // Key sounds: the table's files are loaded now, so that a press only starts playback.
     sound::QtSoundPlayer soundPlayer;
     soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
@@ -204,7 +247,7 @@ int main(int argc, char* argv[]) {
     // manager, a crashed display server): the window system then ends the
     // process with exit(). The period is still recorded and the settings
     // written, from what the recorder keeps outside the windows.
-    const ExitGuard exitGuard(window.recorder());
+    const ExitGuard exitGuard(window);
 
     // Periods that earlier runs could not record become records before
     // counting starts; then what waits and what cannot be written is told once.

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <utility>
 
+#include "activity/local_time.h"
+#include "app/activity_recorder.h"
 #include "app/client_area.h"
 #include "app/counts_view.h"
 #include "app/key_ticker.h"
@@ -65,6 +67,18 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
            tw.y(counting::layout::kClientHeight) + menuBar()->sizeHint().height());
 
     ticker_ = new KeyTicker(ctx_.keySource, poller_, sounds_.get(), this);
+    if (!ctx_.activityPath.empty()) {
+        activity_ = new ActivityRecorder(
+            ctx_.activityPath, *settings_, ctx_.foregroundApp,
+            [this] {
+                const QDateTime t = ctx_.now();
+                return activity::localMinute(t.toSecsSinceEpoch(), t.offsetFromUtc());
+            },
+            this);
+        connect(activity_, &ActivityRecorder::notice, this,
+                [this](const QString& text) { showBox(BoxIcon::Exclamation, text); });
+        ticker_->setPressSink(activity_);
+    }
     ticker_->setPainter([this](std::span<const counting::CellChange> changes, bool totalChanged) {
         counts_->paintTick(changes, totalChanged);
     });
@@ -82,6 +96,7 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
                                   [this] {
                                       ctx_.notifyArea->remove();
                                       ticker_->stop();
+                                      finishActivity();
                                   },
                               .dismissBoxes = [this] { ctx_.boxes->dismissAll(); },
                               .closeWindow = [this] { close(); },
@@ -89,7 +104,9 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
                               .tellRecord = [this](const history::WriteResult& r) { reportRecord(r); }});
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    ticker_->setPressSink(nullptr);  // the source outlives the window and its recorder
+}
 
 void MainWindow::buildControls() {
     const TwipScale tw = widgets::screenScale();
@@ -104,7 +121,8 @@ void MainWindow::buildControls() {
     keyboard_ = new widgets::KeyboardWidget(client_, tw);
 
     const auto& caption = counting::layout::kSummaryCaption;
-    auto* lblSummary = new QLabel(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), client_);
+    auto* lblSummary = lblSummary_ =
+        new QLabel(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), client_);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setGeometry(tw.rect(counting::layout::kSummaryLabel));
     lblSummary->setBackgroundRole(QPalette::Base);  // the system window-background colour
@@ -132,7 +150,9 @@ void MainWindow::load() {
     // 2. The notification icon: a minimised window hides behind it until the close begins.
     ctx_.notifyArea->hideOnMinimise(
         this, [this] { return !period_->closeBegun(); }, [this] { return poller_.total(); });
-    // 3. Polled flags; 4. the timer last.
+    ctx_.notifyArea->addMenuItem(mnuFilePause_);  // the pause from the icon's menu too
+    // The activity database opens on its own thread; then 3. polled flags; 4. the timer last.
+    if (activity_ != nullptr) activity_->start();
     ticker_->start();
 }
 
@@ -142,6 +162,7 @@ void MainWindow::applySettings() {
     settings_->follow(Setting::BackColour, this, [this] { client_->setBackColour(settings_->backColour()); });
     picture_->applyAtStartUp();
     settings_->follow(Setting::HeatMap, this, [this] { counts_->setTint(settings_->isOn(Setting::HeatMap)); });
+    bindActivity();
 }
 
 // ---------------------------------------------------------------------------

@@ -26,6 +26,8 @@
 #include "widgets/message_boxes.h"
 
 class QAction;
+class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace pressory::widgets {
@@ -39,9 +41,13 @@ class PictureChooser;
 namespace pressory::help {
 class UrlOpener;
 }  // namespace pressory::help
+namespace pressory::platform {
+class ForegroundApp;
+}  // namespace pressory::platform
 
 namespace pressory::app {
 
+class ActivityRecorder;
 class ClientArea;
 class CountsView;
 class KeySounds;
@@ -71,6 +77,14 @@ struct MainWindowContext {
     appearance::ColourChooser* colourChooser = nullptr;    // null: the colour commands change nothing
     appearance::PictureChooser* pictureChooser = nullptr;  // null: the picture command does nothing
     help::UrlOpener* urlOpener = nullptr;                  // null: the readme cannot be shown
+    // The activity database (PressoryActivity.db); empty: none, presses go nowhere.
+    std::string activityPath;
+    platform::ForegroundApp* foregroundApp = nullptr;  // null: every application unknown
+    // The export's file, asked of the person; empty: cancelled. Default: Qt's save dialog.
+    std::function<QString(QWidget* parent, const QString& suggested)> chooseExportPath;
+    // The never-record list edited by the person (one name a line); false:
+    // cancelled. Default: Qt's input dialog.
+    std::function<bool(QWidget* parent, QString& lines)> editNeverApps;
 };
 
 class MainWindow final : public QMainWindow {
@@ -93,6 +107,9 @@ public:
 
     // The period's record, recovery file and settings, kept apart from the widgets.
     PeriodRecorder& recorder() { return *recorder_; }
+    // The activity database's last write and its writer's end (the close, or
+    // an exit the close sequence did not precede). Safe to call again.
+    void finishActivity();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -101,6 +118,12 @@ private:
     void buildControls();
     void buildMenus();      // main_window_menus.cpp
     void bindCheckMarks();  // main_window_menus.cpp
+    // main_window_activity.cpp: the pause and the activity database's commands.
+    void buildActivityMenu(QMenu* mnuFile);
+    void bindActivity();
+    void showPaused(bool paused);
+    void onMnuFileActivityExportTriggered();
+    void onMnuFileActivityNeverTriggered();
 
     void onCmdResizeClicked();
     void onModeChanged(bool compact);
@@ -129,15 +152,21 @@ private:
     std::unique_ptr<CountsView> counts_;
     std::unique_ptr<PeriodCommands> period_;
     std::unique_ptr<appearance::BackgroundPicture> picture_;
+    ActivityRecorder* activity_ = nullptr;  // null without an activity database
 
     ClientArea* client_ = nullptr;
     widgets::KeyboardWidget* keyboard_ = nullptr;
     QPushButton* cmdResize_ = nullptr;
+    QLabel* lblSummary_ = nullptr;
 
     std::array<QAction*, 6> mnuFileMaxRowCount_{};  // 1 to 6 rows
     QAction* mnuSoundEnable_ = nullptr;
     QAction* mnuVisionPictureEnable_ = nullptr;
     QAction* mnuVisionHeatMap_ = nullptr;
+    QAction* mnuFilePause_ = nullptr;
+    QAction* mnuFileActivityPerApp_ = nullptr;
+    QAction* mnuFileActivityChord_ = nullptr;
+    QAction* mnuFileActivityKeepPause_ = nullptr;
 };
 
 }  // namespace pressory::app

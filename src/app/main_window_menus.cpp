@@ -49,6 +49,7 @@ void MainWindow::buildMenus() {
             this, &MainWindow::onMnuFileNoSaveResetTriggered);
     connect(addItem(mnuFile, "mnuFileSaveReset", texts::kFileSaveReset, Qt::CTRL | Qt::Key_S), &QAction::triggered,
             this, &MainWindow::onMnuFileSaveResetTriggered);
+    buildActivityMenu(mnuFile);
     addSeparator(mnuFile, "mnulineF");
     connect(addItem(mnuFile, "mnuFileQuit", texts::kFileQuit, Qt::CTRL | Qt::Key_Q), &QAction::triggered, this,
             &QWidget::close);
@@ -86,11 +87,33 @@ void MainWindow::buildMenus() {
             &MainWindow::onMnuHelpVersionTriggered);
 }
 
+// The pause, the export and the activity database's settings, above the File
+// menu's Quit.
+void MainWindow::buildActivityMenu(QMenu* mnuFile) {
+    mnuFilePause_ = addItem(mnuFile, "mnuFilePause", texts::kFilePause, Qt::CTRL | Qt::Key_P);
+    mnuFilePause_->setCheckable(true);
+    QAction* exportItem = addItem(mnuFile, "mnuFileActivityExport", texts::kFileActivityExport);
+    connect(exportItem, &QAction::triggered, this, &MainWindow::onMnuFileActivityExportTriggered);
+    QMenu* activity = addMenu(mnuFile, "mnuFileActivity", texts::kFileActivity);
+    mnuFileActivityPerApp_ = addItem(activity, "mnuFileActivityPerApp", texts::kFileActivityPerApp);
+    mnuFileActivityPerApp_->setCheckable(true);
+    connect(addItem(activity, "mnuFileActivityNever", texts::kFileActivityNever), &QAction::triggered, this,
+            &MainWindow::onMnuFileActivityNeverTriggered);
+    mnuFileActivityChord_ = addItem(activity, "mnuFileActivityChord", texts::kFileActivityChord);
+    mnuFileActivityChord_->setCheckable(true);
+    mnuFileActivityKeepPause_ = addItem(activity, "mnuFileActivityKeepPause", texts::kFileActivityKeepPause);
+    mnuFileActivityKeepPause_->setCheckable(true);
+}
+
 void MainWindow::bindCheckMarks() {
     settings_->bindRowLimit(mnuFileMaxRowCount_);
     settings_->bindSwitch(mnuSoundEnable_, Setting::Sound);
     settings_->bindSwitch(mnuVisionPictureEnable_, Setting::Picture);
     settings_->bindSwitch(mnuVisionHeatMap_, Setting::HeatMap);
+    settings_->bindSwitch(mnuFilePause_, Setting::Paused);
+    settings_->bindSwitch(mnuFileActivityPerApp_, Setting::PerApp);
+    settings_->bindSwitch(mnuFileActivityChord_, Setting::PauseChord);
+    settings_->bindSwitch(mnuFileActivityKeepPause_, Setting::KeepPause);
 }
 
 }  // namespace pressory::app

@@ -25,6 +25,28 @@ inline const QString kFilesMoved =
     QStringLiteral("プログラムのフォルダーに書き込めないため、履歴と設定のファイルは次のフォルダーに置きます:\n%1");
 inline const QString kFilesCopied = QStringLiteral("これまでの履歴と設定は、そのフォルダーへコピーしました。");
 
+// The pause: the caption of the total and the window's title while paused.
+inline const QString kPausedCaption = QStringLiteral("停止");
+inline const QString kPausedTitle = QStringLiteral("Pressory (一時停止中)");
+
+// The activity database and its export.
+inline const QString kActivityExportTitle = QStringLiteral("活動データをCSVで保存");
+inline const QString kActivityExportName = QStringLiteral("PressoryActivity.csv");
+inline const QString kActivityExportFilter = QStringLiteral("CSV ファイル (*.csv)");
+inline const QString kActivityExported = QStringLiteral("%1 に活動データを保存しました。");
+inline const QString kActivityNotExported = QStringLiteral("%1 に活動データを保存できませんでした。\n%2");
+inline const QString kActivityNoDatabase = QStringLiteral("活動データベースを使えないため、保存できません。");
+inline const QString kActivityMovedAside =
+    QStringLiteral("活動データベース %1 が壊れていたため、%2 に移して新しいデータベースを始めました。");
+inline const QString kActivityNewer = QStringLiteral(
+    "活動データベース %1 は新しいバージョンの Pressory のものです。この起動では活動データを記録しません。");
+inline const QString kActivityUnusable =
+    QStringLiteral("活動データベース %1 を開けません。この起動では活動データを記録できないことがあります。\n%2");
+inline const QString kActivityNeverTitle = QStringLiteral("記録しないアプリ");
+inline const QString kActivityNeverLabel = QStringLiteral(
+    "キーを数えても、アプリ名を記録しないアプリ (1 行に 1 つ。X11 ではウィンドウのクラス名、Windows "
+    "では実行ファイル名):");
+
 // Mode button: "小" offers the small window (full mode), "大" the large one (compact mode).
 inline const QString kSmall = QStringLiteral("小");
 inline const QString kLarge = QStringLiteral("大");
@@ -41,6 +63,13 @@ inline const QString kFileMaxRowCount[6] = {
 inline const QString kFileNoSaveReset = QStringLiteral("保存しないでリセット(&N)");
 inline const QString kFileSaveReset = QStringLiteral("保存してリセット(&S)");
 inline const QString kFileQuit = QStringLiteral("終了(&X)");
+inline const QString kFilePause = QStringLiteral("一時停止(&P)");
+inline const QString kFileActivityExport = QStringLiteral("活動データをCSVで保存…(&E)");
+inline const QString kFileActivity = QStringLiteral("活動データの設定(&A)");
+inline const QString kFileActivityPerApp = QStringLiteral("アプリごとに数える(&A)");
+inline const QString kFileActivityNever = QStringLiteral("記録しないアプリ…(&R)");
+inline const QString kFileActivityChord = QStringLiteral("左右のCtrlキーの同時押しで一時停止(&C)");
+inline const QString kFileActivityKeepPause = QStringLiteral("一時停止を次の起動まで保つ(&K)");
 inline const QString kVision = QStringLiteral("表示(&V)");
 inline const QString kVisionTop = QStringLiteral("常に前面に表示(&F)");
 inline const QString kVisionKeyColor = QStringLiteral("キー点滅色の設定(&B)");
@@ -58,6 +87,7 @@ inline const QString kHelpVersion = QStringLiteral("バージョン情報(&A)");
 // The notification icon's menu; its tip puts the total below the name.
 inline const QString kTrayShow = QStringLiteral("表示(&S)");
 inline const QString kTrayQuit = QStringLiteral("終了(&X)");
+inline const QString kTrayPaused = QStringLiteral("一時停止中");
 inline const QString kTrayTotal = QStringLiteral("%1: %2");
 
 }  // namespace pressory::app::texts

@@ -34,8 +34,8 @@ public:
         QAction* show = menu_->addAction(texts::kTrayShow, this, [this] { bringBack(); });
         show->setObjectName(QStringLiteral("mnuTrayShow"));
         menu_->setDefaultAction(show);
-        QAction* quit = menu_->addAction(texts::kTrayQuit, window, &QWidget::close);
-        quit->setObjectName(QStringLiteral("mnuTrayQuit"));
+        quit_ = menu_->addAction(texts::kTrayQuit, window, &QWidget::close);
+        quit_->setObjectName(QStringLiteral("mnuTrayQuit"));
         connect(menu_, &QMenu::aboutToShow, this, [this] { refreshTip(); });
         area_.setMenu(menu_);
         tipTimer_.setInterval(1000);
@@ -58,6 +58,8 @@ public:
             Qt::QueuedConnection);
         return false;
     }
+
+    void addItem(QAction* item) { menu_->insertAction(quit_, item); }
 
     void bringBack() {
         if (!mayHide_()) return;  // closing: the window goes, not back
@@ -83,6 +85,7 @@ private:
     std::function<bool()> mayHide_;
     std::function<std::int32_t()> total_;
     QMenu* menu_ = nullptr;
+    QAction* quit_ = nullptr;
     QTimer tipTimer_;
     std::optional<std::int32_t> shownTotal_;
 };
@@ -105,6 +108,10 @@ void NotifyArea::bringBack() {
     if (auto* watch = static_cast<MinimiseWatch*>(watch_.data())) watch->bringBack();
 }
 
+void NotifyArea::addMenuItem(QAction* item) {
+    if (auto* watch = static_cast<MinimiseWatch*>(watch_.data())) watch->addItem(item);
+}
+
 QtNotifyArea::QtNotifyArea(const QIcon& icon, const QString& tip)
     : singleClick_(statusNotifierHostRegistered()), icon_(icon) {
     icon_.setToolTip(tip);
@@ -121,6 +128,7 @@ void QtNotifyArea::setActivatedHandler(Activated handler) { handler_ = std::move
 bool QtNotifyArea::restoresOnSingleClick() const { return singleClick_; }
 void QtNotifyArea::setMenu(QMenu* menu) { icon_.setContextMenu(menu); }
 void QtNotifyArea::setTip(const QString& tip) { icon_.setToolTip(tip); }
+void QtNotifyArea::setIcon(const QIcon& icon) { icon_.setIcon(icon); }
 
 bool statusNotifierHostRegistered() {
 #if PRESSORY_HAVE_QTDBUS

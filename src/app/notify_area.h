@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+class QAction;
 class QMenu;
 class QWidget;
 
@@ -32,6 +33,8 @@ public:
     // The icon's context menu (owned by the caller) and its tip.
     virtual void setMenu(QMenu* menu) = 0;
     virtual void setTip(const QString& tip) = 0;
+    // The icon shown (the program's, or the paused one).
+    virtual void setIcon(const QIcon& icon) { (void)icon; }
 
     // From now on, `window` minimised is hidden and the icon added, unless
     // `mayHide` says no (the program is closing) or the desktop has no
@@ -49,6 +52,9 @@ public:
     // program closes.
     void bringBack();
 
+    // An item of the icon's menu above its 終了 (after hideOnMinimise).
+    void addMenuItem(QAction* item);
+
 private:
     QPointer<QObject> watch_;
 };
@@ -64,6 +70,7 @@ public:
     bool restoresOnSingleClick() const override;
     void setMenu(QMenu* menu) override;
     void setTip(const QString& tip) override;
+    void setIcon(const QIcon& icon) override;
 
 private:
     bool singleClick_ = false;  // decided before the icon, as Qt decides its backend

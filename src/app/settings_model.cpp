@@ -9,13 +9,19 @@ std::int16_t switchValue(bool on) { return on ? -1 : 0; }
 }  // namespace
 
 SettingsModel::SettingsModel(settings::SettingsRecord& record, QObject* parent) : QObject(parent), r_(record) {
-    for (Setting s : {Setting::Sound, Setting::Picture, Setting::HeatMap}) switchField(s) = switchValue(isOn(s));
+    for (Setting s : {Setting::Sound, Setting::Picture, Setting::HeatMap, Setting::PerApp, Setting::PauseChord,
+                      Setting::KeepPause, Setting::Paused})
+        switchField(s) = switchValue(isOn(s));
 }
 
 std::int16_t& SettingsModel::switchField(Setting which) const {
     switch (which) {
     case Setting::Sound: return r_.soundEnable;
     case Setting::Picture: return r_.pictureEnable;
+    case Setting::PerApp: return r_.activityPerApp;
+    case Setting::PauseChord: return r_.pauseChord;
+    case Setting::KeepPause: return r_.keepPause;
+    case Setting::Paused: return r_.paused;
     default: return r_.heatMap;
     }
 }
@@ -34,6 +40,8 @@ bool SettingsModel::isOn(Setting which) const { return switchField(which) != 0; 
 void SettingsModel::setOn(Setting which, bool on) { set(switchField(which), switchValue(on), which); }
 void SettingsModel::setBlinkColour(std::int32_t value) { set(r_.colorTextBoxBlink, value, Setting::BlinkColour); }
 void SettingsModel::setBackColour(std::int32_t value) { set(r_.colorBackGround, value, Setting::BackColour); }
+
+void SettingsModel::setNeverApps(const std::string& list) { set(r_.activityNeverApps, list, Setting::NeverApps); }
 
 void SettingsModel::setPicture(const std::string& path) {
     set(r_.pictureBackGround, path, Setting::PicturePath);

@@ -17,7 +17,20 @@ class QAction;
 
 namespace pressory::app {
 
-enum class Setting { RowLimit, Sound, BlinkColour, BackColour, Picture, PicturePath, HeatMap };
+enum class Setting {
+    RowLimit,
+    Sound,
+    BlinkColour,
+    BackColour,
+    Picture,
+    PicturePath,
+    HeatMap,
+    PerApp,      // the activity database records the application
+    NeverApps,   // the applications never recorded
+    PauseChord,  // both Ctrl keys toggle the pause
+    KeepPause,   // the pause lasts over a restart
+    Paused,      // nothing is counted (live; written only with KeepPause)
+};
 
 class SettingsModel final : public QObject, public appearance::PictureSettings {
     Q_OBJECT
@@ -31,9 +44,12 @@ public:
 
     int rowLimit() const { return r_.fileHistoryMaxRow; }
     void setRowLimit(int rows);
-    // The switches: Sound, Picture and HeatMap.
+    // The switches: Sound, Picture, HeatMap, PerApp, PauseChord, KeepPause and Paused.
     bool isOn(Setting which) const;
     void setOn(Setting which, bool on);
+    // The never-record list, names separated by '|'.
+    const std::string& neverApps() const { return r_.activityNeverApps; }
+    void setNeverApps(const std::string& list);
     std::int32_t blinkColour() const { return r_.colorTextBoxBlink; }
     void setBlinkColour(std::int32_t value);
     std::int32_t backColour() const { return r_.colorBackGround; }

@@ -43,7 +43,7 @@ std::span<const CellChange> Poller::tick(KeyStateSource& keys, SoundRequests* so
             colours_[i] = colour::kUp;
             colourChanged = true;
         }
-        if (presses > 0) {
+        if (presses > 0 && !paused_) {
             // New presses. Counts hold at the 32-bit limit instead of wrapping.
             if (counts_[i] < kMaxCount) {
                 counts_[i] = counts_[i] > kMaxCount - presses ? kMaxCount : counts_[i] + presses;

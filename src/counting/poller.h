@@ -53,6 +53,12 @@ public:
     // colour at the next tick, even when nothing else happens.
     bool flashing() const noexcept { return flashing_; }
 
+    // While paused a tick still reads every key and shows the held ones, but
+    // counts nothing and asks for no sound: presses read while paused are
+    // gone, not counted when the pause ends.
+    void setPaused(bool paused) noexcept { paused_ = paused; }
+    bool paused() const noexcept { return paused_; }
+
     // Every polled count and the total back to 0. State tables and colours stay.
     void resetCounts();
 
@@ -85,6 +91,7 @@ private:
     std::int32_t blinkColour_ = colour::kDefaultBlink;
     bool totalChanged_ = false;
     bool flashing_ = false;
+    bool paused_ = false;
     std::array<CellChange, 256> changes_{};
     std::size_t changeCount_ = 0;
 };

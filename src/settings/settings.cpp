@@ -24,10 +24,14 @@ struct Entry {
     std::int32_t def = 0;
     std::int32_t least = std::numeric_limits<std::int16_t>::min();
     std::int32_t most = std::numeric_limits<std::int16_t>::max();
+    // Written only when not at its default or already in the file.
+    bool onlyWhenSet = false;
 };
 
 constexpr std::int32_t kInt32Least = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kInt32Most = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kInt16Least = std::numeric_limits<std::int16_t>::min();
+constexpr std::int32_t kInt16Most = std::numeric_limits<std::int16_t>::max();
 
 constexpr Entry kEntries[] = {
     {"FILE", "FileHistoryMaxRow", &SettingsRecord::fileHistoryMaxRow, 1, 1, 6},  // the six row limits
@@ -38,9 +42,14 @@ constexpr Entry kEntries[] = {
     {"COLOR", "PictureBackGround", &SettingsRecord::pictureBackGround},
     {"COLOR", "PictureEnable", &SettingsRecord::pictureEnable, 0},
     {"COLOR", "HeatMap", &SettingsRecord::heatMap, 0},
+    {"ACTIVITY", "PerApp", &SettingsRecord::activityPerApp, -1, kInt16Least, kInt16Most, true},
+    {"ACTIVITY", "NeverRecord", &SettingsRecord::activityNeverApps, 0, kInt16Least, kInt16Most, true},
+    {"ACTIVITY", "PauseChord", &SettingsRecord::pauseChord, 0, kInt16Least, kInt16Most, true},
+    {"ACTIVITY", "KeepPause", &SettingsRecord::keepPause, 0, kInt16Least, kInt16Most, true},
+    {"ACTIVITY", "Paused", &SettingsRecord::paused, 0, kInt16Least, kInt16Most, true},
 };
 
-constexpr std::string_view kSections[] = {"FILE", "SOUND", "COLOR"};
+constexpr std::string_view kSections[] = {"FILE", "SOUND", "COLOR", "ACTIVITY"};
 
 // A number the key may take, else the key's default; the rest of the record
 // is not affected.
@@ -100,6 +109,7 @@ SettingsRecord loadSettings(const profile::ProfileDocument& file) {
             for (std::size_t k = 0; k < r.soundPaths.size(); ++k)
                 r.soundPaths[k] = std::move(values[entries.size() + k]).value_or("");
     }
+    if (r.keepPause == 0) r.paused = 0;  // counting resumes at the start
     return r;
 }
 
@@ -111,13 +121,23 @@ SettingsRecord loadSettings(const std::string& path) {
     }
 }
 
-bool save(const std::string& path, const SettingsRecord& record, const files::ReplaceFile& replace) {
+bool save(const std::string& path, const SettingsRecord& given, const files::ReplaceFile& replace) {
+    SettingsRecord record = given;
+    if (record.keepPause == 0) record.paused = 0;  // a pause not to keep ends with the program
+    const SettingsRecord defaults;
+    std::optional<profile::ProfileDocument> file;  // read only when a key may be left out
     constexpr std::size_t n = std::size(kEntries);
     std::array<std::string, n> texts;
-    std::array<profile::KeyValue, n> values;
+    std::vector<profile::KeyValue> values;
+    values.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        texts[i] = text(record, kEntries[i]);
-        values[i] = {kEntries[i].section, kEntries[i].key, texts[i]};
+        const Entry& e = kEntries[i];
+        texts[i] = text(record, e);
+        if (e.onlyWhenSet && texts[i] == text(defaults, e)) {
+            if (!file) file = profile::ProfileDocument::load(path);
+            if (!file->value(e.section, e.key)) continue;
+        }
+        values.push_back({e.section, e.key, texts[i]});
     }
     return profile::writeValues(path, values, replace);
 }

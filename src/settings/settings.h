@@ -25,6 +25,15 @@ struct SettingsRecord {
     std::int16_t pictureEnable;
     std::string pictureBackGround;
     std::int16_t heatMap;  // the main window's heat tint: -1 on, 0 off
+
+    // Section ACTIVITY (the activity database and the pause). A key at its
+    // default is written only when the file has it already, so that the
+    // file of someone who never changes them stays as it was.
+    std::int16_t activityPerApp;    // PerApp: presses recorded per application (-1, default) or all as unknown (0)
+    std::string activityNeverApps;  // NeverRecord: applications never recorded by name, separated by '|'
+    std::int16_t pauseChord;        // PauseChord: both Ctrl keys together toggle the pause (default 0: off)
+    std::int16_t keepPause;         // KeepPause: a pause lasts over a restart (default 0: counting resumes)
+    std::int16_t paused;            // Paused: the pause at the close; read and written only with KeepPause
 };
 
 // Loads the record from the settings file at `path` (the platform's narrow
@@ -41,8 +50,9 @@ SettingsRecord loadSettings(const profile::ProfileDocument& file);
 // profile::writeText does it (every other byte of the file stays as it was),
 // in this order: FILE/FileHistoryMaxRow, SOUND/SoundEnable,
 // COLOR/ColorTextBoxBlink, COLOR/ColorBackGround, COLOR/PictureBackGround,
-// COLOR/PictureEnable, COLOR/HeatMap. (A file without HeatMap reads it as
-// off; programs that do not know the key leave it alone.) The file is
+// COLOR/PictureEnable, COLOR/HeatMap, then the keys of section ACTIVITY
+// (see the record). (A file without HeatMap reads it as off; programs that
+// do not know the key leave it alone.) The file is
 // replaced once, through `replace` (the platform's replaceWhole), so that it
 // holds the old settings or the new ones, never a mix. A value that cannot be
 // stored does not stop the others; returns false when any could not be

@@ -64,11 +64,14 @@ void TestStartAndTray::trayMenuAndTip() {
     QCOMPARE(r.tray.tipChanges, changes);
     QTRY_COMPARE_WITH_TIMEOUT(r.tray.tip, notifyTip() + QStringLiteral("\n合計: 2"), 1500);
 
-    // The menu: 表示 (its default item) brings the window back, 終了 closes.
+    // The menu: 表示 (its default item) brings the window back, 一時停止 is
+    // the File menu's item, 終了 closes.
     QVERIFY(r.tray.menu != nullptr);
-    const QList<QAction*> items = r.tray.menu->actions();
-    QCOMPARE(items.size(), 2);
+    QList<QAction*> items = r.tray.menu->actions();
+    QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->text(), QStringLiteral("表示(&S)"));
+    QCOMPARE(items[1], r.item("mnuFilePause"));
+    items.removeAt(1);
     QCOMPARE(items[1]->text(), QStringLiteral("終了(&X)"));
     QCOMPARE(r.tray.menu->defaultAction(), items[0]);
     items[0]->trigger();

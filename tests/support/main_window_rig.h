@@ -31,6 +31,9 @@ struct MainWindowRig {
     int quits = 0;
     std::unique_ptr<app::MainWindow> w;
     std::string installFolder;  // empty: the program folder
+    std::string activityPath;   // empty: no activity database
+    platform::ForegroundApp* foregroundApp = nullptr;
+    std::function<QString(QWidget*, const QString&)> chooseExportPath;
 
     // The window as start-up leaves it: created, loaded, settings applied, shown.
     void start() {
@@ -54,6 +57,9 @@ struct MainWindowRig {
         c.colourChooser = &colours;
         c.pictureChooser = &pictures;
         c.urlOpener = &urls;
+        c.activityPath = activityPath;
+        c.foregroundApp = foregroundApp;
+        c.chooseExportPath = chooseExportPath;
         w = std::make_unique<app::MainWindow>(std::move(c));
     }
     std::string settingsPath() const { return dir.filePath(QStringLiteral("Pressory.ini")).toStdString(); }

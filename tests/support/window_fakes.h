@@ -70,6 +70,8 @@ public:
         tip = t;
         ++tipChanges;
     }
+    QIcon icon;
+    void setIcon(const QIcon& i) override { icon = i; }
 };
 
 class RecordingSound final : public platform::SoundPlayer {
@@ -106,6 +108,8 @@ public:
     }
     int wakeHandle() const override { return wake; }
     void setKeysShown(bool shown) override { keysShown = shown; }
+    void setPressSink(activity::PressSink* s) override { sink = s; }
+    activity::PressSink* sink = nullptr;  // where presses by name go, as the window said
 
 private:
     platform::ScriptedKeyState& keys_;

@@ -107,6 +107,28 @@ TEST_P(PollerTest, KeyDownAtTheFirstTickAndShortTapsCountOnce) {
     EXPECT_EQ(poller.cellColour(66), counting::colour::kUp);
 }
 
+// Paused: held keys still show, nothing counts or sounds, and a key held over
+// the end of the pause is no new press.
+TEST_P(PollerTest, PausedTicksShowButCountNothingAndResumeWithoutBacklog) {
+    sound.on = true;
+    poller.setPaused(true);
+    keys.tap(65);
+    keys.down(66);
+    tick();
+    EXPECT_EQ(poller.cellColour(66), poller.blinkColour());
+    EXPECT_EQ(poller.total(), 0);
+    EXPECT_FALSE(poller.totalChanged());
+    poller.setPaused(false);
+    tick();
+    EXPECT_EQ(poller.total(), 0);
+    EXPECT_TRUE(sound.played.empty());
+    keys.up(66);
+    keys.tap(65);
+    tick();
+    EXPECT_EQ(poller.count(65), 1);
+    EXPECT_EQ(poller.total(), 1);
+}
+
 TEST_P(PollerTest, TwoPressesWithoutAZeroReadingBetweenCountOnceUnlessTheSourceCountsThem) {
     keys.down(70);
     tick();

@@ -17,7 +17,9 @@ bool operator==(const SettingsRecord& a, const SettingsRecord& b) {
     return a.fileHistoryMaxRow == b.fileHistoryMaxRow && a.soundEnable == b.soundEnable &&
            a.soundPaths == b.soundPaths && a.colorTextBoxBlink == b.colorTextBoxBlink &&
            a.colorBackGround == b.colorBackGround && a.pictureEnable == b.pictureEnable &&
-           a.pictureBackGround == b.pictureBackGround && a.heatMap == b.heatMap;
+           a.pictureBackGround == b.pictureBackGround && a.heatMap == b.heatMap &&
+           a.activityPerApp == b.activityPerApp && a.activityNeverApps == b.activityNeverApps &&
+           a.pauseChord == b.pauseChord && a.keepPause == b.keepPause && a.paused == b.paused;
 }
 
 SettingsRecord fromText(std::string bytes) {
@@ -180,3 +182,34 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileOnceWithEveryValueAndLeavesTheRestAl
 }
 
 }  // namespace
+
+// The activity keys: a file that never had them gets none while they stay at
+// their defaults; once set they are written and read back; a pause is kept
+// over a restart only when asked to.
+TEST_F(SettingsFileTest, ActivityKeysAppearOnlyOnceSetAndThePauseIsKeptOnlyWhenAsked) {
+    const fs::path file = dir / "Pressory.ini";
+    SettingsRecord r;
+    EXPECT_EQ(r.activityPerApp, -1);
+    ASSERT_TRUE(save(file.string(), r));
+    EXPECT_EQ(test::readBytes(file).find("ACTIVITY"), std::string::npos);
+
+    r.activityNeverApps = "keepassxc|secret.exe";
+    r.paused = -1;  // paused at the close, not to be kept
+    ASSERT_TRUE(save(file.string(), r));
+    EXPECT_NE(test::readBytes(file).find("[ACTIVITY]\r\nNeverRecord=keepassxc|secret.exe\r\n"), std::string::npos);
+    EXPECT_EQ(test::readBytes(file).find("Paused"), std::string::npos);
+
+    r.keepPause = -1;
+    r.activityPerApp = 0;
+    ASSERT_TRUE(save(file.string(), r));
+    SettingsRecord back = loadSettings(file.string());
+    EXPECT_TRUE(back == r);
+    EXPECT_EQ(back.paused, -1);
+
+    // Back to the defaults: the keys the file has now are written with them.
+    ASSERT_TRUE(save(file.string(), SettingsRecord()));
+    EXPECT_TRUE(loadSettings(file.string()) == SettingsRecord());
+    EXPECT_NE(test::readBytes(file).find("KeepPause=0\r\nPaused=0\r\n"), std::string::npos);
+    // A file that says paused without keeping it starts counting.
+    EXPECT_EQ(fromText("[ACTIVITY]\r\nPaused=-1\r\n").paused, 0);
+}
