@@ -31,6 +31,7 @@
 #include "platform/app_folder.h"
 #include "platform/file_access.h"
 #include "platform/file_folder.h"
+#include "platform/foreground_app.h"
 #include "platform/key_source.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
@@ -229,9 +230,11 @@ int main(int argc, char* argv[]) {
     context.urlOpener = &urlOpener;
     // Every key and button by its name, per hour and application, beside the history.
     context.activityPath = platform::pathIn(files.folder, activity::kDatabaseFileName);
-    // The focused application: none until the platforms provide one (every
-    // press is then recorded under the unknown application).
-    context.foregroundApp = nullptr;
+    // The focused application, read when the focus changes; none where the
+    // session cannot tell it (every press is then recorded under the unknown
+    // application).
+    const std::unique_ptr<platform::ForegroundApp> foregroundApp = platform::makeForegroundApp();
+    context.foregroundApp = foregroundApp.get();
     // Key sounds: the table's files are loaded now, so that a press only starts playback.
     sound::QtSoundPlayer soundPlayer;
     soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
