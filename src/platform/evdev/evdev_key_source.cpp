@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace pressory::platform::evdev {
@@ -60,7 +62,8 @@ bool EvdevKeySource::hasKeyboard() const noexcept {
 void EvdevKeySource::addDevice(const std::string& path, std::unique_ptr<InputDevice> device) {
     if (!device) return;
     if (!wakeOn(device->handle())) canWake_ = false;
-    devices_.push_back(Slot{path, std::move(device), nextId_++, false});
+    const bool isVirtual = device->isVirtual();
+    devices_.push_back(Slot{path, std::move(device), nextId_++, false, isVirtual});
     resync(devices_.back());
 }
 
@@ -92,7 +95,7 @@ void EvdevKeySource::resync(Slot& slot) {
         table_.releaseDevice(slot.id);  // cannot tell: nothing of it stays held
 }
 
-bool EvdevKeySource::readDevice(Slot& slot) {
+bool EvdevKeySource::readDevice(Slot& slot, bool pairEchoes) {
     std::array<input_event, 64> records;
     for (;;) {
         const ReadResult r = slot.device->read(records);
@@ -110,7 +113,11 @@ bool EvdevKeySource::readDevice(Slot& slot) {
                 continue;
             }
             if (ev.type == EV_KEY) {
-                if (ev.value == 1)
+                if (ev.value == 1 && pairEchoes &&
+                    echo_.isEcho(slot.isVirtual, ev.code,
+                                 std::int64_t{ev.input_event_sec} * 1'000'000 + ev.input_event_usec))
+                    table_.pressAgain(slot.id, ev.code);
+                else if (ev.value == 1)
                     table_.press(slot.id, ev.code);
                 else if (ev.value == 0)
                     table_.release(slot.id, ev.code);
@@ -153,9 +160,17 @@ void EvdevKeySource::readWatch() {
     }
 }
 
+std::string EvdevKeySource::inUse() const { return "evdev (入力デバイス " + std::to_string(devices_.size()) + " 台)"; }
+
 void EvdevKeySource::pump() {
+    // Presses are paired only while both a virtual and a physical device
+    // are read: a remapper's and the keyboard it reads.
+    std::size_t virtuals = 0;
+    for (const Slot& s : devices_)
+        if (s.isVirtual) ++virtuals;
+    const bool pairEchoes = virtuals > 0 && virtuals < devices_.size();
     for (std::size_t i = 0; i < devices_.size();) {
-        if (readDevice(devices_[i]))
+        if (readDevice(devices_[i], pairEchoes))
             ++i;
         else
             dropDevice(i);

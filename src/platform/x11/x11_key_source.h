@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/key_source.h"
 #include "platform/linux/key_state_table.h"
@@ -45,6 +46,7 @@ public:
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
     void setKeysShown(bool shown) override;
+    std::string inUse() const override { return "X11"; }
 
     // One round trip on each connection: afterwards every event the server
     // had made before it is queued for pump(). For tests and measurements.
