@@ -95,6 +95,7 @@ public:
     bool keysShown = true;  // as the window last said
     std::function<void()> onPump;
     std::function<void(int vk)> onRead;  // a key is read (a tick reads every counted key)
+    std::string name;                    // what inUse() says
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
     counting::KeyReading readKey(int vk) override {
@@ -106,6 +107,7 @@ public:
     }
     int wakeHandle() const override { return wake; }
     void setKeysShown(bool shown) override { keysShown = shown; }
+    std::string inUse() const override { return name; }
 
 private:
     platform::ScriptedKeyState& keys_;
