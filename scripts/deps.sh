@@ -25,6 +25,7 @@ PRESSORY_TEST_PACKAGES=(
   dbus-daemon at-spi2-core python3-pyatspi
   pulseaudio pulseaudio-utils sox
   desktop-file-utils lintian appstream  # the package stage judges the .deb and its metainfo
+  sway xwayland wtype foot qt6-wayland  # a Wayland session: headless compositor, XWayland, a native client
 )
 
 ensure_packages() {
