@@ -62,6 +62,11 @@ chmod 755 "$work"
 if ! lintian --info --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1; then
   cat "$work/lintian.log"; fail "lintian reports errors or warnings (or did not run)"
 fi
+# Not even a note (information, pedantic) on the rule, its helper or the polkit action.
+if lintian --display-info --pedantic --tag-display-limit 0 "$deb" 2>/dev/null |
+  grep -E '^[EWIPX]: .*(70-pressory-uaccess|pressory-input-access|polkit)'; then
+  fail "lintian notes the input-device access files"
+fi
 appstreamcli validate --no-net "$root/$metainfo" || fail "appstreamcli rejects the metainfo"
 # (and with the menu entry and icon it names, as a software centre pairs them)
 appstreamcli validate-tree --no-net "$root" >/dev/null || fail "appstreamcli rejects the installed tree"
