@@ -213,7 +213,7 @@ def test_wayland_window_when_the_person_chose_it_and_x11_still_counts(ctx):
         p = sway.start(program, env={"XDG_SESSION_TYPE": "wayland", "QT_QPA_PLATFORM": "wayland",
                                      "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}, log=log)
         labels = "\n".join(sway.box_labels())
-        assert "ウィンドウは Wayland で表示します" in labels, labels
+        assert "ウィンドウを Wayland で表示しているため" in labels, labels
         assert "X11 のアプリケーションに入力したキーの押下だけを数えます" in labels, labels
         assert not sway.x_windows(p.pid), "the window is a Wayland window"
         # The key source has its own connection to $DISPLAY.

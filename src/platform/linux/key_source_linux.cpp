@@ -32,8 +32,8 @@ const std::string_view kX11OnlyText =
     "(/dev/input/event*) を直接読みます。";
 
 const std::string_view kWaylandWindowText =
-    "X サーバーがないため、ウィンドウは Wayland で表示します。ウィンドウを画面の左下に"
-    "置くことと、常に手前に表示することはできません。";
+    "ウィンドウを Wayland で表示しているため、ウィンドウを画面の左下に置くことと、"
+    "常に手前に表示することはできません。";
 
 const std::string_view kXWaylandOnlyInUse = "X11 (XWayland のアプリケーションのみ)";
 

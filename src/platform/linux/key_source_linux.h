@@ -15,7 +15,7 @@ namespace pressory::platform {
 extern const std::string_view kNoKeyStateText;
 // Told when a Wayland session is counted through X11.
 extern const std::string_view kX11OnlyText;
-// Added when the window itself runs on Wayland (no X server).
+// Added when the window itself runs on Wayland (no X server, or the person chose it).
 extern const std::string_view kWaylandWindowText;
 // How to read the input devices without the program's helper: the `input` group.
 extern const std::string_view kInputGroupAdvice;
