@@ -21,7 +21,8 @@ PACKAGING = os.path.join(HERE, "..", "..", "packaging", "linux")
 NEEDED = ["sway", "Xwayland", "wtype", "foot", "dbus-daemon", "setpriv"]
 
 # The labels and buttons of the program's message boxes, read and pressed as
-# a screen reader does: "read" prints the labels, "press NAME" presses a button.
+# a screen reader does: "read" prints the labels, "press NAME" presses a
+# button, "menu NAME" triggers the menu item whose name begins so.
 ATSPI_BOXES = r"""
 import sys, pyatspi
 def boxes():
@@ -39,6 +40,14 @@ def walk(node, depth=0):
         yield from walk(child, depth + 1)
 if sys.argv[1] == "read":
     print("\x1e".join(n.name for b in boxes() for n in walk(b) if n.getRoleName() == "label" and n.name))
+elif sys.argv[1] == "menu":
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == "Pressory":
+            for n in walk(app, -30):
+                if n.getRoleName() == "menu item" and n.name.startswith(sys.argv[2]):
+                    print("pressed", flush=True)
+                    n.queryAction().doAction(0)  # a modal window: no answer until it closes
+                    sys.exit(0)
 else:
     for b in boxes():
         for n in walk(b):
@@ -184,6 +193,12 @@ def test_wayland_window_on_xwayland_counts_x11_clients_and_offers_the_devices(ct
         sway.press_box_button("すべてのキーを数える")
         wait_for("the helper run through pkexec", lambda: os.path.exists(pkexec_log) and open(pkexec_log).read())
         assert open(pkexec_log).read().split() == [os.path.realpath(helper), "enable"]
+
+        # The About window says which source counts.
+        sway.start("/usr/bin/python3", "-c", ATSPI_BOXES, "menu", "バージョン情報")
+        wait_for("the About window", lambda: any("キーの読み取り" in t for t in sway.box_labels()), timeout=20)
+        assert "キーの読み取り: X11 (XWayland のアプリケーションのみ)" in sway.box_labels()
+        sway.press_box_button("OK")
 
         # Keys typed into an X11 client are counted (this machine has no
         # input devices, so X11 still counts after the helper ran).
