@@ -28,6 +28,7 @@ PRESSORY_TEST_PACKAGES=(
   pulseaudio pulseaudio-utils sox
   desktop-file-utils lintian appstream  # the package stage judges the .deb and its metainfo
   librsvg2-bin  # rsvg-convert: the package stage compares the scalable icon with the drawn ones
+  sway xwayland wtype foot qt6-wayland  # a Wayland session: headless compositor, XWayland, a native client
 )
 
 ensure_packages() {

@@ -21,6 +21,7 @@
 #include "app/qt_translations.h"
 #include "app/second_start.h"
 #include "app/single_instance.h"
+#include "app/source_notice.h"
 #include "app/stop_signal_watcher.h"
 #include "appearance/colour_chooser.h"
 #include "appearance/picture_chooser.h"
@@ -33,6 +34,10 @@
 #include "platform/file_folder.h"
 #include "platform/foreground_app.h"
 #include "platform/key_source.h"
+#if defined(__linux__)
+#include "platform/environment.h"
+#include "platform/linux/key_source_linux.h"
+#endif
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "sound/sound_paths.h"
@@ -177,6 +182,13 @@ int main(int argc, char* argv[]) {
     // connection is cheaper (about 0.8 % of a core less at 20 presses a
     // second). A value set by the person is kept.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+#if defined(__linux__)
+    // In a Wayland session the window runs on XWayland, where it can place
+    // itself and stay on top; Wayland when there is no X server, or when the
+    // person chose a platform.
+    if (const std::string platform = platform::windowPlatformFor(platform::processEnvironment()); !platform.empty())
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+#endif
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Pressory"));  // the menu entry's name
     app.setApplicationName(app::texts::kTitle);
@@ -271,16 +283,20 @@ int main(int argc, char* argv[]) {
     window.applySettings();
     window.show();
 
-    // Shown from the event loop, so that a stop request while it is open ends the program.
-    if (!keySource.source) {
-        QTimer::singleShot(0, &window, [&boxes, problem = QString::fromStdString(keySource.problem)] {
-            boxes.show(widgets::BoxIcon::Critical, problem);
-        });
-    }
-    if (!keySource.notice.empty()) {
-        QTimer::singleShot(0, &window, [&boxes, notice = QString::fromStdString(keySource.notice)] {
-            boxes.show(widgets::BoxIcon::Information, notice);
-        });
+    // Shown from the event loop, without waiting for an answer, so that a
+    // stop request while it is open ends the program. A problem (nothing is
+    // counted) at every start; a notice when the situation differs from the
+    // one told last.
+    const bool problem = !keySource.problem.empty();
+    const std::string& told = problem ? keySource.problem : keySource.notice;
+    const bool tell = app::tellSituation(platform::pathIn(files.folder, app::kToldSituationFileName),
+                                         keySource.situation, !told.empty());
+    if (problem || tell) {
+        const QString helper = keySource.canOfferDevices ? app::inputAccessHelper() : QString();
+        QTimer::singleShot(0, &window,
+                           [problem, helper, text = app::keySourceNoticeText(told, keySource.canOfferDevices, helper)] {
+                               app::showKeySourceNotice(problem, text, helper);
+                           });
     }
     if (files.moved) {
         QString notice = app::texts::kFilesMoved.arg(QString::fromLocal8Bit(files.folder));

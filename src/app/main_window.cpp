@@ -149,7 +149,8 @@ void MainWindow::load() {
     modes_->start(screen ? screen->geometry() : QRect(0, 0, 1024, 768));
     // 2. The notification icon: a minimised window hides behind it until the close begins.
     ctx_.notifyArea->hideOnMinimise(
-        this, [this] { return !period_->closeBegun(); }, [this] { return poller_.total(); });
+        this, [this] { return !period_->closeBegun(); }, [this] { return poller_.total(); },
+        [this] { return keySourceInUse(); });
     ctx_.notifyArea->addMenuItem(mnuFilePause_);  // the pause from the icon's menu too
     // The activity database opens on its own thread; then 3. polled flags; 4. the timer last.
     if (activity_ != nullptr) activity_->start();
@@ -239,7 +240,11 @@ void MainWindow::onMnuHelpHelpTriggered() {
         showBox(BoxIcon::Critical, problem);
 }
 
-void MainWindow::onMnuHelpVersionTriggered() { help::showVersionWindow(this); }
+void MainWindow::onMnuHelpVersionTriggered() { help::showVersionWindow(this, keySourceInUse()); }
+
+QString MainWindow::keySourceInUse() const {
+    return ctx_.keySource != nullptr ? QString::fromStdString(ctx_.keySource->inUse()) : QString();
+}
 
 // Modal, centred over this window; the timer keeps ticking while it is open,
 // so keys are counted and play their saved sounds.

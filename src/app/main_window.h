@@ -141,6 +141,8 @@ private:
 
     void showBox(BoxIcon icon, const QString& text);
     void reportRecord(const history::WriteResult& result);
+    // Which key source counts, as it names itself (empty: none, or nothing to tell).
+    QString keySourceInUse() const;
 
     MainWindowContext ctx_;
     counting::Poller poller_;

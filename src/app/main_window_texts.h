@@ -23,6 +23,12 @@ inline const QString kCountsGoOn =
 // At the start where the files first moved to the per-user folder.
 inline const QString kFilesMoved =
     QStringLiteral("プログラムのフォルダーに書き込めないため、履歴と設定のファイルは次のフォルダーに置きます:\n%1");
+// The key source's notice: its button, and what is said when that failed.
+inline const QString kCountEveryKey = QStringLiteral("すべてのキーを数える");
+inline const QString kCountEveryKeyFailed = QStringLiteral("キーボードとマウスを読む許可を与えられませんでした。");
+// Under the total in the tip of the notification icon: which source counts.
+inline const QString kKeySourceInUse = QStringLiteral("キーの読み取り: %1");
+
 inline const QString kFilesCopied = QStringLiteral("これまでの履歴と設定は、そのフォルダーへコピーしました。");
 
 // The pause: the caption of the total and the window's title while paused.

@@ -26,8 +26,14 @@ namespace {
 // window. While the icon is there, the tip's total is read once a second.
 class MinimiseWatch final : public QObject {
 public:
-    MinimiseWatch(QWidget* window, NotifyArea& area, std::function<bool()> mayHide, std::function<std::int32_t()> total)
-        : QObject(window), window_(window), area_(area), mayHide_(std::move(mayHide)), total_(std::move(total)) {
+    MinimiseWatch(QWidget* window, NotifyArea& area, std::function<bool()> mayHide, std::function<std::int32_t()> total,
+                  std::function<QString()> keySource)
+        : QObject(window),
+          window_(window),
+          area_(area),
+          mayHide_(std::move(mayHide)),
+          total_(std::move(total)),
+          keySource_(std::move(keySource)) {
         window->installEventFilter(this);
         menu_ = new QMenu(window);
         menu_->setObjectName(QStringLiteral("mnuTray"));
@@ -75,25 +81,30 @@ private:
     void refreshTip() {
         if (!total_) return;
         const std::int32_t total = total_();
-        if (total == shownTotal_) return;
+        const QString keySource = keySource_ ? keySource_() : QString();
+        if (total == shownTotal_ && keySource == shownKeySource_) return;
         shownTotal_ = total;
-        area_.setTip(notifyTipWithTotal(total));
+        shownKeySource_ = keySource;
+        area_.setTip(notifyTipWithTotal(total, keySource));
     }
 
     QWidget* window_;
     NotifyArea& area_;
     std::function<bool()> mayHide_;
     std::function<std::int32_t()> total_;
+    std::function<QString()> keySource_;
     QMenu* menu_ = nullptr;
     QAction* quit_ = nullptr;
     QTimer tipTimer_;
     std::optional<std::int32_t> shownTotal_;
+    QString shownKeySource_;
 };
 
 }  // namespace
 
-void NotifyArea::hideOnMinimise(QWidget* window, std::function<bool()> mayHide, std::function<std::int32_t()> total) {
-    auto* watch = new MinimiseWatch(window, *this, std::move(mayHide), std::move(total));
+void NotifyArea::hideOnMinimise(QWidget* window, std::function<bool()> mayHide, std::function<std::int32_t()> total,
+                                std::function<QString()> keySource) {
+    auto* watch = new MinimiseWatch(window, *this, std::move(mayHide), std::move(total), std::move(keySource));
     watch_ = watch;
     setActivatedHandler([this, watch = QPointer<MinimiseWatch>(watch)](QSystemTrayIcon::ActivationReason reason) {
         // Only a double-click of the left button brings the window back; a
@@ -151,11 +162,13 @@ QString notifyTip() {
     return name.isEmpty() ? texts::kTitle : name;
 }
 
-QString notifyTipWithTotal(std::int32_t total) {
+QString notifyTipWithTotal(std::int32_t total, const QString& keySource) {
     const auto& caption = counting::layout::kSummaryCaption;
-    return notifyTip() + QLatin1Char('\n') +
-           texts::kTrayTotal.arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
-                                 QString::number(total));
+    QString tip = notifyTip() + QLatin1Char('\n') +
+                  texts::kTrayTotal.arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                                        QString::number(total));
+    if (!keySource.isEmpty()) tip += QLatin1Char('\n') + texts::kKeySourceInUse.arg(keySource);
+    return tip;
 }
 
 }  // namespace pressory::app

@@ -45,7 +45,9 @@ public:
     // too); the menu's 終了 closes the window, as the Quit command does. With
     // `total`, the tip shows the program's name and that total, read at most
     // once a second while the icon is there and whenever its menu opens.
-    void hideOnMinimise(QWidget* window, std::function<bool()> mayHide, std::function<std::int32_t()> total = nullptr);
+    // With `keySource`, the key source in use is told below the total.
+    void hideOnMinimise(QWidget* window, std::function<bool()> mayHide, std::function<std::int32_t()> total = nullptr,
+                        std::function<QString()> keySource = nullptr);
 
     // Brings the window back from the notification area or the task bar,
     // raised and active (a second start asks for it). Nothing while the
@@ -86,7 +88,8 @@ bool statusNotifierHostRegistered();
 // The tip of the icon: the program file's name without its extension.
 QString notifyTip();
 
-// The tip with the total below the name: "Pressory\n合計: 1234".
-QString notifyTipWithTotal(std::int32_t total);
+// The tip with the total below the name: "Pressory\n合計: 1234"; and below
+// it, when given, the key source in use: "キーの読み取り: evdev (入力デバイス 2 台)".
+QString notifyTipWithTotal(std::int32_t total, const QString& keySource = {});
 
 }  // namespace pressory::app

@@ -25,6 +25,7 @@ constexpr counting::TwipRect kIcons[3] = {{240, 240, 480, 480}, {240, 720, 480, 
 constexpr counting::TwipRect kTitle{1050, 240, 3165, 360};
 constexpr counting::TwipRect kCredit{1080, 600, 3195, 360};
 constexpr counting::TwipRect kDescription{1080, 960, 3195, 810};
+constexpr counting::TwipRect kKeySource{1080, 1200, 3195, 690};  // the description's lower part
 constexpr counting::TwipLine kRule{120, 1920, 4320, 1920};
 constexpr counting::TwipRect kOk{3000, 2028, 1380, 345};
 
@@ -92,6 +93,8 @@ AboutWindow::AboutWindow(QWidget* parent)
     lblCredit_ = blackLabel(this, "lblCredit", tw.rect(kCredit));
     lblDescription_ = blackLabel(this, "lblDescription", tw.rect(kDescription));
     lblDescription_->setWordWrap(true);
+    lblKeySource_ = blackLabel(this, "lblKeySource", tw.rect(kKeySource));
+    lblKeySource_->setWordWrap(true);
 
     // The etched rule: a white line two pixels high under a grey one.
     const QLine rule = tw.line(kRule);
@@ -112,11 +115,16 @@ void AboutWindow::load() {
     lblCredit_->setText(creditLine(QString::fromUtf8(version::kCompanyName)));
 }
 
+void AboutWindow::setKeySource(const QString& inUse) {
+    lblKeySource_->setText(inUse.isEmpty() ? QString() : texts::kKeySourceInUse.arg(inUse));
+}
+
 void AboutWindow::onCmdOkClicked() { accept(); }
 
-void showVersionWindow(QWidget* parent) {
+void showVersionWindow(QWidget* parent, const QString& keySource) {
     AboutWindow window(parent);
     window.load();
+    window.setKeySource(keySource);
     if (const QScreen* s = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(0, 0), window.size());
         r.moveCenter(s->geometry().center());

@@ -19,6 +19,8 @@ inline const QString kReadmeMissing = QStringLiteral("%1 が見つかりませ�
 inline const QString kAboutCaption = QStringLiteral("バージョン情報");
 inline const QString kOk = QStringLiteral("OK");
 inline const QString kVersionWord = QStringLiteral("  Version ");
+// Which key source counts (%1: the source, as it names itself).
+inline const QString kKeySourceInUse = QStringLiteral("キーの読み取り: %1");
 
 // Where the readme lies under the program's folder.
 inline const QString kHelpFolder = QStringLiteral("Help");

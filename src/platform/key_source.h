@@ -33,18 +33,32 @@ public:
     // activity database (null: nowhere). Counting for the window and the
     // history does not change with it.
     virtual void setPressSink(activity::PressSink* sink) { (void)sink; }
+    // Which source counts, for the person (the About window, the tip of the
+    // notification icon), e.g. "evdev (入力デバイス 3 台)"; UTF-8. Empty
+    // when there is nothing to tell.
+    virtual std::string inUse() const { return {}; }
 };
 
 struct KeySourceChoice {
-    std::unique_ptr<PlatformKeySource> source;  // null when no source can read the key state
-    std::string problem;                        // when null: why, for the user (Japanese, UTF-8)
-    std::string notice;                         // with a source: what it cannot see, told once at start
+    // Null when nothing can read the key state. A source may be given with a
+    // problem: it counts nothing yet and begins when it can (the input
+    // devices, once the person has been given access to them).
+    std::unique_ptr<PlatformKeySource> source;
+    std::string problem;  // when nothing is counted: why, for the user (Japanese, UTF-8)
+    std::string notice;   // with a source: what it cannot see
+    // What the notice is about, told again only when it changes from the
+    // situation the program told last ("" where there is nothing to tell).
+    std::string situation;
+    // The input devices could count every key if the person let the program
+    // read them (the notice offers it).
+    bool canOfferDevices = false;
 };
 
-// Windows: Win32. Linux: X11 when `qtPlatformName` is "xcb" and the server has
-// XInput2 >= 2.0; otherwise evdev when at least one keyboard can be read;
-// otherwise none, with the reason and what the user can do. In a Wayland
-// session evdev comes first, and X11 comes with a notice.
+// Windows: Win32. Linux: X11 on $DISPLAY when the server has XInput2 >= 2.0;
+// otherwise evdev when at least one keyboard can be read; otherwise none,
+// with the reason and what the user can do. In a Wayland session evdev comes
+// first, and X11, which sees the X11 applications only, comes with a notice
+// and gives way to evdev once the devices can be read.
 KeySourceChoice chooseKeySource(const std::string& qtPlatformName);
 
 }  // namespace pressory::platform

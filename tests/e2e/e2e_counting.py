@@ -40,6 +40,9 @@ def test_wayland_session_without_input_devices_counts_through_x11_and_says_so(ct
         p.kill()
     _, rows = read_history(p.history_path)
     check_record(rows[1], {87: 2})   # counted through X11
+    # The next start in the same situation tells nothing.
+    with running(ctx, folder, start_env=env) as again:
+        no_box(again, 1.5)
 
 
 def test_soak_every_fast_press_is_counted(ctx):

@@ -29,6 +29,7 @@
 #include "app/notify_area.h"
 #include "app/settings_model.h"
 #include "app/single_instance.h"
+#include "app/source_notice.h"
 #include "app/stop_signal_watcher.h"
 #include "counting/poller.h"
 #include "platform/boot_time.h"
@@ -118,6 +119,7 @@ private slots:
     void lockOfThisMachineFromBeforeItsStartIsTakenOver();
     void lockOfAnotherMachineIsTakenOverOnlyWhenNothingHoldsIt();
     void aFolderInTheLockPlaceLetsTheProgramRun();
+    void theKeySourceNoticeIsToldOncePerSituation();
     void terminationRequestsReachTheEventLoop();
     void tickerFollowsTheKeySourcesEvents();
     void aWakeReadsTheSourceOnceATimedTickReadsItAgain();
@@ -303,6 +305,28 @@ void TestAppPieces::lockOfAnotherMachineIsTakenOverOnlyWhenNothingHoldsIt() {
 
 // A folder (or a link to nothing) where the lock file belongs is no running
 // copy: the lock cannot be made, and the program runs.
+void TestAppPieces::theKeySourceNoticeIsToldOncePerSituation() {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QString::fromLatin1(kToldSituationFileName)).toStdString();
+    // A desktop where nothing needs telling leaves no file behind.
+    QVERIFY(!tellSituation(path, "X11", false));
+    QVERIFY(!QFile::exists(QString::fromStdString(path)));
+    // Told at the first start in a Wayland session, not at the next.
+    QVERIFY(tellSituation(path, "X11 in Wayland", true));
+    QVERIFY(!tellSituation(path, "X11 in Wayland", true));
+    QVERIFY(!tellSituation(path, "X11 in Wayland", true));
+    // Back on an X11 session, then Wayland again: told again.
+    QVERIFY(!tellSituation(path, "X11", false));
+    QVERIFY(tellSituation(path, "X11 in Wayland", true));
+    // Another situation with something to tell is told at once.
+    QVERIFY(tellSituation(path, "X11 in Wayland, Wayland window", true));
+    // A file that cannot be written: told every time rather than never.
+    const std::string inFolder = dir.filePath(QStringLiteral("folder")).toStdString();
+    QVERIFY(QDir().mkpath(QString::fromStdString(inFolder)));
+    QVERIFY(tellSituation(inFolder, "none", true));
+    QVERIFY(tellSituation(inFolder, "none", true));
+}
+
 void TestAppPieces::aFolderInTheLockPlaceLetsTheProgramRun() {
     QTemporaryDir dir;
     const QString path = SingleInstance::lockPathFor(dir.path());

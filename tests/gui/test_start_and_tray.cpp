@@ -17,6 +17,7 @@
 #include "app/qt_translations.h"
 #include "app/second_start.h"
 #include "app/single_instance.h"
+#include "help/about_window.h"
 #include "support/main_window_rig.h"
 
 using namespace pressory;
@@ -44,6 +45,7 @@ class TestStartAndTray : public QObject {
 private slots:
     void trayMenuAndTip();
     void secondStartBringsTheWindowForward();
+    void theKeySourceInUseIsToldInTheTipAndTheAboutWindow();
     void compactCellsAreOffScreenForScreenReaders();
     void qtDialogsSpeakJapanese();  // last: the translator stays installed
 };
@@ -87,6 +89,32 @@ void TestStartAndTray::trayMenuAndTip() {
     QVERIFY(QFile::exists(r.file("PressoryHistory.csv")));
     items[0]->trigger();  // a late 表示 does not bring back a closed window
     QVERIFY(!r.w->isVisible());
+}
+
+void TestStartAndTray::theKeySourceInUseIsToldInTheTipAndTheAboutWindow() {
+    MainWindowRig r;
+    r.source.name = "X11 (XWayland のアプリケーションのみ)";
+    r.start();
+    pressOnce(r, 65);
+    r.w->showMinimized();
+    QTRY_VERIFY(r.tray.iconShown);
+    QCOMPARE(r.tray.tip,
+             notifyTip() + QStringLiteral("\n合計: 1\nキーの読み取り: X11 (XWayland のアプリケーションのみ)"));
+    // The source switches while the program runs (access to the devices
+    // given): the tip follows without a press.
+    r.source.name = "evdev (入力デバイス 2 台)";
+    QTRY_COMPARE_WITH_TIMEOUT(
+        r.tray.tip, notifyTip() + QStringLiteral("\n合計: 1\nキーの読み取り: evdev (入力デバイス 2 台)"), 1500);
+
+    help::AboutWindow about;
+    about.load();
+    about.setKeySource(QString::fromStdString(r.source.name));
+    QCOMPARE(about.lblKeySource()->text(), QStringLiteral("キーの読み取り: evdev (入力デバイス 2 台)"));
+    QVERIFY(about.lblDescription()->text().isEmpty());
+    // Above the rule, and its text wrapped within it.
+    QLabel* label = about.lblKeySource();
+    QVERIFY(label->geometry().bottom() < about.separator(1)->geometry().top());
+    QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(QString::number(label->height())));
 }
 
 void TestStartAndTray::secondStartBringsTheWindowForward() {

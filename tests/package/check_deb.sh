@@ -50,10 +50,30 @@ done
 [[ $(dpkg-deb -f "$deb" Recommends) == *xdg-utils* ]] || fail "Recommends lacks xdg-utils"
 echo "package: files in place; Depends: $depends"
 
+# Reading the input devices: the rule inactive under share/pressory (nothing
+# under /etc or /lib/udev), the helper that enables it, and the polkit
+# action naming that helper where the package puts it.
+rule=usr/share/pressory/70-pressory-uaccess.rules
+helper=usr/libexec/pressory/pressory-input-access
+policy=usr/share/polkit-1/actions/org.example.pressory.input-access.policy
+for f in $rule $helper $policy; do [ -e "$root/$f" ] || fail "missing $f"; done
+[ ! -e "$root/etc" ] && [ ! -e "$root/lib/udev" ] && [ ! -e "$root/usr/lib/udev" ] || fail "a udev rule is active on install"
+python3 -c 'import sys, xml.etree.ElementTree as E; a = E.parse(sys.argv[1]).find(".//annotate[@key=\"org.freedesktop.policykit.exec.path\"]"); sys.exit(a is None or a.text != "/" + sys.argv[2])' \
+  "$root/$policy" "$helper" || fail "the polkit action does not name /$helper"
+here=$(cd "$(dirname "$0")" && pwd)
+python3 "$here/../linux/check_udev_rule.py" "$root/$rule" || fail "the installed rule"
+chmod 755 "$work"
+"$here/../linux/test_input_access.sh" "$root/usr" || fail "the installed helper"
+
 # As a Debian packager judges it: no lintian error or warning (information
 # and overridden tags are fine), and metainfo that software centres accept.
 if ! lintian --info --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1; then
   cat "$work/lintian.log"; fail "lintian reports errors or warnings (or did not run)"
+fi
+# Not even a note (information, pedantic) on the rule, its helper or the polkit action.
+if lintian --display-info --pedantic --tag-display-limit 0 "$deb" 2>/dev/null |
+  grep -E '^[EWIPX]: .*(70-pressory-uaccess|pressory-input-access|polkit)'; then
+  fail "lintian notes the input-device access files"
 fi
 appstreamcli validate --no-net "$root/$metainfo" || fail "appstreamcli rejects the metainfo"
 # (and with the menu entry and icon it names, as a software centre pairs them)

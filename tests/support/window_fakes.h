@@ -97,6 +97,7 @@ public:
     bool keysShown = true;  // as the window last said
     std::function<void()> onPump;
     std::function<void(int vk)> onRead;  // a key is read (a tick reads every counted key)
+    std::string name;                    // what inUse() says
 
     std::int16_t asyncKeyState(int vk) override { return keys_.asyncKeyState(vk); }
     counting::KeyReading readKey(int vk) override {
@@ -110,6 +111,7 @@ public:
     void setKeysShown(bool shown) override { keysShown = shown; }
     void setPressSink(activity::PressSink* s) override { sink = s; }
     activity::PressSink* sink = nullptr;  // where presses by name go, as the window said
+    std::string inUse() const override { return name; }
 
 private:
     platform::ScriptedKeyState& keys_;

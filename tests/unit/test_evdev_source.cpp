@@ -17,6 +17,7 @@
 #include "counting/poller.h"
 #include "platform/evdev/evdev_key_source.h"
 #include "platform/linux/key_source_linux.h"
+#include "platform/linux/switching_key_source.h"
 #include "support/recording_press_sink.h"
 #include "support/temp_folder.h"
 
@@ -36,10 +37,14 @@ struct FakeState {
     bool canQuery = true;
     bool gone = false;
     bool keyboard = true;
+    bool isVirtual = false;
     int queries = 0;
+    std::int64_t nowUs = 0;  // the kernel's time of the next records
 
     void push(std::uint16_t type, std::uint16_t code, std::int32_t value) {
         input_event ev{};
+        ev.input_event_sec = static_cast<decltype(ev.input_event_sec)>(nowUs / 1'000'000);
+        ev.input_event_usec = static_cast<decltype(ev.input_event_usec)>(nowUs % 1'000'000);
         ev.type = type;
         ev.code = code;
         ev.value = value;
@@ -72,13 +77,15 @@ public:
         return true;
     }
     bool isKeyboard() const override { return s_->keyboard; }
+    bool isVirtual() const override { return s_->isVirtual; }
 
 private:
     std::shared_ptr<FakeState> s_;
 };
 
-std::shared_ptr<FakeState> addFake(EvdevKeySource& src, const std::string& path) {
+std::shared_ptr<FakeState> addFake(EvdevKeySource& src, const std::string& path, bool isVirtual = false) {
     auto s = std::make_shared<FakeState>();
+    s->isVirtual = isVirtual;
     src.addDevice(path, std::make_unique<FakeDevice>(s));
     return s;
 }
@@ -88,6 +95,19 @@ struct Keys : pressory::counting::KeyStateSource {
     std::int16_t asyncKeyState(int vk) override { return src.asyncKeyState(vk); }
     EvdevKeySource& src;
 };
+
+// A folder standing in for /dev/input.
+class TempDir {
+public:
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    pressory::test::TempFolder folder_{"pressory-input-"};
+    std::string path_ = folder_.path().string();
+};
+
+void touch(const std::string& path) { std::ofstream(path) << ""; }
 
 class EvdevSourceTest : public ::testing::Test {
 protected:
@@ -132,6 +152,73 @@ TEST_F(EvdevSourceTest, TwoKeyboardsAreMergedAndOneKeyOnBothIsOnePress) {
     tick();
     tick();
     EXPECT_EQ(poller.count(67), 1);
+}
+
+TEST_F(EvdevSourceTest, ARemappersPressAndTheKeyboardsAreOnePressTwoKeyboardsAreTwo) {
+    auto keyboard = addFake(src, "/dev/input/event0");
+    auto remapper = addFake(src, "/dev/input/event9", true);  // keyd's virtual keyboard
+    auto tap = [](FakeState& d, std::uint16_t code, std::int64_t atUs) {
+        d.nowUs = atUs;
+        d.key(code, 1);
+        d.key(code, 0);
+    };
+    // Read with the number of presses, as the program reads.
+    auto tick = [this] {
+        src.pump();
+        poller.tick(src, nullptr);
+    };
+    // Not grabbed: each press arrives from both, the remapper's a moment
+    // later, in the same tick or the next.
+    tap(*keyboard, KEY_A, 1'000'000);
+    tap(*remapper, KEY_A, 1'001'000);
+    tick();
+    tap(*keyboard, KEY_A, 1'100'000);
+    tick();
+    tap(*remapper, KEY_A, 1'102'000);
+    tick();
+    EXPECT_EQ(poller.count(65), 2);
+    // A tap-or-hold key: the remapper sends it at the release, later, and
+    // the devices are read in whichever order.
+    tap(*remapper, KEY_ESC, 2'200'000);
+    tap(*keyboard, KEY_ESC, 2'000'000);
+    tick();
+    EXPECT_EQ(poller.count(27), 1);
+
+    // Grabbed: only the remapper's presses arrive, and each counts.
+    tap(*remapper, KEY_B, 3'000'000);
+    tap(*remapper, KEY_B, 3'050'000);
+    tick();
+    EXPECT_EQ(poller.count(66), 2);
+
+    // Two physical keyboards: the same key at different times is two presses.
+    auto second = addFake(src, "/dev/input/event1");
+    tap(*keyboard, KEY_C, 4'000'000);
+    tap(*second, KEY_C, 4'010'000);
+    tick();
+    EXPECT_EQ(poller.count(67), 2);
+    // The same key on the keyboard and the remapper seconds apart: two presses.
+    tap(*keyboard, KEY_D, 5'000'000);
+    tap(*remapper, KEY_D, 6'000'000);
+    tick();
+    EXPECT_EQ(poller.count(68), 2);
+}
+
+TEST_F(EvdevSourceTest, AKeyboardPluggedInIsCountedFromItsFirstPress) {
+    TempDir dir;
+    std::map<std::string, std::shared_ptr<FakeState>> devices;
+    EvdevKeySource watched(dir.path(), [&](const std::string& path) -> std::unique_ptr<InputDevice> {
+        auto s = std::make_shared<FakeState>();
+        devices[path] = s;
+        return std::make_unique<FakeDevice>(s);
+    });
+    touch(dir / "event5");
+    watched.pump();  // the watch opens it
+    ASSERT_EQ(devices.size(), 1u);
+    devices[dir / "event5"]->key(KEY_Q, 1);
+    devices[dir / "event5"]->key(KEY_Q, 0);
+    watched.pump();
+    poller.tick(watched, nullptr);
+    EXPECT_EQ(poller.count(81), 1);
 }
 
 TEST_F(EvdevSourceTest, ADeviceThatGoesAwayReleasesItsKeys) {
@@ -379,23 +466,6 @@ TEST(EvdevFdDevice, OpenRefusesWhatIsNotAnInputDevice) {
     std::filesystem::remove(file);
 }
 
-namespace {
-
-// A folder standing in for /dev/input.
-class TempDir {
-public:
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    pressory::test::TempFolder folder_{"pressory-input-"};
-    std::string path_ = folder_.path().string();
-};
-
-void touch(const std::string& path) { std::ofstream(path) << ""; }
-
-}  // namespace
-
 TEST(EvdevHotplug, DevicesThatAppearAreReadAndDevicesRemovedAreDropped) {
     TempDir dir;
     std::map<std::string, std::shared_ptr<FakeState>> devices;
@@ -480,13 +550,15 @@ TEST(EvdevHotplug, ADeviceAppearingWakesTheSourceAndItsRecordsDoToo) {
     ::close(writer);
 }
 
-TEST(KeySourceChoice, NoReadableKeyboardMeansNoSourceAndAReasonForTheUser) {
+TEST(KeySourceChoice, NoReadableKeyboardMeansAReasonForTheUserAndTheDevicesWatched) {
     TempDir dir;
     const auto choice = chooseLinuxKeySource("wayland", dir.path(), [](const char*) -> const char* { return nullptr; });
-    EXPECT_EQ(choice.source, nullptr);
-    EXPECT_EQ(choice.problem, kNoKeyStateText);
-    EXPECT_NE(choice.problem.find("input グループ"), std::string::npos);
-    EXPECT_NE(choice.problem.find("ログインし直して"), std::string::npos);
+    EXPECT_EQ(choice.problem, std::string(kNoKeyStateText) + "\n\n" + std::string(kWaylandWindowText));
+    EXPECT_TRUE(choice.canOfferDevices);
+    // Nothing counts yet; the folder stays watched, so that keyboards made
+    // readable later count without a restart.
+    ASSERT_NE(choice.source, nullptr);
+    EXPECT_EQ(choice.source->inUse(), "evdev (入力デバイス 0 台)");
 }
 
 namespace {
@@ -512,28 +584,124 @@ TEST(KeySourceChoice, AWaylandSessionIsToldByItsEnvironment) {
 
 TEST(KeySourceChoice, AWaylandSessionTriesTheInputDevicesFirst) {
     using K = LinuxKeySourceKind;
-    // Qt on XWayland reports "xcb" although the session is Wayland.
-    EXPECT_EQ(linuxKeySourceOrder("xcb", true), (std::vector<K>{K::Evdev, K::X11}));
-    EXPECT_EQ(linuxKeySourceOrder("wayland", true), (std::vector<K>{K::Evdev}));
-    EXPECT_EQ(linuxKeySourceOrder("xcb", false), (std::vector<K>{K::X11, K::Evdev}));
-    EXPECT_EQ(linuxKeySourceOrder("offscreen", false), (std::vector<K>{K::Evdev}));
+    EXPECT_EQ(linuxKeySourceOrder(true), (std::vector<K>{K::Evdev, K::X11}));
+    EXPECT_EQ(linuxKeySourceOrder(false), (std::vector<K>{K::X11, K::Evdev}));
 }
 
-TEST(KeySourceChoice, TheX11OnlyNoticeSaysWhatIsMissedAndHowToMendIt) {
-    const std::string notice(kX11OnlyText);
-    EXPECT_NE(notice.find("X11 のアプリケーション"), std::string::npos);
-    EXPECT_NE(notice.find("Wayland のアプリケーションでの押下は数えられません"), std::string::npos);
-    // The same advice, word for word, as when nothing can be read.
-    const std::string_view advice = "それには、次のコマンドでユーザーを input グループに";
-    const auto tail = kNoKeyStateText.substr(kNoKeyStateText.find(advice));
-    EXPECT_TRUE(std::string_view(notice).ends_with(tail));
-    // Without a readable keyboard and without X11, a Wayland session gets the
-    // no-source reason and no notice.
+TEST(KeySourceChoice, InAWaylandSessionTheWindowGoesToXWaylandUnlessThePersonChose) {
+    EXPECT_EQ(
+        windowPlatformFor(env({{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}})),
+        "xcb;wayland");
+    EXPECT_EQ(windowPlatformFor(env({{"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":1"}})), "xcb;wayland");
+    // Chosen by the person, even as empty.
+    EXPECT_EQ(windowPlatformFor(env({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", ""}})),
+              "");
+    EXPECT_EQ(
+        windowPlatformFor(env({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "wayland"}})),
+        "");
+    // No X server: Qt's own choice (Wayland).
+    EXPECT_EQ(windowPlatformFor(env({{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"}})), "");
+    EXPECT_EQ(windowPlatformFor(env({{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ""}})), "");
+    // An X11 session is left alone.
+    EXPECT_EQ(windowPlatformFor(env({{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}})), "");
+}
+
+TEST(KeySourceChoice, TheAdviceOffersTheHelperWhenThereIsOneAndTheGroupOtherwise) {
+    const std::string offer = accessAdvice("/usr/libexec/pressory/pressory-input-access");
+    EXPECT_NE(offer.find("pkexec /usr/libexec/pressory/pressory-input-access disable"), std::string::npos)
+        << "how to undo it";
+    EXPECT_NE(offer.find("X11 のプログラム"), std::string::npos) << "what it allows, compared with X11";
+    EXPECT_EQ(offer.find("usermod"), std::string::npos);
+    const std::string group = accessAdvice("");
+    EXPECT_EQ(group, kInputGroupAdvice);
+    EXPECT_NE(group.find("sudo usermod -aG input $USER"), std::string::npos);
+}
+
+namespace {
+
+// A fallback source read through a pipe end as its wake handle: a key set
+// down, a tap, and what inUse() says.
+struct FallbackKeys final : PlatformKeySource {
+    FallbackKeys() {
+        if (pipe2(fds.data(), O_NONBLOCK) != 0) fds = {-1, -1};
+    }
+    ~FallbackKeys() override {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+    int wakeHandle() const override { return fds[0]; }
+    void pump() override {
+        char buf[16];
+        while (::read(fds[0], buf, sizeof buf) > 0) {
+        }
+        ++*pumps;
+    }
+    std::int16_t asyncKeyState(int vk) override { return readKey(vk).state; }
+    pressory::counting::KeyReading readKey(int vk) override {
+        const std::int32_t n = taps[static_cast<std::size_t>(vk)];
+        taps[static_cast<std::size_t>(vk)] = 0;
+        return {static_cast<std::int16_t>(n > 0 ? 1 : 0), n};
+    }
+    void tap(int vk) {
+        ++taps[static_cast<std::size_t>(vk)];
+        (void)!::write(fds[1], "x", 1);
+    }
+    std::array<int, 2> fds{};
+    std::array<std::int32_t, 256> taps{};
+    std::shared_ptr<int> pumps = std::make_shared<int>(0);  // outlives the source
+};
+
+}  // namespace
+
+TEST(SwitchingKeySource, CountsThroughTheFallbackUntilAKeyboardCanBeReadThenThroughTheDevices) {
     TempDir dir;
-    const auto choice = chooseLinuxKeySource("wayland", dir.path(), env({{"XDG_SESSION_TYPE", "wayland"}}));
-    EXPECT_EQ(choice.source, nullptr);
-    EXPECT_EQ(choice.problem, kNoKeyStateText);
-    EXPECT_TRUE(choice.notice.empty());
+    std::map<std::string, std::shared_ptr<FakeState>> devices;
+    bool allowed = false;
+    auto opener = [&](const std::string& path) -> std::unique_ptr<InputDevice> {
+        if (!allowed) return nullptr;
+        auto s = std::make_shared<FakeState>();
+        devices[path] = s;
+        return std::make_unique<FakeDevice>(s);
+    };
+    touch(dir / "event0");
+    auto fallback = std::make_unique<FallbackKeys>();
+    FallbackKeys& x = *fallback;  // until the switch
+    const std::shared_ptr<int> fallbackPumps = fallback->pumps;
+    SwitchingKeySource src(std::move(fallback), "X11 (XWayland)", std::make_unique<EvdevKeySource>(dir.path(), opener));
+    Poller poller;
+    poller.fillPolledFlags();
+    auto tick = [&] {
+        src.pump();
+        poller.tick(src, nullptr);
+    };
+    EXPECT_EQ(src.inUse(), "X11 (XWayland)");
+    const int wake = src.wakeHandle();
+    ASSERT_GE(wake, 0);
+    x.tap(65);
+    EXPECT_TRUE(readable(wake)) << "the fallback wakes the program";
+    tick();
+    EXPECT_EQ(poller.count(65), 1);
+
+    // Access given: the node's permissions change, the watch wakes the
+    // program, and the devices count from then on. A tap the fallback had
+    // read but not handed over still counts, once.
+    allowed = true;
+    chmod((dir / "event0").c_str(), 0640);
+    x.tap(66);
+    EXPECT_TRUE(readable(wake));
+    tick();
+    EXPECT_TRUE(src.switched());
+    EXPECT_EQ(src.inUse(), "evdev (入力デバイス 1 台)");
+    EXPECT_EQ(poller.count(66), 1);
+    const int pumpsBefore = *fallbackPumps;
+    ASSERT_EQ(devices.size(), 1u);
+    auto& kb = devices.begin()->second;
+    kb->key(KEY_A, 1);
+    kb->key(KEY_A, 0);
+    tick();
+    EXPECT_EQ(poller.count(65), 2);
+    EXPECT_EQ(*fallbackPumps, pumpsBefore) << "the fallback is no longer read";
+    EXPECT_FALSE(readable(wake));
 }
 
 TEST_F(EvdevSourceTest, EveryPressAndWheelStepReachesThePressSinkByItsName) {

@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "activity/key_names.h"
@@ -62,7 +64,8 @@ bool EvdevKeySource::hasKeyboard() const noexcept {
 void EvdevKeySource::addDevice(const std::string& path, std::unique_ptr<InputDevice> device) {
     if (!device) return;
     if (!wakeOn(device->handle())) canWake_ = false;
-    devices_.push_back(Slot{path, std::move(device), nextId_++, false});
+    const bool isVirtual = device->isVirtual();
+    devices_.push_back(Slot{path, std::move(device), nextId_++, false, isVirtual});
     resync(devices_.back());
 }
 
@@ -94,7 +97,7 @@ void EvdevKeySource::resync(Slot& slot) {
         table_.releaseDevice(slot.id);  // cannot tell: nothing of it stays held
 }
 
-bool EvdevKeySource::readDevice(Slot& slot) {
+bool EvdevKeySource::readDevice(Slot& slot, bool pairEchoes) {
     std::array<input_event, 64> records;
     for (;;) {
         const ReadResult r = slot.device->read(records);
@@ -113,11 +116,18 @@ bool EvdevKeySource::readDevice(Slot& slot) {
             }
             if (ev.type == EV_KEY) {
                 if (ev.value == 1) {
-                    if (sink_ != nullptr && !table_.isDownOn(slot.id, ev.code)) {
+                    const bool echo =
+                        pairEchoes && echo_.isEcho(slot.isVirtual, ev.code,
+                                                   std::int64_t{ev.input_event_sec} * 1'000'000 + ev.input_event_usec);
+                    // A remapper's echo of a press is the same press: not one more by name either.
+                    if (sink_ != nullptr && !echo && !table_.isDownOn(slot.id, ev.code)) {
                         const std::string_view name = activity::keyNameOfInputCode(ev.code);
                         if (!name.empty()) sink_->press(name, 1);
                     }
-                    table_.press(slot.id, ev.code);
+                    if (echo)
+                        table_.pressAgain(slot.id, ev.code);
+                    else
+                        table_.press(slot.id, ev.code);
                 } else if (ev.value == 0) {
                     table_.release(slot.id, ev.code);
                 }
@@ -171,9 +181,17 @@ void EvdevKeySource::readWatch() {
     }
 }
 
+std::string EvdevKeySource::inUse() const { return "evdev (入力デバイス " + std::to_string(devices_.size()) + " 台)"; }
+
 void EvdevKeySource::pump() {
+    // Presses are paired only while both a virtual and a physical device
+    // are read: a remapper's and the keyboard it reads.
+    std::size_t virtuals = 0;
+    for (const Slot& s : devices_)
+        if (s.isVirtual) ++virtuals;
+    const bool pairEchoes = virtuals > 0 && virtuals < devices_.size();
     for (std::size_t i = 0; i < devices_.size();) {
-        if (readDevice(devices_[i]))
+        if (readDevice(devices_[i], pairEchoes))
             ++i;
         else
             dropDevice(i);

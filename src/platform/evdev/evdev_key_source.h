@@ -2,7 +2,10 @@
 // sessions and the console, where the X server sees nothing global. Every
 // keyboard and mouse among /dev/input/event* is read and their keys merged;
 // devices plugged in later are picked up, devices that go away release
-// their keys. Reading the devices needs membership of the `input` group.
+// their keys. A key remapper's virtual keyboard is read like any other, and
+// a press that arrives from both it and the physical keyboard counts once.
+// Reading the devices needs read access to them: the `uaccess` rule that
+// the program offers, or membership of the `input` group.
 //
 // Only the state of the keys is kept, never which keys were pressed in what
 // order.
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "platform/evdev/input_device.h"
+#include "platform/evdev/remap_echo.h"
 #include "platform/key_source.h"
 #include "platform/linux/key_state_table.h"
 
@@ -46,6 +50,8 @@ public:
     // count as pressed.
     void addDevice(const std::string& path, std::unique_ptr<InputDevice> device);
 
+    std::string inUse() const override;
+
     std::size_t deviceCount() const noexcept { return devices_.size(); }
     bool hasKeyboard() const noexcept;
     bool watching() const noexcept { return watchFd_ >= 0; }
@@ -56,12 +62,13 @@ private:
         std::unique_ptr<InputDevice> device;
         KeyStateTable::DeviceId id;
         bool dropping;  // lost records: skip to the next report, then ask the device
+        bool isVirtual;
     };
 
     void scanDirectory();
     void tryOpen(const std::string& path);
     void readWatch();
-    bool readDevice(Slot& slot);  // false when the device went away
+    bool readDevice(Slot& slot, bool pairEchoes);  // false when the device went away
     void resync(Slot& slot);
     void dropDevice(std::size_t index);
     bool wakeOn(int fd);
@@ -76,6 +83,7 @@ private:
     KeyStateTable::DeviceId nextId_ = 1;
     KeyStateTable table_;
     activity::PressSink* sink_ = nullptr;
+    RemapEcho echo_;
 };
 
 }  // namespace pressory::platform::evdev

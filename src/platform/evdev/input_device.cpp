@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace pressory::platform::evdev {
 namespace {
@@ -17,6 +19,18 @@ constexpr std::size_t kLongBits = sizeof(unsigned long) * CHAR_BIT;
 constexpr std::size_t kKeyLongs = (KEY_CNT + kLongBits - 1) / kLongBits;
 
 bool bitSet(const unsigned long* bits, std::size_t i) { return ((bits[i / kLongBits] >> (i % kLongBits)) & 1ul) != 0; }
+
+// A device node whose device the kernel keeps under /sys/devices/virtual:
+// one made through uinput, with no hardware behind it.
+bool isVirtualNode(const std::string& path) {
+    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+    const std::string cls = "/sys/class/input/" + std::string(name);
+    char* real = realpath(cls.c_str(), nullptr);
+    if (real == nullptr) return false;
+    const bool virt = std::strstr(real, "/devices/virtual/") != nullptr;
+    std::free(real);
+    return virt;
+}
 
 }  // namespace
 
@@ -42,10 +56,11 @@ std::unique_ptr<FdInputDevice> FdInputDevice::open(const std::string& path, int*
         return nullptr;
     }
     const bool keyboard = bitSet(keys, KEY_A) && bitSet(keys, KEY_Z);
-    return std::make_unique<FdInputDevice>(fd, keyboard);
+    return std::make_unique<FdInputDevice>(fd, keyboard, isVirtualNode(path));
 }
 
-FdInputDevice::FdInputDevice(int fd, bool keyboard) : fd_(fd), keyboard_(keyboard) {
+FdInputDevice::FdInputDevice(int fd, bool keyboard, bool isVirtual)
+    : fd_(fd), keyboard_(keyboard), virtual_(isVirtual) {
     const int flags = fcntl(fd_, F_GETFL);
     if (flags >= 0) fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
 }

@@ -31,6 +31,9 @@ public:
     virtual bool queryKeys(KeyStateTable::CodeSet& down) = 0;
     // A keyboard has letter keys; a mouse or a keypad does not.
     virtual bool isKeyboard() const = 0;
+    // A virtual device (uinput), as key remappers send through; a physical
+    // one otherwise.
+    virtual bool isVirtual() const { return false; }
     // A descriptor that is readable when records arrive or the device goes
     // away; -1 when there is none to wait on.
     virtual int handle() const { return -1; }
@@ -45,7 +48,7 @@ public:
     static std::unique_ptr<FdInputDevice> open(const std::string& path, int* error = nullptr);
 
     // Takes over an open descriptor, which it sets non-blocking and closes.
-    FdInputDevice(int fd, bool keyboard);
+    FdInputDevice(int fd, bool keyboard, bool isVirtual = false);
     ~FdInputDevice() override;
     FdInputDevice(const FdInputDevice&) = delete;
     FdInputDevice& operator=(const FdInputDevice&) = delete;
@@ -53,11 +56,13 @@ public:
     ReadResult read(std::span<input_event> out) override;
     bool queryKeys(KeyStateTable::CodeSet& down) override;
     bool isKeyboard() const override { return keyboard_; }
+    bool isVirtual() const override { return virtual_; }
     int handle() const override { return fd_; }
 
 private:
     int fd_;
     bool keyboard_;
+    bool virtual_;
     // The start of a record that arrived in pieces (only a pipe does that).
     unsigned char partial_[sizeof(input_event)];
     std::size_t partialLen_ = 0;

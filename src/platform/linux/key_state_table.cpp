@@ -25,12 +25,12 @@ KeyStateTable::Device& KeyStateTable::findOrAdd(DeviceId id) {
     return devices_.back();
 }
 
-void KeyStateTable::vkDown(int vk) noexcept {
-    if (downCount_[at(vk)]++ == 0) {
+void KeyStateTable::vkDown(int vk, bool newPress) noexcept {
+    if (downCount_[at(vk)]++ == 0 && newPress) {
         latch_[at(vk)] = true;
         if (presses_[at(vk)] < kMaxPresses) ++presses_[at(vk)];
     }
-    if (const int g = keymap::genericVk(vk)) vkDown(g);
+    if (const int g = keymap::genericVk(vk)) vkDown(g, newPress);
 }
 
 void KeyStateTable::vkUp(int vk) noexcept {
@@ -38,7 +38,11 @@ void KeyStateTable::vkUp(int vk) noexcept {
     if (const int g = keymap::genericVk(vk)) vkUp(g);
 }
 
-void KeyStateTable::press(DeviceId device, int code) {
+void KeyStateTable::press(DeviceId device, int code) { pressOn(device, code, true); }
+
+void KeyStateTable::pressAgain(DeviceId device, int code) { pressOn(device, code, false); }
+
+void KeyStateTable::pressOn(DeviceId device, int code, bool newPress) {
     if (!validCode(code)) return;
     const int vk = keymap::vkFromInputCode(code);
     if (vk == 0) return;
@@ -52,7 +56,7 @@ void KeyStateTable::press(DeviceId device, int code) {
             return;
         }
     }
-    vkDown(vk);
+    vkDown(vk, newPress);
 }
 
 void KeyStateTable::release(DeviceId device, int code) {

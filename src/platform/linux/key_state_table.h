@@ -40,6 +40,10 @@ public:
     // Codes without a virtual-key code are ignored.
     void press(DeviceId device, int code);
     void release(DeviceId device, int code);
+    // A press that repeats one counted already (from another device): the
+    // key is down on this device as press() makes it, but no new press
+    // begins.
+    void pressAgain(DeviceId device, int code);
 
     // A key found down by a state query, holder unknown. Ignored when the
     // key is down on some device already.
@@ -74,7 +78,8 @@ private:
     Device* find(DeviceId id) noexcept;
     const Device* find(DeviceId id) const noexcept;
     Device& findOrAdd(DeviceId id);
-    void vkDown(int vk) noexcept;
+    void vkDown(int vk, bool newPress = true) noexcept;
+    void pressOn(DeviceId device, int code, bool newPress);
     void vkUp(int vk) noexcept;
 
     std::vector<Device> devices_;

@@ -3,6 +3,10 @@
 
 namespace pressory::platform {
 
-KeySourceChoice chooseKeySource(const std::string&) { return {std::make_unique<win32::Win32KeySource>(), {}, {}}; }
+KeySourceChoice chooseKeySource(const std::string&) {
+    KeySourceChoice choice;
+    choice.source = std::make_unique<win32::Win32KeySource>();
+    return choice;
+}
 
 }  // namespace pressory::platform

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/key_source.h"
 #include "platform/linux/key_state_table.h"
@@ -46,6 +47,7 @@ public:
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
     void setKeysShown(bool shown) override;
     void setPressSink(activity::PressSink* sink) override { sink_ = sink; }
+    std::string inUse() const override { return "X11"; }
 
     // One round trip on each connection: afterwards every event the server
     // had made before it is queued for pump(). For tests and measurements.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -243,24 +245,41 @@ TEST_F(X11Source, TheChoiceOnXcbIsThisSource) {
 }
 
 // A Wayland session without readable input devices is counted through
-// XWayland, and the person is told what that misses; an X11 session is not.
+// XWayland (the source's own connection to $DISPLAY, whatever Qt runs on),
+// and the person is told what that misses; an X11 session is not.
 TEST_F(X11Source, AWaylandSessionWithoutInputDevicesFallsBackToX11WithANotice) {
     const std::string noDevices = "/nonexistent-input-folder";
     auto wayland = [](const char* name) -> const char* {
+        if (std::string_view(name) == "DISPLAY") return std::getenv("DISPLAY");
         return std::string_view(name) == "WAYLAND_DISPLAY" ? "wayland-0" : nullptr;
     };
-    auto choice = pressory::platform::chooseLinuxKeySource("xcb", noDevices, wayland);
+    auto choice = pressory::platform::chooseLinuxKeySource("wayland", noDevices, wayland);
     ASSERT_NE(choice.source, nullptr);
-    EXPECT_NE(dynamic_cast<X11KeySource*>(choice.source.get()), nullptr);
-    EXPECT_EQ(choice.notice, pressory::platform::kX11OnlyText);
+    EXPECT_EQ(choice.source->inUse(), pressory::platform::kXWaylandOnlyInUse);
+    EXPECT_GE(choice.source->wakeHandle(), 0);
+    EXPECT_EQ(choice.notice, std::string(pressory::platform::kX11OnlyText) + "\n\n" +
+                                 std::string(pressory::platform::kWaylandWindowText));
+    EXPECT_TRUE(choice.canOfferDevices);
     EXPECT_TRUE(choice.problem.empty());
 
     auto x11 = [](const char* name) -> const char* {
+        if (std::string_view(name) == "DISPLAY") return std::getenv("DISPLAY");
         return std::string_view(name) == "XDG_SESSION_TYPE" ? "x11" : nullptr;
     };
     choice = pressory::platform::chooseLinuxKeySource("xcb", noDevices, x11);
     ASSERT_NE(choice.source, nullptr);
+    EXPECT_NE(dynamic_cast<X11KeySource*>(choice.source.get()), nullptr);
+    EXPECT_EQ(choice.source->inUse(), "X11");
     EXPECT_TRUE(choice.notice.empty());
+    EXPECT_FALSE(choice.canOfferDevices);
+
+    // The display is the one the environment names, not the process's own.
+    auto noDisplay = [](const char* name) -> const char* {
+        return std::string_view(name) == "XDG_SESSION_TYPE" ? "x11" : nullptr;
+    };
+    choice = pressory::platform::chooseLinuxKeySource("xcb", noDevices, noDisplay);
+    EXPECT_EQ(choice.source, nullptr);
+    EXPECT_FALSE(choice.problem.empty());
 }
 
 TEST_F(X11Source, APressMakesTheWakeHandleReadableUntilPumped) {
