@@ -26,6 +26,14 @@ PRESSORY_TEST_PACKAGES=(
   pulseaudio pulseaudio-utils sox
   desktop-file-utils lintian appstream  # the package stage judges the .deb and its metainfo
 )
+# The Windows program (scripts/build-windows and the windows test stage): the
+# mingw-w64 compilers and objdump, the installer maker, the zip, Qt's host
+# tools (moc, rcc, uic) and Japanese .qm files, and Wine on Xvfb to run it.
+PRESSORY_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip
+  qt6-base-dev-tools qt6-translations-l10n
+  wine64 xvfb openbox xdotool wmctrl x11-utils imagemagick python3
+)
 
 ensure_packages() {
   local missing=()
