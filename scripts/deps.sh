@@ -33,6 +33,7 @@ PRESSORY_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip
   qt6-base-dev-tools qt6-translations-l10n
   wine64 xvfb openbox xdotool wmctrl x11-utils imagemagick python3
+  pulseaudio pulseaudio-utils sox  # a key's sound, heard on a null sink
 )
 
 ensure_packages() {

@@ -144,6 +144,26 @@ def as_nobody(path):
         run("chown", "-R", "65534:65534", path)
 
 
+def close(desktop, proc, wid, label):
+    """Closes the window (WM_CLOSE), answers the box that says where the
+    record went, and waits for the program's end."""
+    desktop.x("wmctrl", "-i", "-c", wid)
+
+    def ended():
+        if proc.poll() is not None:
+            return True
+        for w in desktop.windows():
+            if w != wid:
+                desktop.x("xdotool", "windowactivate", "--sync", w, check=False)
+                time.sleep(0.2)
+                desktop.x("xdotool", "key", "Return", check=False)
+                time.sleep(0.5)
+        return False
+    wait_for("the program of %s to end" % label, ended, timeout=60, step=0.5)
+    assert proc.returncode == 0, "%s ended with %d" % (label, proc.returncode)
+    wait_for("its window gone", lambda: desktop.windows() == [], timeout=20)
+
+
 def session(desktop, start, history, figures, label, screenshot=None, answer_box=False):
     """Starts a program, switches it to the full window with a click on its
     button, types the keys into it, closes it (WM_CLOSE; the box that says
@@ -167,6 +187,8 @@ def session(desktop, start, history, figures, label, screenshot=None, answer_box
             wait_for("the notice closed", lambda: len(desktop.windows()) == 1, timeout=20)
             time.sleep(0.5)
         wid = desktop.windows()[0]
+        assert "_NET_WM_STATE_ABOVE" in desktop.x("xprop", "-id", wid, "_NET_WM_STATE", check=False), \
+            "the compact window stays on top"
         # The mode button (cmdResize, 96 + 11, 16 + 10 pixels into the compact window): the full window.
         desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
         desktop.x("xdotool", "mousemove", "--window", wid, "107", "26")
@@ -181,21 +203,7 @@ def session(desktop, start, history, figures, label, screenshot=None, answer_box
         figures["RSS, " + label] = "%.1f MiB" % (rss_kib(pid) / 1024)
         if screenshot:
             desktop.x("import", "-window", wid, screenshot)
-        desktop.x("wmctrl", "-i", "-c", wid)
-
-        def ended():
-            if proc.poll() is not None:
-                return True
-            for w in desktop.windows():
-                if w != wid:  # the box saying where the record went
-                    desktop.x("xdotool", "windowactivate", "--sync", w, check=False)
-                    time.sleep(0.2)
-                    desktop.x("xdotool", "key", "Return", check=False)
-                    time.sleep(0.5)
-            return False
-        wait_for("the program of %s to end" % label, ended, timeout=60, step=0.5)
-        assert proc.returncode == 0, "%s ended with %d" % (label, proc.returncode)
-        wait_for("its window gone", lambda: desktop.windows() == [], timeout=20)
+        close(desktop, proc, wid, label)
     finally:
         if proc.poll() is None:
             proc.kill()
@@ -235,6 +243,49 @@ def test_zip(desktop, wine, zip_path, linux, work, figures, screenshot):
             "the Windows and the Linux record differ:\n%r\n%r" % (win, lin)
         print("records: Windows and Linux byte-identical but for the time stamp (%d bytes)" % len(win))
     return program
+
+
+def test_sound(desktop, wine, program, work):
+    """A key's WAV plays through the system's player, heard on a PulseAudio null sink."""
+    from harness import NullSink, max_amplitude, write_wav
+    sink_folder = os.path.join(work, "pulse")
+    os.makedirs(sink_folder)
+    sink = NullSink(sink_folder).start()
+    try:
+        write_wav(os.path.join(program, "tone.wav"))
+        with open(os.path.join(program, "Pressory.ini"), "wb") as f:
+            f.write(b"[SOUND]\r\nSoundEnable=-1\r\nKey65=C:\\Pressory-zip\\%s\\tone.wav\r\n"
+                    % os.path.basename(program).encode())
+        as_nobody(program)
+        env = dict(wine.env, PULSE_SERVER="unix:" + sink.socket)
+        proc = subprocess.Popen(UNPRIVILEGED + [WINE, "C:\\Pressory-zip\\%s\\Pressory.exe" % os.path.basename(program)],
+                                env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wid = wait_for("the window", lambda: (desktop.windows() or [None])[0], timeout=60)
+            time.sleep(1.0)
+            raw = os.path.join(sink_folder, "monitor.raw")
+            rec = sink.record(raw)
+            desktop.x("xdotool", "windowactivate", "--sync", wid, check=False)
+            time.sleep(0.3)
+            for _ in range(3):
+                desktop.x("xdotool", "keydown", "a")
+                time.sleep(0.06)
+                desktop.x("xdotool", "keyup", "a")
+                time.sleep(0.4)
+            rec.terminate()
+            rec.wait(5)
+            close(desktop, proc, wid, "Wine with sounds")
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        peak = max_amplitude(raw)
+        assert peak > 0.3, "the key's sound is heard: peak %.3f" % peak
+    finally:
+        sink.stop()
+    _, rows = read_history(os.path.join(program, "PressoryHistory.csv"))
+    check_record(rows[-1], {65: 3})
+    return peak
 
 
 def test_installer(desktop, wine, setup, zip_program, figures):
@@ -310,10 +361,14 @@ def main():
         figures["Wine prefix made"] = "%.1f s" % wine.boot_seconds
         for name, test in (("zip: starts, counts, records as Linux does", lambda: test_zip(
                                desktop, wine, os.path.abspath(args.zip), args.linux, work, figures, args.screenshot)),
+                           ("sound: a key's WAV plays through the system's player", "sound"),
                            ("installer: silent install, %APPDATA% when read-only, uninstall leaves the data",
-                            None)):
+                            "installer")):
             try:
-                if test is None:
+                if test == "sound":
+                    figures["null sink peak of a key's sound under Wine"] = "%.3f" % test_sound(
+                        desktop, wine, zip_program, work)
+                elif test == "installer":
                     test_installer(desktop, wine, os.path.abspath(args.setup), zip_program, figures)
                 else:
                     zip_program = test()
@@ -321,7 +376,7 @@ def main():
             except Exception as e:  # noqa: BLE001 - each test reports its own failure
                 failed = True
                 print("FAIL  %s: %s" % (name, e))
-                if test is not None:
+                if not isinstance(test, str):
                     break
     finally:
         if wine:
