@@ -3,7 +3,8 @@
 ; Start-menu shortcut, and one in the Startup folder when "start at sign-in"
 ; is chosen (off by default). The uninstaller removes the program's own files
 ; only: the history, the settings and whatever else the person keeps in the
-; folder stay where they are. /S installs and uninstalls silently.
+; folder stay where they are. /S installs and uninstalls silently; /STARTUP
+; with it chooses the sign-in shortcut.
 ;
 ; makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DSOURCE=<program folder> -DOUTFILE=<setup.exe> -DICON=pressory.ico pressory.nsi
 ; (scripts/build-windows does this; <program folder>-files.nsh lists the files to remove.)
@@ -16,6 +17,9 @@ Target amd64-unicode
 !endif
 
 !include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
 
 Name "Pressory"
 OutFile "${OUTFILE}"
@@ -70,6 +74,16 @@ Section /o "サインイン時に起動する" SecStartup
   SetShellVarContext current
   CreateShortCut "$SMSTARTUP\Pressory.lnk" "$INSTDIR\Pressory.exe"
 SectionEnd
+
+; /STARTUP on the command line ticks the sign-in shortcut (for /S, which shows no page).
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/STARTUP" $1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecStartup}
+  ${EndIf}
+FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext current

@@ -10,7 +10,8 @@
    Start-menu shortcut, no sign-in shortcut. The installed program, whose
    folder is read-only, records into %APPDATA%\\Pressory. The silent
    uninstaller removes the program and the shortcut and leaves the history
-   and the settings (in %APPDATA% and in the program's folder).
+   and the settings (in %APPDATA% and in the program's folder). /S /STARTUP
+   adds the sign-in shortcut, which the uninstaller removes too.
 
 Prints the figures: start to first window and RSS, under Wine and on Linux.
 Run as root, the Wine programs run as nobody, so that a read-only folder
@@ -305,7 +306,11 @@ def test_installer(desktop, wine, setup, zip_program, figures):
               "translations/qtbase_ja.qm"):
         assert os.path.exists(os.path.join(target, f)), "installed: %s" % f
     assert os.path.exists(os.path.join(start_menu, "Pressory.lnk")), "the Start-menu shortcut"
-    assert not os.path.exists(os.path.join(start_menu, "Startup", "Pressory.lnk")), "no sign-in shortcut by default"
+    # The Startup folder (Wine spells it StartUp).
+    startup_folder = [os.path.join(start_menu, n) for n in os.listdir(start_menu) if n.lower() == "startup"]
+    assert len(startup_folder) == 1, "one Startup folder: %r" % os.listdir(start_menu)
+    startup = os.path.join(startup_folder[0], "Pressory.lnk")
+    assert not os.path.exists(startup), "no sign-in shortcut by default"
 
     # The program's folder read-only (as Program Files is): the files go to %APPDATA%\Pressory.
     run("chmod", "-R", "a-w", target)
@@ -325,8 +330,8 @@ def test_installer(desktop, wine, setup, zip_program, figures):
                                                              "rb").read(),
             os.path.join(data_folder, "PressoryHistory.csv"): open(os.path.join(data_folder, "PressoryHistory.csv"),
                                                                   "rb").read()}
-    p = wine.start("C:\\users\\%s\\AppData\\Local\\Programs\\Pressory\\Uninstall.exe" % os.path.basename(wine.user),
-                   "/S")
+    uninstaller = "C:\\users\\%s\\AppData\\Local\\Programs\\Pressory\\Uninstall.exe" % os.path.basename(wine.user)
+    p = wine.start(uninstaller, "/S")
     p.wait(60)
     # The uninstaller runs on from a copy of itself: the program's files going is the sign.
     wait_for("the program removed", lambda: not os.path.exists(os.path.join(target, "Pressory.exe"))
@@ -336,6 +341,13 @@ def test_installer(desktop, wine, setup, zip_program, figures):
     for path, data in kept.items():
         assert open(path, "rb").read() == data, "kept unchanged: %s" % path
     assert not os.path.exists(os.path.join(start_menu, "Pressory.lnk")), "the Start-menu shortcut removed"
+
+    # /STARTUP ticks the sign-in shortcut; the uninstaller removes it too.
+    assert wine.start("C:\\" + os.path.basename(setup), "/S", "/STARTUP").wait(120) == 0
+    wait_for("the sign-in shortcut", lambda: os.path.exists(startup), timeout=60)
+    wine.start(uninstaller, "/S").wait(60)
+    wait_for("the sign-in shortcut removed", lambda: not os.path.exists(startup)
+             and not os.path.exists(os.path.join(target, "Uninstall.exe")), timeout=60)
 
 
 def main():
