@@ -12,6 +12,7 @@
    uninstaller removes the program and the shortcut and leaves the history
    and the settings (in %APPDATA% and in the program's folder). /S /STARTUP
    adds the sign-in shortcut, which the uninstaller removes too.
+3. A second start while a copy runs is refused with a box and ends.
 
 Prints the figures: start to first window and RSS, under Wine and on Linux.
 Run as root, the Wine programs run as nobody, so that a read-only folder
@@ -289,6 +290,31 @@ def test_sound(desktop, wine, program, work):
     return peak
 
 
+def test_second_start(desktop, wine, program):
+    """A second start while a copy runs is refused with a box and ends; the running copy goes on."""
+    exe = "C:\\Pressory-zip\\%s\\Pressory.exe" % os.path.basename(program)
+    first = wine.start(exe)
+    second = None
+    try:
+        wid = wait_for("the window", lambda: (desktop.windows() or [None])[0], timeout=60)
+        time.sleep(1.0)
+        second = wine.start(exe)
+        box = wait_for("the refusal box", lambda: ([w for w in desktop.windows() if w != wid] or [None])[0],
+                       timeout=60)
+        desktop.x("xdotool", "windowactivate", "--sync", box, check=False)
+        time.sleep(0.3)
+        desktop.x("xdotool", "key", "Return")
+        wait_for("the second copy to end", lambda: second.poll() is not None, timeout=30)
+        assert second.returncode == 0, "the second copy ended with %d" % second.returncode
+        assert first.poll() is None and desktop.windows() == [wid], "the running copy and its window go on"
+        close(desktop, first, wid, "Wine, first copy")
+    finally:
+        for p in (first, second):
+            if p is not None and p.poll() is None:
+                p.kill()
+                p.wait()
+
+
 def test_installer(desktop, wine, setup, zip_program, figures):
     local = os.path.join(wine.user, "AppData", "Local")
     roaming = os.path.join(wine.user, "AppData", "Roaming")
@@ -374,12 +400,15 @@ def main():
         for name, test in (("zip: starts, counts, records as Linux does", lambda: test_zip(
                                desktop, wine, os.path.abspath(args.zip), args.linux, work, figures, args.screenshot)),
                            ("sound: a key's WAV plays through the system's player", "sound"),
+                           ("second start: refused with a box while a copy runs", "second"),
                            ("installer: silent install, %APPDATA% when read-only, uninstall leaves the data",
                             "installer")):
             try:
                 if test == "sound":
                     figures["null sink peak of a key's sound under Wine"] = "%.3f" % test_sound(
                         desktop, wine, zip_program, work)
+                elif test == "second":
+                    test_second_start(desktop, wine, zip_program)
                 elif test == "installer":
                     test_installer(desktop, wine, os.path.abspath(args.setup), zip_program, figures)
                 else:
