@@ -30,6 +30,15 @@ PRESSORY_TEST_PACKAGES=(
   librsvg2-bin  # rsvg-convert: the package stage compares the scalable icon with the drawn ones
   sway xwayland wtype foot qt6-wayland  # a Wayland session: headless compositor, XWayland, a native client
 )
+# The Windows program (scripts/build-windows and the windows test stage): the
+# mingw-w64 compilers and objdump, the installer maker, the zip, Qt's host
+# tools (moc, rcc, uic) and Japanese .qm files, and Wine on Xvfb to run it.
+PRESSORY_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip
+  qt6-base-dev-tools qt6-translations-l10n
+  wine64 xvfb openbox xdotool wmctrl x11-utils imagemagick python3
+  pulseaudio pulseaudio-utils sox  # a key's sound, heard on a null sink
+)
 
 ensure_packages() {
   local missing=()

@@ -41,7 +41,11 @@
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "sound/sound_paths.h"
+#ifdef _WIN32
+#include "platform/win32/sound_player_win32.h"
+#else
 #include "sound/ui/qt_sound_player.h"
+#endif
 #include "widgets/app_icon.h"
 #include "widgets/message_boxes.h"
 
@@ -248,7 +252,11 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<platform::ForegroundApp> foregroundApp = platform::makeForegroundApp();
     context.foregroundApp = foregroundApp.get();
     // Key sounds: the table's files are loaded now, so that a press only starts playback.
+#ifdef _WIN32
+    platform::win32::Win32SoundPlayer soundPlayer;  // the system's player: Qt Multimedia is not shipped there
+#else
     sound::QtSoundPlayer soundPlayer;
+#endif
     soundPlayer.preload(sound::pathsToLoad(record.soundPaths));
     context.soundPlayer = &soundPlayer;
     // A test knob, not a setting: PRESSORY_RECOVERY_INTERVAL_MS shortens the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace pressory::sound {
 namespace {
@@ -94,6 +95,47 @@ std::optional<PcmSound> parseWav(std::string_view b) {
         s.samples.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(frames * f.blockAlign));
     }
     return s;
+}
+
+std::string wavImage(const PcmSound& s) {
+    std::string b;
+    const auto put16 = [&b](std::uint32_t v) {
+        b += static_cast<char>(v & 0xFF);
+        b += static_cast<char>((v >> 8) & 0xFF);
+    };
+    const auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    const auto bytesPerFrame = static_cast<std::uint32_t>(s.bytesPerFrame());
+    const std::uint32_t bits = bytesPerFrame * 8 / static_cast<std::uint32_t>(s.channels);
+    const bool plain = (s.type == SampleType::UInt8 || s.type == SampleType::Int16) && s.channels <= 2;
+    const std::uint32_t fmtSize = plain ? 16 : 40;
+    const auto dataSize = static_cast<std::uint32_t>(s.samples.size());
+    b += "RIFF";
+    put32(4 + 8 + fmtSize + 8 + dataSize + (dataSize & 1));
+    b += "WAVEfmt ";
+    put32(fmtSize);
+    put16(plain ? kPcm : kExtensible);
+    put16(static_cast<std::uint32_t>(s.channels));
+    put32(static_cast<std::uint32_t>(s.sampleRate));
+    put32(static_cast<std::uint32_t>(s.sampleRate) * bytesPerFrame);
+    put16(bytesPerFrame);
+    put16(bits);
+    if (!plain) {
+        put16(22);    // the size of the extension
+        put16(bits);  // valid bits per sample
+        put32(0);     // no speaker positions: the default order
+        // The sub-format GUID: the format tag, then the fixed rest of
+        // 00000000-0000-0010-8000-00AA00389B71.
+        put32(s.type == SampleType::Float32 ? kFloat : kPcm);
+        b += std::string("\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 12);
+    }
+    b += "data";
+    put32(dataSize);
+    b.append(s.samples.begin(), s.samples.end());
+    if (dataSize & 1) b += '\0';
+    return b;
 }
 
 }  // namespace pressory::sound

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,5 +30,11 @@ struct PcmSound {
 // least one whole frame. A data chunk that runs past the end of the file is
 // cut at the last whole frame.
 std::optional<PcmSound> parseWav(std::string_view bytes);
+
+// A WAV file's bytes holding just the sound: the plain PCM format for 8 and
+// 16-bit samples of one or two channels, the extensible format otherwise (as
+// a Windows player needs for 32-bit, float or more than two channels). What
+// parseWav() reads back is the same sound.
+std::string wavImage(const PcmSound& sound);
 
 }  // namespace pressory::sound

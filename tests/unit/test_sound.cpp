@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <string>
@@ -218,6 +219,40 @@ TEST(WavFile, FormatsAndWidening) {
     ASSERT_TRUE(f32);
     EXPECT_EQ(f32->type, SampleType::Float32);
     EXPECT_EQ(f32->samples.size(), 8u);
+}
+
+TEST(WavFile, ImageReadsBackAsTheSameSoundWithTheFormatAWindowsPlayerTakes) {
+    struct Case {
+        SampleType type;
+        int channels;
+        std::uint16_t tag;  // the format field of the image
+    };
+    for (const Case c :
+         {Case{SampleType::UInt8, 1, 1}, Case{SampleType::Int16, 2, 1}, Case{SampleType::Int16, 6, 0xFFFE},
+          Case{SampleType::Int32, 1, 0xFFFE}, Case{SampleType::Float32, 2, 0xFFFE}}) {
+        PcmSound in;
+        in.type = c.type;
+        in.channels = c.channels;
+        in.sampleRate = 22050;
+        for (int i = 0; i < in.bytesPerFrame() * 3; ++i) in.samples.push_back(static_cast<char>(i * 7 + 1));
+        const std::string image = wavImage(in);
+        const auto out = parseWav(image);
+        ASSERT_TRUE(out) << c.channels;
+        EXPECT_EQ(out->type, in.type);
+        EXPECT_EQ(out->channels, in.channels);
+        EXPECT_EQ(out->sampleRate, in.sampleRate);
+        EXPECT_EQ(out->samples, in.samples);
+        EXPECT_EQ(static_cast<std::uint8_t>(image[20]) | static_cast<std::uint8_t>(image[21]) << 8, c.tag);
+        // The RIFF size covers the whole file.
+        EXPECT_EQ(static_cast<std::uint8_t>(image[4]) + 8u, image.size());
+    }
+    // An odd data size is padded to an even chunk.
+    PcmSound odd;
+    odd.type = SampleType::UInt8;
+    odd.channels = 1;
+    odd.sampleRate = 8000;
+    odd.samples = {'\x10', '\x20', '\x30'};
+    EXPECT_EQ(wavImage(odd).size(), 44u + 4u);
 }
 
 TEST(WavFile, TruncatedDataIsCutAtTheLastWholeFrame) {

@@ -17,7 +17,9 @@
 #include "platform/file_folder.h"
 #include "platform/foreground_app.h"
 #include "platform/key_source.h"
+#include "platform/win32/sound_player_win32.h"
 #include "platform/win32/win32_key_source.h"
+#include "sound/wav_file.h"
 #include "support/recording_press_sink.h"
 #include "support/temp_folder.h"
 
@@ -185,4 +187,43 @@ TEST(Win32FileAccess, ReplaceWholePassesOverTakenNamesAndKeepsHowTheFileIsShown)
     EXPECT_FALSE(syncFolderOf(settings));
     EXPECT_TRUE(isOwnFile(settings));
     EXPECT_FALSE(isOwnFile(top.path().string()));
+}
+
+TEST(Win32SoundPlayer, LoadsWavFilesOnlyAndLoadsANewPathAtItsFirstPlay) {
+    using pressory::platform::win32::Win32SoundPlayer;
+    pressory::test::TempFolder top("pressory-win-");
+    // Two seconds of a 16-bit mono tone at 22050 Hz.
+    pressory::sound::PcmSound tone;
+    tone.channels = 1;
+    tone.sampleRate = 22050;
+    for (int i = 0; i < 22050 * 2; ++i) {
+        const char v = (i / 25) % 2 == 0 ? '\x40' : '\xC0';
+        tone.samples.push_back('\0');
+        tone.samples.push_back(v);
+    }
+    const std::string wav = (top.path() / "tone.wav").string();
+    const std::string text = (top.path() / "text.wav").string();
+    pressory::test::writeBytes(wav, pressory::sound::wavImage(tone));
+    pressory::test::writeBytes(text, "not a sound, only text long enough to look like a header");
+
+    Win32SoundPlayer player;
+    player.preload({wav, text, top.path().string(), (top.path() / "missing.wav").string()});
+    EXPECT_TRUE(player.hasSound(wav));
+    EXPECT_FALSE(player.hasSound(text));
+    EXPECT_FALSE(player.hasSound(top.path().string()));
+    EXPECT_FALSE(player.hasSound((top.path() / "missing.wav").string()));
+
+    // One sound at a time: each play cuts off the one before, and the image
+    // a sound is read from stays until it is stopped.
+    player.play(wav);
+    player.play(wav);
+    player.play(text);
+    player.play(wav);
+    player.stopAll();
+    // A path not in the table is loaded when first asked for.
+    const std::string later = (top.path() / "later.wav").string();
+    pressory::test::writeBytes(later, pressory::sound::wavImage(tone));
+    player.play(later);
+    EXPECT_TRUE(player.hasSound(later));
+    player.stopAll();
 }
