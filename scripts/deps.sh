@@ -8,6 +8,7 @@ PRESSORY_BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   qt6-charts-dev libqt6opengl6-dev  # Qt Charts; its CMake package needs Qt6OpenGL
   libx11-dev libxi-dev libxtst-dev libx11-xcb-dev libxcb1-dev x11proto-dev
+  libsqlite3-dev  # the activity database
 )
 # The Debian package: dpkg-shlibdeps (dpkg-dev) and the ELF check of CPack (file).
 PRESSORY_PACKAGE_PACKAGES=(

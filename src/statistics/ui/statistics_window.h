@@ -21,6 +21,7 @@ class QLabel;
 class QLineSeries;
 class QPushButton;
 class QScrollArea;
+class QTabWidget;
 
 namespace pressory::widgets {
 class KeyboardWidget;
@@ -29,6 +30,7 @@ class MessageBoxes;
 
 namespace pressory::statistics {
 
+class ActivityPanel;
 class HeatLegend;
 
 class StatisticsWindow final : public QDialog {
@@ -39,7 +41,9 @@ public:
 
     // Reads the whole history file and shows what it holds; a missing, empty
     // or unreadable file shows a line saying so. False only when `progress`
-    // stopped the reading: there is nothing to show then.
+    // stopped the reading: there is nothing to show then. The activity
+    // database beside the history file is read in the background for the
+    // other tabs.
     bool load(const std::string& historyPath, const history::SummaryProgress& progress = {});
 
     // Shows a summary already made.
@@ -50,8 +54,9 @@ public:
     using SaveChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
     void setSaveChooser(SaveChooser chooser) { chooseSavePath_ = std::move(chooser); }
 
-    // Saves the picture of the window's content (all of it, also what is
-    // scrolled out of view) as PNG / the per-day totals as CSV; a
+    // Saves the picture of the current tab's content (all of it, also what is
+    // scrolled out of view; an activity view with its period) as PNG / its
+    // table as CSV (the per-day totals for the history file's tab); a
     // failure is told in a message box. True when the file was written.
     bool savePicture(const QString& path);
     bool saveCsv(const QString& path);
@@ -64,6 +69,9 @@ public:
     static QString pictureFolder();
     static QString documentFolder();
 
+    QTabWidget* tabs() const { return tabs_; }
+    ActivityPanel* activity() const { return activity_; }
+    QLabel* lblHistorySource() const { return lblHistorySource_; }
     widgets::KeyboardWidget* keyboard() const { return keyboard_; }
     HeatLegend* legend() const { return legend_; }
     QBarSet* barSet() const { return bars_; }
@@ -84,6 +92,7 @@ private slots:
     void onCmdSaveCsvClicked();
     void onCmdCloseClicked();
     void onBarsHovered(bool status, int index);
+    void onTabsCurrentChanged(int index);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,7 +107,11 @@ private:
     void showChart();
     void showTotals(const history::HistorySummary& summary);
     void tellNotSaved(const QString& path, const QString& reason);
+    void updateButtons();
 
+    QTabWidget* tabs_;
+    ActivityPanel* activity_;
+    QLabel* lblHistorySource_;
     widgets::KeyboardWidget* keyboard_;
     HeatLegend* legend_;
     QChartView* chartView_;
@@ -118,6 +131,7 @@ private:
     DayMap days_;
     int hoveredBar_ = -1;
     bool shown_ = false;
+    bool historyShown_ = false;  // the history's tab has figures to save
     SaveChooser chooseSavePath_;
     widgets::MessageBoxes& boxes_;
 };
