@@ -237,6 +237,11 @@ void StatisticsWindow::fitToContent() {
     }
     layout()->activate();
     QSize size = sizeHint();
+    // The tabs' height follows the history's tab (whose texts wrap); the
+    // activity views may ask for more, a short line about the history for less.
+    const QMargins margins = layout()->contentsMargins();
+    size.setHeight(std::max(size.height(), margins.top() + tabs_->sizeHint().height() + layout()->spacing() +
+                                               cmdClose_->sizeHint().height() + margins.bottom()));
     if (const QScreen* s = screen()) {
         // Not shown yet: the frame is not known; room for a title bar and borders.
         const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
