@@ -94,7 +94,7 @@ def main():
                 ws = [weights[k] for k in chosen]
                 s = sum(ws)
                 for k, w in zip(chosen, ws):
-                    n = max(1, share * w // s)
+                    n = max(1, int(share * w / s * rnd.uniform(0.4, 1.6)))
                     presses.append((hour, app, k + 1, n))
             peak = int(speed * rnd.uniform(1.6, 2.6))
             hours.append((hour, minutes, peak, hour * 60 + rnd.randint(0, 59)))

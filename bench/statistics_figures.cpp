@@ -7,8 +7,9 @@
 //   switch from choosing the period to the grid painted with it;
 // - the longest pause of the event loop while the database was read.
 // With --shots DIR it saves a picture of the window on each tab (past 30
-// days) for the README.
-// Usage: statistics_figures ACTIVITY.db [history records] [rounds] [--shots DIR]
+// days) for the README; --history FILE takes that history file in place of
+// the made one.
+// Usage: statistics_figures ACTIVITY.db [history records] [rounds] [--shots DIR] [--history FILE]
 // Prints figures; never fails on a time.
 #include <QApplication>
 #include <QComboBox>
@@ -46,12 +47,14 @@ public:
 };
 
 // Notes the time of the next paint of a widget.
+// Notes the time of the first paint of a widget (once `after` is true, when given).
 class PaintWatch : public QObject {
 public:
     qint64 at = -1;
     const QElapsedTimer* clock = nullptr;
+    const bool* after = nullptr;
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint && at < 0) at = clock->nsecsElapsed();
+        if (e->type() == QEvent::Paint && at < 0 && (!after || *after)) at = clock->nsecsElapsed();
         return false;
     }
 };
@@ -102,13 +105,20 @@ double median(std::vector<double> v) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string shots;
-    if (const auto it = std::find(args.begin(), args.end(), "--shots"); it != args.end() && it + 1 != args.end()) {
-        shots = *(it + 1);
-        args.erase(it, it + 2);
-    }
+    auto option = [&args](const char* name) {
+        std::string value;
+        if (const auto it = std::find(args.begin(), args.end(), name); it != args.end() && it + 1 != args.end()) {
+            value = *(it + 1);
+            args.erase(it, it + 2);
+        }
+        return value;
+    };
+    const std::string shots = option("--shots");
+    const std::string givenHistory = option("--history");
     if (args.empty()) {
-        std::fprintf(stderr, "usage: statistics_figures ACTIVITY.db [history records] [rounds] [--shots DIR]\n");
+        std::fprintf(
+            stderr,
+            "usage: statistics_figures ACTIVITY.db [history records] [rounds] [--shots DIR] [--history FILE]\n");
         return 2;
     }
     const int records = args.size() > 1 ? std::stoi(args[1]) : 20000;
@@ -117,11 +127,15 @@ int main(int argc, char* argv[]) {
     const fs::path dir = fs::temp_directory_path() / ("pressory-statistics-figures-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path history = dir / "PressoryHistory.csv";
-    bench::writeSampleHistory(history, records);
+    if (givenHistory.empty())
+        bench::writeSampleHistory(history, records);
+    else
+        fs::copy_file(givenHistory, history);
     const fs::path database = dir / kActivityFileName;
     fs::copy_file(args[0], database);
-    std::printf("history: %d records, %.1f MB; activity database: %.1f MB\n", records, fs::file_size(history) / 1e6,
-                fs::file_size(database) / 1e6);
+    std::printf("history: %s, %.1f MB; activity database: %.1f MB\n",
+                givenHistory.empty() ? (std::to_string(records) + " records").c_str() : givenHistory.c_str(),
+                fs::file_size(history) / 1e6, fs::file_size(database) / 1e6);
 
     QElapsedTimer clock;
     const std::int64_t now = [] {
@@ -146,6 +160,7 @@ int main(int argc, char* argv[]) {
     LoopWatch loop;
     std::vector<double> historyMs, paintMs, activityMs, switchMs;
     std::vector<std::vector<double>> periodMs(static_cast<std::size_t>(PeriodKind::All) + 1);
+    std::vector<std::vector<double>> shownMs(periodMs.size());
     qint64 longestHold = 0;
     for (int round = 0; round <= rounds; ++round) {
         clock.start();
@@ -175,21 +190,23 @@ int main(int argc, char* argv[]) {
         for (int kind = static_cast<int>(PeriodKind::All); kind >= 0; --kind) {
             PaintWatch gridPainted;
             gridPainted.clock = &clock;
+            gridPainted.after = &shown;
             grid->viewport()->installEventFilter(&gridPainted);
             shown = false;
             loop.start();
             clock.start();
             w.activity()->cboPeriod()->setCurrentIndex(kind);
             waitFor([&] { return shown; });
-            grid->viewport()->update();
+            const qint64 read = clock.nsecsElapsed();
+            // The grid's first paint with the new figures.
             waitFor([&] { return gridPainted.at >= 0; });
+            grid->viewport()->removeEventFilter(&gridPainted);
             loop.stop();
             longestHold = std::max(longestHold, loop.longest);
-            if (round > 0) periodMs[static_cast<std::size_t>(kind)].push_back(gridPainted.at / 1e6);
-            if (round == 1)
-                std::printf("switch to %s: %lld presses shown\n", qPrintable(texts::kPeriods[kind]),
-                            static_cast<long long>(w.activity()->shownReading().current.total()));
-            grid->viewport()->removeEventFilter(&gridPainted);
+            if (round > 0) {
+                periodMs[static_cast<std::size_t>(kind)].push_back(gridPainted.at / 1e6);
+                shownMs[static_cast<std::size_t>(kind)].push_back(read / 1e6);
+            }
         }
         if (round == rounds && !shots.empty()) {
             QDir().mkpath(QString::fromStdString(shots));
@@ -199,7 +216,7 @@ int main(int argc, char* argv[]) {
             const QStringList names{"history", "hours", "apps", "speed", "keys", "compare"};
             for (int tab = 0; tab < w.tabs()->count(); ++tab) {
                 w.tabs()->setCurrentIndex(tab);
-                w.resize(w.width(), std::max(w.height(), 860));
+                w.resize(std::max(w.width(), 820), std::max(w.height(), 900));
                 for (int i = 0; i < 10; ++i) QApplication::processEvents();
                 const QString file = QDir(QString::fromStdString(shots)).filePath("statistics-" + names[tab] + ".png");
                 w.grab().save(file);
@@ -211,7 +228,8 @@ int main(int argc, char* argv[]) {
     std::printf("median of %d: history file read %.1f ms, first paint %.1f ms, activity views on screen %.1f ms\n",
                 rounds, median(historyMs), median(paintMs), median(activityMs));
     for (int kind = 0; kind <= static_cast<int>(PeriodKind::All); ++kind)
-        std::printf("switch to %-8s: grid painted after %.1f ms (median)\n", qPrintable(texts::kPeriods[kind]),
+        std::printf("switch to %-8s: views filled after %.1f ms, grid painted after %.1f ms (medians)\n",
+                    qPrintable(texts::kPeriods[kind]), median(shownMs[static_cast<std::size_t>(kind)]),
                     median(periodMs[static_cast<std::size_t>(kind)]));
     std::printf("longest event-loop pause while switching: %.1f ms\n", longestHold / 1e6);
     fs::remove_all(dir);
