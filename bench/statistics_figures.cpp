@@ -213,12 +213,14 @@ int main(int argc, char* argv[]) {
             w.activity()->setPeriod(PeriodKind::Last30Days);
             waitFor([&] { return !w.activity()->reading(); });
             QApplication::processEvents();
-            const QStringList names{"history", "hours", "apps", "speed", "keys", "compare"};
+            // The names of the README's pictures.
+            const QStringList names{"statistics",       "statistics-hours", "statistics-apps",
+                                    "statistics-speed", "statistics-keys",  "statistics-compare"};
             for (int tab = 0; tab < w.tabs()->count(); ++tab) {
                 w.tabs()->setCurrentIndex(tab);
                 w.resize(std::max(w.width(), 820), std::max(w.height(), 900));
                 for (int i = 0; i < 10; ++i) QApplication::processEvents();
-                const QString file = QDir(QString::fromStdString(shots)).filePath("statistics-" + names[tab] + ".png");
+                const QString file = QDir(QString::fromStdString(shots)).filePath(names[tab] + ".png");
                 w.grab().save(file);
                 std::printf("saved %s\n", qPrintable(file));
             }
