@@ -77,7 +77,13 @@ HourRange periodRange(PeriodKind kind, std::int64_t nowHour, std::optional<std::
     }
     case PeriodKind::Range: break;
     }
-    return daysRange(std::min(firstDay, lastDay), static_cast<std::int64_t>(std::max(firstDay, lastDay)) + 1);
+    std::int64_t first = std::min(firstDay, lastDay);
+    const std::int64_t end = static_cast<std::int64_t>(std::max(firstDay, lastDay)) + 1;
+    // Days before the first data are left out, so that a range that starts
+    // decades early does not make as many empty days to show.
+    if (firstDataHour && dayOfHour(*firstDataHour) < end)
+        first = std::max<std::int64_t>(first, dayOfHour(*firstDataHour));
+    return daysRange(first, end);
 }
 
 HourRange previousRange(HourRange range) { return {range.first - range.hours(), range.first}; }

@@ -50,7 +50,8 @@ struct HourRange {
 // Today, the week from Monday, the calendar month, the 30 days ending today,
 // all (from the day of `firstDataHour`, today when there is none, to the end
 // of today) and a range of days (`firstDay` .. `lastDay`, both included, in
-// either order). Every period is made of whole days.
+// either order; from no earlier than the day of `firstDataHour` when that is
+// inside it). Every period is made of whole days.
 HourRange periodRange(PeriodKind kind, std::int64_t nowHour, std::optional<std::int64_t> firstDataHour = {},
                       int firstDay = 0, int lastDay = 0);
 

@@ -176,6 +176,13 @@ void TestActivityViews::viewsFollowThePeriod() {
     QCOMPARE(keys->rowCount(), 1);
     QCOMPARE(cellText(keys, 0, 0), QStringLiteral("変換"));
 
+    // A range of days, from the first day with data at the earliest.
+    a->setRange(QDate(2026, 11, 1), QDate(2026, 12, 3));
+    waitShown(*w, [&] { a->setPeriod(PeriodKind::Range); });
+    QVERIFY2(a->lblSource()->text().contains(QStringLiteral("日付を指定（2026/12/02 〜 2026/12/03）")),
+             qPrintable(a->lblSource()->text()));
+    QCOMPARE(cellText(compare, 0, 1), QStringLiteral("118"));
+
     // All: nothing before it to compare with.
     waitShown(*w, [&] { a->setPeriod(PeriodKind::All); });
     QCOMPARE(cellText(compare, 0, 0), QString());

@@ -41,6 +41,12 @@ TEST(ActivityPeriods, WholeDaysAroundNowInLocalHours) {
     const HourRange range = periodRange(PeriodKind::Range, now, {}, dayOf(2026, 12, 3), dayOf(2026, 12, 1));
     EXPECT_EQ(range, (HourRange{hourOf(2026, 12, 1, 0), hourOf(2026, 12, 4, 0)}));
     EXPECT_EQ(previousRange(range), (HourRange{hourOf(2026, 11, 28, 0), hourOf(2026, 12, 1, 0)}));
+    // A range from long before the first data starts at the data; one that
+    // ends before it stays as chosen.
+    EXPECT_EQ(periodRange(PeriodKind::Range, now, hourOf(2026, 12, 2, 5), dayOf(1990, 1, 1), dayOf(2026, 12, 3)),
+              (HourRange{hourOf(2026, 12, 2, 0), hourOf(2026, 12, 4, 0)}));
+    EXPECT_EQ(periodRange(PeriodKind::Range, now, hourOf(2026, 12, 9, 5), dayOf(2026, 12, 1), dayOf(2026, 12, 3)),
+              (HourRange{hourOf(2026, 12, 1, 0), hourOf(2026, 12, 4, 0)}));
 
     // Presses just before midnight belong to yesterday, not to today.
     ActivityTally today = tallyOf(periodRange(PeriodKind::Today, now));

@@ -134,7 +134,7 @@ ActivityReading readActivity(const std::string& databasePath, const PeriodReques
         const Names keys = readNames(db.get(), "SELECT id, name FROM keys");
 
         std::optional<std::int64_t> firstHour;
-        if (request.kind == PeriodKind::All) {
+        if (request.kind == PeriodKind::All || request.kind == PeriodKind::Range) {
             Statement s = prepare(db.get(), "SELECT MIN(hour) FROM presses");
             if (next(db.get(), s.get()) && sqlite3_column_type(s.get(), 0) != SQLITE_NULL)
                 firstHour = sqlite3_column_int64(s.get(), 0);

@@ -148,6 +148,7 @@ ActivityPanel::ActivityPanel(const widgets::TwipScale& tw, QWidget* parent) : QW
     for (QDateEdit* d : {dtpFrom_, dtpTo_}) {
         d->setDisplayFormat(texts::kDateFormat);
         d->setCalendarPopup(true);
+        d->setDateRange(QDate(2000, 1, 1), today);
         d->setEnabled(false);
     }
     auto* to = new QLabel(texts::kRangeTo, this);
@@ -289,6 +290,12 @@ ActivityPanel::ActivityPanel(const widgets::TwipScale& tw, QWidget* parent) : QW
     connect(dtpTo_, &QDateEdit::dateChanged, this, &ActivityPanel::onDtpRangeDateChanged);
     connect(&watcher_, &QFutureWatcher<ActivityReading>::finished, this, &ActivityPanel::onReadingFinished);
     clearViews();
+}
+
+void ActivityPanel::setClock(std::function<std::int64_t()> nowHour) {
+    nowHour_ = std::move(nowHour);
+    const QDate today = dateOfDay(dayOfHour(nowHour_()));
+    for (QDateEdit* d : {dtpFrom_, dtpTo_}) d->setMaximumDate(today);
 }
 
 void ActivityPanel::setDatabase(const std::string& path) {

@@ -39,8 +39,9 @@ public:
 
     ActivityPanel(const widgets::TwipScale& scale, QWidget* parent = nullptr);
 
-    // The local hour now; the system clock by default.
-    void setClock(std::function<std::int64_t()> nowHour) { nowHour_ = std::move(nowHour); }
+    // The local hour now; the system clock by default. The range's days go
+    // up to its day.
+    void setClock(std::function<std::int64_t()> nowHour);
 
     // Starts reading the database at `path` for the selected period.
     void setDatabase(const std::string& path);
