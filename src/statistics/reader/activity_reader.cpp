@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -58,17 +59,37 @@ std::string columnText(sqlite3_stmt* s, int column) {
     return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(s, column))) : std::string();
 }
 
-// The names of a table of (id, name), and where each id stands among them.
+// The names of a table of (id, name), and where each id stands among them:
+// ids are small numbers counted up from 1, looked up in a vector once per
+// row of the presses.
 struct Names {
+    static constexpr std::size_t kNone = SIZE_MAX;
     std::vector<std::string> names;
-    std::unordered_map<std::int64_t, std::size_t> indexOf;
+    std::vector<std::size_t> bySmallId;
+    std::unordered_map<std::int64_t, std::size_t> byLargeId;
+
+    std::size_t find(std::int64_t id) const {
+        if (id >= 0 && static_cast<std::uint64_t>(id) < bySmallId.size())
+            return bySmallId[static_cast<std::size_t>(id)];
+        const auto it = byLargeId.find(id);
+        return it == byLargeId.end() ? kNone : it->second;
+    }
 };
+
+constexpr std::int64_t kSmallIds = 1 << 16;
 
 Names readNames(sqlite3* db, const char* sql) {
     Names result;
     Statement s = prepare(db, sql);
     while (next(db, s.get())) {
-        result.indexOf.emplace(sqlite3_column_int64(s.get(), 0), result.names.size());
+        const std::int64_t id = sqlite3_column_int64(s.get(), 0);
+        if (id >= 0 && id < kSmallIds) {
+            if (static_cast<std::size_t>(id) >= result.bySmallId.size())
+                result.bySmallId.resize(static_cast<std::size_t>(id) + 1, Names::kNone);
+            result.bySmallId[static_cast<std::size_t>(id)] = result.names.size();
+        } else {
+            result.byLargeId.emplace(id, result.names.size());
+        }
         result.names.push_back(columnText(s.get(), 1));
     }
     return result;
@@ -86,12 +107,12 @@ void readInto(sqlite3* db, ActivityReading& reading, const Names& apps, const Na
     sqlite3_bind_int64(presses.get(), 2, span.end);
     while (next(db, presses.get())) {
         const std::int64_t hour = sqlite3_column_int64(presses.get(), 0);
-        const auto app = apps.indexOf.find(sqlite3_column_int64(presses.get(), 1));
-        const auto key = keys.indexOf.find(sqlite3_column_int64(presses.get(), 2));
-        if (app == apps.indexOf.end() || key == keys.indexOf.end()) continue;
+        const std::size_t app = apps.find(sqlite3_column_int64(presses.get(), 1));
+        const std::size_t key = keys.find(sqlite3_column_int64(presses.get(), 2));
+        if (app == Names::kNone || key == Names::kNone) continue;  // a row whose name is gone
         const std::int64_t count = sqlite3_column_int64(presses.get(), 3);
         ActivityTally& tally = reading.current.range().contains(hour) ? reading.current : reading.previous;
-        tally.addPresses(hour, app->second, key->second, count);
+        tally.addPresses(hour, app, key, count);
     }
     Statement hours =
         prepare(db, "SELECT hour, active_minutes, peak_count, peak_minute FROM hours WHERE hour >= ?1 AND hour < ?2");
