@@ -19,6 +19,7 @@
 
 #include "activity/activity_schema.h"
 #include "history/history_summary.h"
+#include "statistics/ui/activity_pages.h"
 #include "statistics/ui/activity_panel.h"
 #include "statistics/ui/statistics_window.h"
 #include "support/window_fakes.h"
@@ -139,12 +140,12 @@ void TestActivityViews::viewsFollowThePeriod() {
     QCOMPARE(cellName(2, 9), QStringLiteral("水曜日 9時台: 120 回"));
     QCOMPARE(cellName(1, 23), QStringLiteral("火曜日 23時台: 0 回"));
     QCOMPARE(grid->item(2, 9)->toolTip(), QStringLiteral("水曜日 9時台: 120 回"));
-    QCOMPARE(a->lblBusiest()->text(),
+    QCOMPARE(a->hours()->lblBusiest()->text(),
              QStringLiteral("最も多い時間帯: 9時台（120 回）　最も多い曜日: 水曜日（120 回）"));
     QVERIFY2(a->lblSource()->text().contains(QStringLiteral("今日（2026/12/09 〜 2026/12/09）")),
              qPrintable(a->lblSource()->text()));
-    QVERIFY(a->lblSpeed()->text().contains(QStringLiteral("平均: 30.0 キー/分")));
-    QVERIFY(a->lblSpeed()->text().contains(QStringLiteral("最も速い1分: 45 キー/分（2026/12/09 09:07）")));
+    QVERIFY(a->speed()->lblSpeed()->text().contains(QStringLiteral("平均: 30.0 キー/分")));
+    QVERIFY(a->speed()->lblSpeed()->text().contains(QStringLiteral("最も速い1分: 45 キー/分（2026/12/09 09:07）")));
 
     // This week: Monday to Sunday, compared with the week before.
     waitShown(*w, [&] { a->setPeriod(PeriodKind::ThisWeek); });
@@ -164,12 +165,12 @@ void TestActivityViews::viewsFollowThePeriod() {
     QCOMPARE(apps->rowCount(), 2);
     QCOMPARE(cellText(apps, 0, 0), QStringLiteral("editor"));
     QCOMPARE(cellText(apps, 0, 2), QStringLiteral("88.70%"));
-    QCOMPARE(cellText(a->grdAppKeys(), 0, 0), QStringLiteral("A"));
-    QCOMPARE(a->appKeyboard()->cell('A')->text(), QStringLiteral("100"));
-    QCOMPARE(a->appKeyboard()->cell(' ')->text(), QStringLiteral("57"));
+    QCOMPARE(cellText(a->apps()->grdAppKeys(), 0, 0), QStringLiteral("A"));
+    QCOMPARE(a->apps()->keyboard()->cell('A')->text(), QStringLiteral("100"));
+    QCOMPARE(a->apps()->keyboard()->cell(' ')->text(), QStringLiteral("57"));
     apps->selectRow(1);
-    QCOMPARE(cellText(a->grdAppKeys(), 0, 0), QStringLiteral("変換"));
-    QCOMPARE(a->appKeyboard()->cell('A')->text(), QStringLiteral("0"));
+    QCOMPARE(cellText(a->apps()->grdAppKeys(), 0, 0), QStringLiteral("変換"));
+    QCOMPARE(a->apps()->keyboard()->cell('A')->text(), QStringLiteral("0"));
 
     // Every key: only those outside the drawing, sortable by count.
     QTableWidget* keys = a->table(ActivityPanel::Keys);
@@ -186,7 +187,7 @@ void TestActivityViews::viewsFollowThePeriod() {
     // All: nothing before it to compare with.
     waitShown(*w, [&] { a->setPeriod(PeriodKind::All); });
     QCOMPARE(cellText(compare, 0, 0), QString());
-    QCOMPARE(a->lblCompare()->text(), QStringLiteral("全期間には比べる前の期間がありません。"));
+    QCOMPARE(a->compare()->lblCompare()->text(), QStringLiteral("全期間には比べる前の期間がありません。"));
     QCOMPARE(a->table(ActivityPanel::Speed)->rowCount(), 8);  // 2026/12/02 .. 2026/12/09
 }
 

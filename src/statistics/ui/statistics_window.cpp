@@ -35,7 +35,9 @@
 #include "platform/text_codec.h"
 #include "statistics/heat_scale.h"
 #include "statistics/reader/activity_reader.h"
+#include "statistics/ui/activity_pages.h"
 #include "statistics/ui/activity_panel.h"
+#include "statistics/ui/activity_table.h"
 #include "statistics/ui/activity_texts.h"
 #include "statistics/ui/heat_keyboard.h"
 #include "statistics/ui/heat_legend.h"
@@ -500,9 +502,9 @@ bool StatisticsWindow::savePicture(const QString& path) {
 
 bool StatisticsWindow::saveCsv(const QString& path) {
     const int tab = tabs_->currentIndex();
-    const std::string csv =
-        tab == 0 ? dayTotalsCsv(days_)
-                 : csvTable(ActivityPanel::rowsOf(*activity_->table(static_cast<ActivityPanel::Page>(tab - 1))));
+    const std::string csv = tab == 0
+                                ? dayTotalsCsv(days_)
+                                : csvTable(tableRows(*activity_->table(static_cast<ActivityPanel::Page>(tab - 1))));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) || !file.commit()) {
