@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -142,8 +143,7 @@ void TestActivityViews::viewsFollowThePeriod() {
     QCOMPARE(grid->item(2, 9)->toolTip(), QStringLiteral("水曜日 9時台: 120 回"));
     QCOMPARE(a->hours()->lblBusiest()->text(),
              QStringLiteral("最も多い時間帯: 9時台（120 回）　最も多い曜日: 水曜日（120 回）"));
-    QVERIFY2(a->lblSource()->text().contains(QStringLiteral("今日（2026/12/09 〜 2026/12/09）")),
-             qPrintable(a->lblSource()->text()));
+    QVERIFY2(a->source().contains(QStringLiteral("今日（2026/12/09 〜 2026/12/09）")), qPrintable(a->source()));
     QVERIFY(a->speed()->lblSpeed()->text().contains(QStringLiteral("平均: 30.0 キー/分")));
     QVERIFY(a->speed()->lblSpeed()->text().contains(QStringLiteral("最も速い1分: 45 キー/分（2026/12/09 09:07）")));
 
@@ -180,8 +180,7 @@ void TestActivityViews::viewsFollowThePeriod() {
     // A range of days, from the first day with data at the earliest.
     a->setRange(QDate(2026, 11, 1), QDate(2026, 12, 3));
     waitShown(*w, [&] { a->setPeriod(PeriodKind::Range); });
-    QVERIFY2(a->lblSource()->text().contains(QStringLiteral("日付を指定（2026/12/02 〜 2026/12/03）")),
-             qPrintable(a->lblSource()->text()));
+    QVERIFY2(a->source().contains(QStringLiteral("日付を指定（2026/12/02 〜 2026/12/03）")), qPrintable(a->source()));
     QCOMPARE(cellText(compare, 0, 1), QStringLiteral("118"));
 
     // All: nothing before it to compare with.
@@ -221,15 +220,17 @@ void TestActivityViews::tableOfTheCurrentViewSavedAsCsv() {
     w->tabs()->setCurrentIndex(3);
     const QString picture = dir_->filePath(QStringLiteral("speed.png"));
     QVERIFY(w->savePicture(picture));
-    // The view below the line that says its period and source.
+    // The current view, with the line that says its period and source.
     const QImage image(picture);
-    QVERIFY(image.height() > w->activity()->page(ActivityPanel::Speed)->grab().height());
+    const QPixmap speed = w->activity()->page(ActivityPanel::Speed)->grab();
+    QCOMPARE(image.size(), speed.toImage().size());
+    QVERIFY(image.size() != w->scrollArea()->widget()->grab().toImage().size());
 }
 
 void TestActivityViews::missingDamagedAndLockedDatabases() {
     auto w = open();
     w->tabs()->setCurrentIndex(1);
-    QVERIFY(w->activity()->lblSource()->text().startsWith(QStringLiteral("活動データベースがまだありません。")));
+    QVERIFY(w->activity()->source().startsWith(QStringLiteral("活動データベースがまだありません。")));
     QVERIFY(!w->cmdSaveCsv()->isEnabled());
     w->tabs()->setCurrentIndex(0);
     QVERIFY(!w->activity()->isVisibleTo(w.get()));
@@ -240,7 +241,7 @@ void TestActivityViews::missingDamagedAndLockedDatabases() {
         junk.write(QByteArray(4096, 'x'));
     }
     w = open();
-    QVERIFY(w->activity()->lblSource()->text().startsWith(QStringLiteral("活動データベースを読み取れませんでした。")));
+    QVERIFY(w->activity()->source().startsWith(QStringLiteral("活動データベースを読み取れませんでした。")));
     QVERIFY(QFile::remove(QString::fromStdString(database_)));
 
     // While another connection holds the database locked, the reading waits
@@ -256,7 +257,7 @@ void TestActivityViews::missingDamagedAndLockedDatabases() {
     clock.start();
     QVERIFY(w->load(history_));
     QVERIFY(clock.elapsed() < 500);
-    QCOMPARE(w->activity()->lblSource()->text(), QStringLiteral("活動データを読み込んでいます…"));
+    QCOMPARE(w->activity()->source(), QStringLiteral("活動データを読み込んでいます…"));
     bool ticked = false;
     QTimer::singleShot(50, [&] { ticked = true; });
     QTRY_VERIFY(ticked);

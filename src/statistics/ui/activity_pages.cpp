@@ -41,14 +41,6 @@ constexpr int kAxisLabels = 8;  // about this many day labels on the speed chart
 constexpr std::size_t kAppTopKeys = 10;
 constexpr int kAppsMinimumHeight = 180;
 
-// A page's column of widgets, with the history tab's margins.
-QVBoxLayout* pageColumn(QWidget* page, const char* name) {
-    page->setObjectName(QString::fromLatin1(name));
-    auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(4, 4, 4, 4);
-    return column;
-}
-
 QLabel* namedLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -57,8 +49,19 @@ QLabel* namedLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-HoursPage::HoursPage(QWidget* parent) : ActivityPage(parent) {
-    QVBoxLayout* column = pageColumn(this, "pagHours");
+ActivityPage::ActivityPage(const char* name, QWidget* parent) : QWidget(parent) {
+    setObjectName(QString::fromLatin1(name));
+    column_ = new QVBoxLayout(this);
+    column_->setContentsMargins(4, 4, 4, 4);  // as the history's tab
+    lblSource_ = namedLabel(this, "lblActivitySource");
+    lblSource_->setWordWrap(true);
+    column_->addWidget(lblSource_);
+}
+
+void ActivityPage::setSource(const QString& text) { lblSource_->setText(text); }
+
+HoursPage::HoursPage(QWidget* parent) : ActivityPage("pagHours", parent) {
+    QVBoxLayout* column = this->column();
     auto* title = new QLabel(texts::kGridTitle, this);
     lblBusiest_ = namedLabel(this, "lblBusiest");
     grid_ = new QTableWidget(kWeekdays, kHoursPerDay, this);
@@ -117,8 +120,8 @@ void HoursPage::showReading(const ActivityReading& reading) {
     lblBusiest_->setText(words.join(QStringLiteral("　")));
 }
 
-AppsPage::AppsPage(const widgets::TwipScale& tw, QWidget* parent) : ActivityPage(parent) {
-    QVBoxLayout* column = pageColumn(this, "pagApps");
+AppsPage::AppsPage(const widgets::TwipScale& tw, QWidget* parent) : ActivityPage("pagApps", parent) {
+    QVBoxLayout* column = this->column();
     auto* row = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     lblApps_ = namedLabel(this, "lblApps");
@@ -198,8 +201,8 @@ void AppsPage::showApp(std::size_t app) {
     showHeat(*keyboard_, counts, counted, most);
 }
 
-SpeedPage::SpeedPage(const widgets::TwipScale& tw, QWidget* parent) : ActivityPage(parent) {
-    QVBoxLayout* column = pageColumn(this, "pagSpeed");
+SpeedPage::SpeedPage(const widgets::TwipScale& tw, QWidget* parent) : ActivityPage("pagSpeed", parent) {
+    QVBoxLayout* column = this->column();
     lblSpeed_ = namedLabel(this, "lblSpeed");
     auto* chart = new QChart;
     chart->setTitle(texts::kSpeedChartTitle);
@@ -295,8 +298,8 @@ void SpeedPage::showChart(const SpeedSummary& speed) {
     chart_->setAccessibleDescription(described.join(QLatin1Char('\n')));
 }
 
-KeysPage::KeysPage(QWidget* parent) : ActivityPage(parent) {
-    QVBoxLayout* column = pageColumn(this, "pagKeys");
+KeysPage::KeysPage(QWidget* parent) : ActivityPage("pagKeys", parent) {
+    QVBoxLayout* column = this->column();
     lblKeys_ = namedLabel(this, "lblKeys");
     grdKeys_ = makeTable(this, QStringLiteral("grdKeys"),
                          {texts::kKeyColumn, texts::kCountColumn, texts::kKeysShareColumn}, true);
@@ -319,8 +322,8 @@ void KeysPage::showReading(const ActivityReading& reading) {
     });
 }
 
-ComparePage::ComparePage(QWidget* parent) : ActivityPage(parent) {
-    QVBoxLayout* column = pageColumn(this, "pagCompare");
+ComparePage::ComparePage(QWidget* parent) : ActivityPage("pagCompare", parent) {
+    QVBoxLayout* column = this->column();
     lblCompare_ = namedLabel(this, "lblCompare");
     grdCompare_ = makeTable(this, QStringLiteral("grdCompare"), texts::kCompareColumns, false);
     column->addWidget(lblCompare_);

@@ -10,6 +10,7 @@
 class QChartView;
 class QLabel;
 class QTableWidget;
+class QVBoxLayout;
 
 namespace pressory::widgets {
 class KeyboardWidget;
@@ -20,14 +21,25 @@ namespace pressory::statistics {
 
 class HeatLegend;
 
+// A view: a column that starts with the line naming the period and where
+// its figures come from (or why there are none).
 class ActivityPage : public QWidget {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
+    ActivityPage(const char* name, QWidget* parent);
+    void setSource(const QString& text);
+    QLabel* lblSource() const { return lblSource_; }
     // The figures of a reading; one that is not Ok shows none.
     virtual void showReading(const ActivityReading& reading) = 0;
     // The table the view's CSV holds.
     virtual QTableWidget* table() const = 0;
+
+protected:
+    QVBoxLayout* column() const { return column_; }
+
+private:
+    QVBoxLayout* column_;
+    QLabel* lblSource_;
 };
 
 // A 7 x 24 grid (rows Monday to Sunday, columns the hours) in heat colours;

@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -33,9 +32,8 @@ QDate dateOfDay(int day) {
 
 ActivityPanel::ActivityPanel(const widgets::TwipScale& tw, QWidget* parent) : QWidget(parent), nowHour_(systemHour) {
     setObjectName(QStringLiteral("pnlActivity"));
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    auto* bar = new QHBoxLayout;
+    auto* bar = new QHBoxLayout(this);
+    bar->setContentsMargins(0, 0, 0, 0);
     auto* periodLabel = new QLabel(texts::kPeriod, this);
     cboPeriod_ = new QComboBox(this);
     cboPeriod_->setObjectName(QStringLiteral("cboPeriod"));
@@ -57,12 +55,6 @@ ActivityPanel::ActivityPanel(const widgets::TwipScale& tw, QWidget* parent) : QW
     bar->addWidget(dtpFrom_);
     bar->addWidget(new QLabel(texts::kRangeTo, this));
     bar->addWidget(dtpTo_);
-    bar->addStretch(1);
-    column->addLayout(bar);
-    lblSource_ = new QLabel(this);
-    lblSource_->setObjectName(QStringLiteral("lblActivitySource"));
-    lblSource_->setWordWrap(true);
-    column->addWidget(lblSource_);
 
     pages_[Hours] = new HoursPage;
     pages_[Apps] = new AppsPage(tw);
@@ -123,7 +115,7 @@ void ActivityPanel::startReading() {
     request.nowHour = nowHour_();
     request.firstDay = dayOfDate(dtpFrom_->date());
     request.lastDay = dayOfDate(dtpTo_->date());
-    lblSource_->setText(texts::kActivityReading);
+    setSource(texts::kActivityReading);
     // A reading still running for an earlier period is not waited for: its
     // result is dropped when it ends.
     watcher_.setFuture(QtConcurrent::run(readActivity, path_, request));
@@ -132,22 +124,27 @@ void ActivityPanel::startReading() {
 void ActivityPanel::onReadingFinished() {
     shown_ = watcher_.result();
     switch (shown_.status) {
-    case ActivityStatus::Missing: lblSource_->setText(texts::kNoActivity); break;
+    case ActivityStatus::Missing: setSource(texts::kNoActivity); break;
     case ActivityStatus::Unreadable:
-        lblSource_->setText(texts::kActivityUnreadable + QLatin1Char('\n') + utf8(shown_.error));
+        setSource(texts::kActivityUnreadable + QLatin1Char('\n') + utf8(shown_.error));
         break;
-    case ActivityStatus::Newer: lblSource_->setText(texts::kActivityNewer); break;
+    case ActivityStatus::Newer: setSource(texts::kActivityNewer); break;
     case ActivityStatus::Ok: {
         const QString period = texts::kPeriods.value(static_cast<int>(shown_.request.kind));
         QString source = texts::kActivitySource.arg(period + QStringLiteral("（") + spanText(shown_.current.range()) +
                                                     QStringLiteral("）"));
         if (shown_.current.total() == 0) source += QLatin1Char('\n') + texts::kNoPresses;
-        lblSource_->setText(source);
+        setSource(source);
         break;
     }
     }
     showPages();
     emit readingShown();
+}
+
+void ActivityPanel::setSource(const QString& text) {
+    source_ = text;
+    for (ActivityPage* page : pages_) page->setSource(text);
 }
 
 void ActivityPanel::showPages() {

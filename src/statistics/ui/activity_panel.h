@@ -1,5 +1,5 @@
-// ActivityPanel: the statistics window's period selector and the views of
-// the activity database that follow it (activity_pages.h). The database is
+// ActivityPanel: the statistics window's period selector (the panel itself)
+// and the views of the activity database that follow it (activity_pages.h). The database is
 // read on a worker thread when the database is set and whenever the period
 // changes; the newest reading is shown, older ones are dropped.
 #pragma once
@@ -66,8 +66,9 @@ public:
     QComboBox* cboPeriod() const { return cboPeriod_; }
     QDateEdit* dtpFrom() const { return dtpFrom_; }
     QDateEdit* dtpTo() const { return dtpTo_; }
-    // The period shown and where its figures come from, or why there are none.
-    QLabel* lblSource() const { return lblSource_; }
+    // The period shown and where its figures come from, or why there are
+    // none: the first line of every view.
+    const QString& source() const { return source_; }
 
 signals:
     // A reading (or what it found missing) is on screen.
@@ -81,12 +82,13 @@ private slots:
 private:
     void startReading();
     void showPages();
+    void setSource(const QString& text);
 
     std::array<ActivityPage*, PageCount> pages_{};
     QComboBox* cboPeriod_;
     QDateEdit* dtpFrom_;
     QDateEdit* dtpTo_;
-    QLabel* lblSource_;
+    QString source_;
 
     std::string path_;
     std::function<std::int64_t()> nowHour_;

@@ -102,7 +102,6 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
 
     auto* layout = new QVBoxLayout(this);
     activity_ = new ActivityPanel(tw, this);
-    layout->addWidget(activity_);
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabViews"));
     layout->addWidget(tabs_, 1);
@@ -203,7 +202,10 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     totalsRow->addLayout(right, 1);
     column->addLayout(totalsRow);
 
+    // The period, for the activity views, left of the buttons: the tabs do
+    // not move when it shows.
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(activity_);
     buttons->addStretch(1);
     cmdSavePicture_ = new QPushButton(texts::kSavePicture, this);
     cmdSavePicture_->setObjectName(QStringLiteral("cmdSavePicture"));
@@ -467,22 +469,10 @@ void StatisticsWindow::updateButtons() {
 
 bool StatisticsWindow::savePicture(const QString& path) {
     // The whole page, also the part scrolled out of view; an activity view
-    // below the line that says its period.
+    // with the line that says its period.
     const int tab = tabs_->currentIndex();
-    QPixmap picture;
-    if (tab == 0) {
-        picture = scroll_->widget()->grab();
-    } else {
-        const QPixmap source = activity_->lblSource()->grab();
-        const QPixmap view = activity_->page(static_cast<ActivityPanel::Page>(tab - 1))->grab();
-        const qreal ratio = view.devicePixelRatio();
-        picture = QPixmap(QSize(std::max(source.width(), view.width()), source.height() + view.height()));
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(palette().color(QPalette::Window));
-        QPainter painter(&picture);
-        painter.drawPixmap(0, 0, source);
-        painter.drawPixmap(0, qRound(source.height() / ratio), view);
-    }
+    const QPixmap picture =
+        tab == 0 ? scroll_->widget()->grab() : activity_->page(static_cast<ActivityPanel::Page>(tab - 1))->grab();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         tellNotSaved(path, file.errorString());
