@@ -86,7 +86,10 @@ HourRange periodRange(PeriodKind kind, std::int64_t nowHour, std::optional<std::
     return daysRange(first, end);
 }
 
-HourRange previousRange(HourRange range) { return {range.first - range.hours(), range.first}; }
+HourRange previousRange(HourRange range, std::int64_t nowHour) {
+    const std::int64_t passed = range.contains(nowHour) ? nowHour + 1 - range.first : range.hours();
+    return {range.first - range.hours(), range.first - range.hours() + passed};
+}
 
 ActivityTally::ActivityTally(HourRange range, std::vector<std::string> appNames, std::vector<std::string> keyNames)
     : range_(range), appNames_(std::move(appNames)), keyNames_(std::move(keyNames)) {

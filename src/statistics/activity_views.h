@@ -55,8 +55,11 @@ struct HourRange {
 HourRange periodRange(PeriodKind kind, std::int64_t nowHour, std::optional<std::int64_t> firstDataHour = {},
                       int firstDay = 0, int lastDay = 0);
 
-// The period of the same length that ends where `range` begins.
-HourRange previousRange(HourRange range);
+// What a period is compared with: the period of the same length that ends
+// where `range` begins, and, while `range` holds the hour `nowHour`, only as
+// much of it as has passed of `range` (this week on a Wednesday afternoon:
+// last week from Monday to the same hour of Wednesday).
+HourRange previousRange(HourRange range, std::int64_t nowHour);
 
 // One hour of the database's hours table.
 struct HourActivity {

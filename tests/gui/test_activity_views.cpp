@@ -152,6 +152,8 @@ void TestActivityViews::viewsFollowThePeriod() {
     QCOMPARE(cellName(0, 14), QStringLiteral("月曜日 14時台: 50 回"));
     QCOMPARE(cellName(1, 23), QStringLiteral("火曜日 23時台: 7 回"));
     QTableWidget* compare = a->table(ActivityPanel::Compare);
+    QCOMPARE(a->compare()->lblCompare()->text(),
+             QStringLiteral("前の同じ長さの期間（2026/11/30 00:00 〜 2026/12/02 16:00）との比較"));
     QCOMPARE(cellText(compare, 0, 1), QStringLiteral("177"));
     QCOMPARE(cellText(compare, 0, 2), QStringLiteral("118"));
     QCOMPARE(cellText(compare, 0, 3), QStringLiteral("+50.0%"));

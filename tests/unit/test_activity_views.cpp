@@ -40,7 +40,11 @@ TEST(ActivityPeriods, WholeDaysAroundNowInLocalHours) {
     // A range of days in either order, both days included.
     const HourRange range = periodRange(PeriodKind::Range, now, {}, dayOf(2026, 12, 3), dayOf(2026, 12, 1));
     EXPECT_EQ(range, (HourRange{hourOf(2026, 12, 1, 0), hourOf(2026, 12, 4, 0)}));
-    EXPECT_EQ(previousRange(range), (HourRange{hourOf(2026, 11, 28, 0), hourOf(2026, 12, 1, 0)}));
+    EXPECT_EQ(previousRange(range, now), (HourRange{hourOf(2026, 11, 28, 0), hourOf(2026, 12, 1, 0)}));
+    // A period still running is compared with as much of the one before.
+    const std::int64_t wednesday = hourOf(2026, 12, 9, 15);
+    EXPECT_EQ(previousRange(periodRange(PeriodKind::ThisWeek, wednesday), wednesday),
+              (HourRange{hourOf(2026, 11, 30, 0), hourOf(2026, 12, 2, 16)}));
     // A range from long before the first data starts at the data; one that
     // ends before it stays as chosen.
     EXPECT_EQ(periodRange(PeriodKind::Range, now, hourOf(2026, 12, 2, 5), dayOf(1990, 1, 1), dayOf(2026, 12, 3)),
@@ -136,7 +140,7 @@ TEST(ActivitySpeed, PressesPerActiveMinuteDailyPeaksAndTheBestMinute) {
 TEST(ActivityCompare, PercentChangeOfTotalSpeedAndTopKeys) {
     const HourRange now = periodRange(PeriodKind::Today, hourOf(2026, 12, 8, 15));
     ActivityTally current = tallyOf(now);
-    ActivityTally previous = tallyOf(previousRange(now));
+    ActivityTally previous = tallyOf(previousRange(now, hourOf(2026, 12, 8, 15)));
     current.addPresses(hourOf(2026, 12, 8, 9), 1, 0, 120);  // A
     current.addPresses(hourOf(2026, 12, 8, 9), 1, 1, 30);   // 変換, new this period
     current.addHour({hourOf(2026, 12, 8, 9), 10, 20, 0});

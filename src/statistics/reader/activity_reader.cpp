@@ -163,7 +163,8 @@ ActivityReading readActivity(const std::string& databasePath, const PeriodReques
         const HourRange range =
             periodRange(request.kind, request.nowHour, firstHour, request.firstDay, request.lastDay);
         reading.hasPrevious = request.kind != PeriodKind::All;
-        const HourRange before = reading.hasPrevious ? previousRange(range) : HourRange{range.first, range.first};
+        const HourRange before =
+            reading.hasPrevious ? previousRange(range, request.nowHour) : HourRange{range.first, range.first};
         reading.current = ActivityTally(range, apps.names, keys.names);
         reading.previous = ActivityTally(before, apps.names, keys.names);
         readInto(db.get(), reading, apps, keys, {before.first, range.end});

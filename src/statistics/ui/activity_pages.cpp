@@ -337,7 +337,11 @@ void ComparePage::showReading(const ActivityReading& reading) {
         grdCompare_->setRowCount(0);
         return;
     }
-    lblCompare_->setText(texts::kCompareTitle.arg(spanText(reading.previous.range())));
+    // From its first hour to where it ends, which is an hour of a day when it
+    // is cut at the hour now.
+    const HourRange before = reading.previous.range();
+    lblCompare_->setText(
+        texts::kCompareTitle.arg(texts::kPeriodSpan.arg(utf8(formatHour(before.first)), utf8(formatHour(before.end)))));
     const Comparison c = compare(reading.current, reading.previous);
     std::vector<std::pair<QString, const Change*>> rows{{texts::kCompareTotal, &c.total},
                                                         {texts::kCompareSpeed, &c.speed}};
