@@ -14,6 +14,7 @@ import pathlib
 import random
 import re
 import sqlite3
+import time
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
@@ -71,6 +72,9 @@ def main():
     app_weights = [3, 30, 25, 20, 6, 4, 6, 8, 3, 2, 2, 5, 5, 6, 4, 2, 2, 2, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 1, 1]
     end = datetime.date.fromisoformat(a.end)
     epoch = datetime.date(1970, 1, 1)
+    # Nothing after the hour now: a year that ends today ends at this hour.
+    now = time.time()
+    last_hour = int((now + time.localtime(now).tm_gmtoff) // 3600)
     presses, hours = [], []
     for d in range(a.days):
         date = end - datetime.timedelta(days=a.days - 1 - d)
@@ -84,6 +88,8 @@ def main():
             if not active:
                 continue
             hour = day * 24 + h
+            if hour > last_hour:
+                continue
             minutes = rnd.randint(15, 60)
             speed = rnd.uniform(30, 110) * (1.15 if date.weekday() == 2 else 1.0)
             total = int(minutes * speed)
