@@ -72,17 +72,17 @@ HourRange periodRange(PeriodKind kind, std::int64_t nowHour, std::optional<std::
     }
     case PeriodKind::Last30Days: return daysRange(today - 29, today + 1);
     case PeriodKind::All: {
-        const std::int64_t first = firstDataHour ? std::min<std::int64_t>(dayOfHour(*firstDataHour), today) : today;
-        return daysRange(first, today + 1);
+        const std::int64_t first = firstDataHour ? std::min(floorDiv(*firstDataHour, kHoursPerDay), today) : today;
+        return daysRange(std::max<std::int64_t>(first, std::min<std::int64_t>(kEarliestDay, today)), today + 1);
     }
     case PeriodKind::Range: break;
     }
-    std::int64_t first = std::min(firstDay, lastDay);
-    const std::int64_t end = static_cast<std::int64_t>(std::max(firstDay, lastDay)) + 1;
+    std::int64_t first = std::max(std::min(firstDay, lastDay), kEarliestDay);
+    const std::int64_t end = std::max<std::int64_t>(std::max(firstDay, lastDay), first) + 1;
     // Days before the first data are left out, so that a range that starts
     // decades early does not make as many empty days to show.
-    if (firstDataHour && dayOfHour(*firstDataHour) < end)
-        first = std::max<std::int64_t>(first, dayOfHour(*firstDataHour));
+    if (firstDataHour && floorDiv(*firstDataHour, kHoursPerDay) < end)
+        first = std::max(first, floorDiv(*firstDataHour, kHoursPerDay));
     return daysRange(first, end);
 }
 

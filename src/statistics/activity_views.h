@@ -37,6 +37,10 @@ int weekdayRow(int day);
 
 enum class PeriodKind { Today, ThisWeek, ThisMonth, Last30Days, All, Range };
 
+// 2000-01-01: no period reaches back before it, so that a row of a clock set
+// wrong (or a damaged number) does not make decades of days to show.
+inline constexpr int kEarliestDay = 10957;
+
 // Hours first .. end - 1.
 struct HourRange {
     std::int64_t first = 0;

@@ -37,6 +37,10 @@ TEST(ActivityPeriods, WholeDaysAroundNowInLocalHours) {
     EXPECT_EQ(periodRange(PeriodKind::All, now, hourOf(2025, 3, 4, 17)),
               (HourRange{hourOf(2025, 3, 4, 0), hourOf(2026, 12, 9, 0)}));
     EXPECT_EQ(periodRange(PeriodKind::All, now), periodRange(PeriodKind::Today, now));
+    // A row of a clock set wrong, or a damaged hour, reaches back no further than 2000.
+    EXPECT_EQ(periodRange(PeriodKind::All, now, INT64_MIN).first, hourOf(2000, 1, 1, 0));
+    EXPECT_EQ(periodRange(PeriodKind::Range, now, {}, INT32_MIN, dayOf(2026, 12, 3)).first, hourOf(2000, 1, 1, 0));
+    EXPECT_EQ(dayOf(2000, 1, 1), kEarliestDay);
     // A range of days in either order, both days included.
     const HourRange range = periodRange(PeriodKind::Range, now, {}, dayOf(2026, 12, 3), dayOf(2026, 12, 1));
     EXPECT_EQ(range, (HourRange{hourOf(2026, 12, 1, 0), hourOf(2026, 12, 4, 0)}));
