@@ -15,6 +15,12 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+// Beyond what any keyboard can do in an hour: a row that says more is
+// damaged, and left out before it could make the sums overflow.
+constexpr std::int64_t kMostInOneRow = std::int64_t{1} << 32;
+// An hour that a clock change repeats holds the minutes of both passes.
+constexpr std::int64_t kMostMinutesInAnHour = 120;
+
 HourRange daysRange(std::int64_t firstDay, std::int64_t endDay) {
     return {firstDay * kHoursPerDay, endDay * kHoursPerDay};
 }
@@ -103,7 +109,9 @@ ActivityTally::ActivityTally(HourRange range, std::vector<std::string> appNames,
 }
 
 void ActivityTally::addPresses(std::int64_t hour, std::size_t app, std::size_t key, std::int64_t count) {
-    if (!range_.contains(hour) || app >= appNames_.size() || key >= keyNames_.size() || count <= 0) return;
+    if (!range_.contains(hour) || app >= appNames_.size() || key >= keyNames_.size() || count <= 0 ||
+        count > kMostInOneRow)
+        return;
     const int day = dayOfHour(hour);
     total_ += count;
     grid_[static_cast<std::size_t>(weekdayRow(day))][static_cast<std::size_t>(hour - std::int64_t{day} * 24)] += count;
@@ -114,10 +122,12 @@ void ActivityTally::addPresses(std::int64_t hour, std::size_t app, std::size_t k
 }
 
 void ActivityTally::addHour(const HourActivity& hour) {
-    if (!range_.contains(hour.hour)) return;
+    if (!range_.contains(hour.hour) || hour.activeMinutes < 0 || hour.activeMinutes > kMostMinutesInAnHour ||
+        hour.peakCount < 0 || hour.peakCount > kMostInOneRow)
+        return;
     const auto day = static_cast<std::size_t>(dayOfHour(hour.hour) - firstDay());
-    activeMinutes_ += std::max<std::int64_t>(hour.activeMinutes, 0);
-    dayMinutes_[day] += std::max<std::int64_t>(hour.activeMinutes, 0);
+    activeMinutes_ += hour.activeMinutes;
+    dayMinutes_[day] += hour.activeMinutes;
     dayPeaks_[day] = std::max(dayPeaks_[day], hour.peakCount);
     if (hour.peakCount > 0 && (!best_ || hour.peakCount > best_->peakCount ||
                                (hour.peakCount == best_->peakCount && hour.peakMinute < best_->peakMinute)))
