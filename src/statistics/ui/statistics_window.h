@@ -1,8 +1,10 @@
-// StatisticsWindow: the whole history at a glance. The keyboard coloured by how
-// often each key was pressed, the total of each of the last days as bars with
-// their 7-day average, the all-time totals and the most pressed keys; the
-// picture of the window and the per-day totals can be saved. Everything shown
-// is decided by the summary and the statistics rules; this only places it.
+// StatisticsWindow: the whole history at a glance in its first tab. The
+// keyboard coloured by how often each key was pressed, the total of each of
+// the last days as bars with their 7-day average, the all-time totals and the
+// most pressed keys. The other tabs are the activity database's views for a
+// chosen period (ActivityPanel). The picture of the current tab and its table
+// (the per-day totals for the first) can be saved. Everything shown is
+// decided by the summary and the statistics rules; this only places it.
 #pragma once
 
 #include <QDialog>
