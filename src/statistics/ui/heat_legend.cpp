@@ -35,14 +35,14 @@ HeatLegend::HeatLegend(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("legend"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    auto* title = new QLabel(texts::kHeatTitle, this);
-    title->setObjectName(QStringLiteral("lblLegendTitle"));
+    title_ = new QLabel(texts::kHeatTitle, this);
+    title_->setObjectName(QStringLiteral("lblLegendTitle"));
     low_ = new QLabel(texts::kLegendLow, this);
     low_->setObjectName(QStringLiteral("lblLegendLow"));
     bar_ = new HeatLegendBar(this);
     high_ = new QLabel(this);
     high_->setObjectName(QStringLiteral("lblLegendHigh"));
-    row->addWidget(title);
+    row->addWidget(title_);
     row->addSpacing(12);
     row->addWidget(low_);
     row->addWidget(bar_);
@@ -51,5 +51,7 @@ HeatLegend::HeatLegend(QWidget* parent) : QWidget(parent) {
 }
 
 void HeatLegend::setMaximum(std::int64_t maximum) { high_->setText(QString::fromStdString(groupDigits(maximum))); }
+
+void HeatLegend::setTitle(const QString& title) { title_->setText(title); }
 
 }  // namespace pressory::statistics

@@ -28,6 +28,8 @@ public:
     explicit HeatLegend(QWidget* parent = nullptr);
     // The count of the dark end.
     void setMaximum(std::int64_t maximum);
+    // What the scale is of (the keyboard's keys of all time when not set).
+    void setTitle(const QString& title);
 
     HeatLegendBar* bar() const { return bar_; }
     QLabel* lowLabel() const { return low_; }
@@ -35,6 +37,7 @@ public:
 
 private:
     HeatLegendBar* bar_;
+    QLabel* title_;
     QLabel* low_;
     QLabel* high_;
 };

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
@@ -15,6 +16,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -32,6 +34,12 @@
 #include "counting/key_layout.h"
 #include "platform/text_codec.h"
 #include "statistics/heat_scale.h"
+#include "statistics/reader/activity_reader.h"
+#include "statistics/ui/activity_pages.h"
+#include "statistics/ui/activity_panel.h"
+#include "statistics/ui/activity_table.h"
+#include "statistics/ui/activity_texts.h"
+#include "statistics/ui/heat_keyboard.h"
 #include "statistics/ui/heat_legend.h"
 #include "statistics/ui/statistics_texts.h"
 #include "widgets/count_cell.h"
@@ -74,16 +82,6 @@ QString existingOrHome(QStandardPaths::StandardLocation location) {
 
 QColor qColour(Rgb c) { return QColor(c.r, c.g, c.b); }
 
-// A smaller font for a cell whose text would not fit: a clipped count would
-// show its last digits only, and read as a smaller number.
-void fitText(widgets::CountCell* cell) {
-    QFont f = cell->parentWidget()->font();
-    const int room = cell->width() - 4;
-    while (QFontMetrics(f).horizontalAdvance(cell->text()) > room && QFontInfo(f).pointSizeF() > 5.5)
-        f.setPointSizeF(QFontInfo(f).pointSizeF() - 0.5);
-    cell->setFont(f);
-}
-
 // The records left out of the figures, by reason, in one line; empty when none.
 QString skippedLine(const history::HistorySummary& summary) {
     QStringList reasons;
@@ -103,14 +101,36 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     const widgets::TwipScale tw = widgets::screenScale(owner);
 
     auto* layout = new QVBoxLayout(this);
-    scroll_ = new PageScrollArea(this);
+    activity_ = new ActivityPanel(tw, this);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tabViews"));
+    layout->addWidget(tabs_, 1);
+    auto* historyTab = new QWidget;
+    auto* historyColumn = new QVBoxLayout(historyTab);
+    historyColumn->setContentsMargins(4, 4, 4, 4);  // the tab's frame is margin enough
+    lblHistorySource_ = new QLabel(texts::kHistorySource, historyTab);
+    lblHistorySource_->setObjectName(QStringLiteral("lblHistorySource"));
+    lblHistorySource_->setWordWrap(true);
+    historyColumn->addWidget(lblHistorySource_);
+    scroll_ = new PageScrollArea(historyTab);
     scroll_->setObjectName(QStringLiteral("scrContent"));
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     auto* page = new QWidget;
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll_, 1);
+    historyColumn->addWidget(scroll_, 1);
+    tabs_->addTab(historyTab, texts::kTabHistory);
+    const QStringList names{texts::kTabHours, texts::kTabApps, texts::kTabSpeed, texts::kTabKeys, texts::kTabCompare};
+    for (int p = 0; p < ActivityPanel::PageCount; ++p) {
+        auto* pageScroll = new PageScrollArea;
+        pageScroll->setFrameShape(QFrame::NoFrame);
+        pageScroll->setWidgetResizable(true);
+        pageScroll->setWidget(activity_->page(static_cast<ActivityPanel::Page>(p)));
+        tabs_->addTab(pageScroll, names[p]);
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this, &StatisticsWindow::onTabsCurrentChanged);
+    connect(activity_, &ActivityPanel::readingShown, this, &StatisticsWindow::updateButtons);
 
     lblMessage_ = new QLabel(page);
     lblMessage_->setObjectName(QStringLiteral("lblMessage"));
@@ -182,7 +202,10 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     totalsRow->addLayout(right, 1);
     column->addLayout(totalsRow);
 
+    // The period, for the activity views, left of the buttons: the tabs do
+    // not move when it shows.
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(activity_);
     buttons->addStretch(1);
     cmdSavePicture_ = new QPushButton(texts::kSavePicture, this);
     cmdSavePicture_->setObjectName(QStringLiteral("cmdSavePicture"));
@@ -209,11 +232,20 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
 // the window is first shown: then the person's size stands.
 void StatisticsWindow::fitToContent() {
     if (isVisible()) return;
-    // The scroll area's size hint follows its page, which it is not told of.
+    // The scroll area's size hint follows its page, which it is not told of;
+    // the tabs above it learn of the change only from posted events.
     scroll_->widget()->layout()->activate();
-    scroll_->updateGeometry();
+    for (QWidget* w = scroll_; w && w != this; w = w->parentWidget()) {
+        w->updateGeometry();
+        if (w->layout()) w->layout()->activate();
+    }
     layout()->activate();
     QSize size = sizeHint();
+    // The tabs' height follows the history's tab (whose texts wrap); the
+    // activity views may ask for more, a short line about the history for less.
+    const QMargins margins = layout()->contentsMargins();
+    size.setHeight(std::max(size.height(), margins.top() + tabs_->sizeHint().height() + layout()->spacing() +
+                                               cmdClose_->sizeHint().height() + margins.bottom()));
     if (const QScreen* s = screen()) {
         // Not shown yet: the frame is not known; room for a title bar and borders.
         const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
@@ -255,6 +287,7 @@ bool StatisticsWindow::load(const std::string& historyPath, const history::Summa
     const history::HistorySummary summary = history::summarizeHistory(historyPath, encode, progress, today);
     if (summary.cancelled) return false;
     showSummary(summary);
+    activity_->setDatabase(activityPathBeside(historyPath));
     return true;
 }
 
@@ -262,8 +295,8 @@ void StatisticsWindow::showMessage(const QString& message) {
     lblMessage_->setText(message);
     lblMessage_->show();
     content_->hide();
-    cmdSavePicture_->setEnabled(false);
-    cmdSaveCsv_->setEnabled(false);
+    historyShown_ = false;
+    updateButtons();
     chartView_->setAccessibleDescription({});
     fitToContent();
 }
@@ -285,8 +318,8 @@ void StatisticsWindow::showSummary(const history::HistorySummary& summary) {
     series_ = recentDays(days_);
     lblMessage_->hide();
     content_->show();
-    cmdSavePicture_->setEnabled(true);
-    cmdSaveCsv_->setEnabled(true);
+    historyShown_ = true;
+    updateButtons();
     showKeyboard(summary);
     showChart();
     showTotals(summary);
@@ -296,20 +329,7 @@ void StatisticsWindow::showSummary(const history::HistorySummary& summary) {
 void StatisticsWindow::showKeyboard(const history::HistorySummary& summary) {
     const std::int64_t top = largestKeyCount(summary.keySums);
     legend_->setMaximum(top);
-    for (const counting::KeyCell& key : counting::layout::cells()) {
-        widgets::CountCell* cell = keyboard_->cell(key.vk);
-        if (!summary.hasColumn[key.vk]) {
-            cell->setText({});
-            cell->setColourValue(counting::colour::kUp);
-            cell->setToolTip({});
-            continue;
-        }
-        const std::int64_t count = summary.keySums[key.vk];
-        cell->setText(text(compactCount(count)));
-        fitText(cell);
-        cell->setColourValue(colourValueOf(heatColour(heatLevel(count, top))));
-        cell->setToolTip(texts::kCellTip.arg(text(key.caption), text(groupDigits(count))));
-    }
+    showHeat(*keyboard_, summary.keySums, summary.hasColumn, top);
 }
 
 void StatisticsWindow::showChart() {
@@ -435,9 +455,24 @@ void StatisticsWindow::tellNotSaved(const QString& path, const QString& reason) 
     boxes_.show(widgets::BoxIcon::Exclamation, message);
 }
 
+void StatisticsWindow::onTabsCurrentChanged(int) { updateButtons(); }
+
+// The period is chosen on the activity views only. The history's tab saves
+// when it shows figures; an activity view when its reading is on screen.
+void StatisticsWindow::updateButtons() {
+    const int tab = tabs_->currentIndex();
+    activity_->setVisible(tab > 0);  // the history file has no period to choose
+    const bool ready = tab == 0 ? historyShown_ : activity_->shownReading().status == ActivityStatus::Ok;
+    cmdSavePicture_->setEnabled(ready);
+    cmdSaveCsv_->setEnabled(ready);
+}
+
 bool StatisticsWindow::savePicture(const QString& path) {
-    // The whole page, also the part scrolled out of view.
-    const QPixmap picture = scroll_->widget()->grab();
+    // The whole page, also the part scrolled out of view; an activity view
+    // with the line that says its period.
+    const int tab = tabs_->currentIndex();
+    const QPixmap picture =
+        tab == 0 ? scroll_->widget()->grab() : activity_->page(static_cast<ActivityPanel::Page>(tab - 1))->grab();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         tellNotSaved(path, file.errorString());
@@ -456,7 +491,10 @@ bool StatisticsWindow::savePicture(const QString& path) {
 }
 
 bool StatisticsWindow::saveCsv(const QString& path) {
-    const std::string csv = dayTotalsCsv(days_);
+    const int tab = tabs_->currentIndex();
+    const std::string csv = tab == 0
+                                ? dayTotalsCsv(days_)
+                                : csvTable(tableRows(*activity_->table(static_cast<ActivityPanel::Page>(tab - 1))));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) || !file.commit()) {
@@ -473,8 +511,10 @@ void StatisticsWindow::onCmdSavePictureClicked() {
 }
 
 void StatisticsWindow::onCmdSaveCsvClicked() {
-    const QString path = chooseSavePath_(this, texts::kSaveCsvCaption, QDir(documentFolder()).filePath(texts::kCsvName),
-                                         texts::kCsvFilter);
+    const QString path =
+        chooseSavePath_(this, texts::kSaveCsvCaption,
+                        QDir(documentFolder()).filePath(texts::kCsvNames.value(tabs_->currentIndex(), texts::kCsvName)),
+                        texts::kCsvFilter);
     if (!path.isEmpty()) saveCsv(path);
 }
 

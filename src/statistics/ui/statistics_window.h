@@ -1,8 +1,10 @@
-// StatisticsWindow: the whole history at a glance. The keyboard coloured by how
-// often each key was pressed, the total of each of the last days as bars with
-// their 7-day average, the all-time totals and the most pressed keys; the
-// picture of the window and the per-day totals can be saved. Everything shown
-// is decided by the summary and the statistics rules; this only places it.
+// StatisticsWindow: the whole history at a glance in its first tab. The
+// keyboard coloured by how often each key was pressed, the total of each of
+// the last days as bars with their 7-day average, the all-time totals and the
+// most pressed keys. The other tabs are the activity database's views for a
+// chosen period (ActivityPanel). The picture of the current tab and its table
+// (the per-day totals for the first) can be saved. Everything shown is
+// decided by the summary and the statistics rules; this only places it.
 #pragma once
 
 #include <QDialog>
@@ -21,6 +23,7 @@ class QLabel;
 class QLineSeries;
 class QPushButton;
 class QScrollArea;
+class QTabWidget;
 
 namespace pressory::widgets {
 class KeyboardWidget;
@@ -29,6 +32,7 @@ class MessageBoxes;
 
 namespace pressory::statistics {
 
+class ActivityPanel;
 class HeatLegend;
 
 class StatisticsWindow final : public QDialog {
@@ -39,7 +43,9 @@ public:
 
     // Reads the whole history file and shows what it holds; a missing, empty
     // or unreadable file shows a line saying so. False only when `progress`
-    // stopped the reading: there is nothing to show then.
+    // stopped the reading: there is nothing to show then. The activity
+    // database beside the history file is read in the background for the
+    // other tabs.
     bool load(const std::string& historyPath, const history::SummaryProgress& progress = {});
 
     // Shows a summary already made.
@@ -50,8 +56,9 @@ public:
     using SaveChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
     void setSaveChooser(SaveChooser chooser) { chooseSavePath_ = std::move(chooser); }
 
-    // Saves the picture of the window's content (all of it, also what is
-    // scrolled out of view) as PNG / the per-day totals as CSV; a
+    // Saves the picture of the current tab's content (all of it, also what is
+    // scrolled out of view; an activity view with its period) as PNG / its
+    // table as CSV (the per-day totals for the history file's tab); a
     // failure is told in a message box. True when the file was written.
     bool savePicture(const QString& path);
     bool saveCsv(const QString& path);
@@ -64,6 +71,9 @@ public:
     static QString pictureFolder();
     static QString documentFolder();
 
+    QTabWidget* tabs() const { return tabs_; }
+    ActivityPanel* activity() const { return activity_; }
+    QLabel* lblHistorySource() const { return lblHistorySource_; }
     widgets::KeyboardWidget* keyboard() const { return keyboard_; }
     HeatLegend* legend() const { return legend_; }
     QBarSet* barSet() const { return bars_; }
@@ -84,6 +94,7 @@ private slots:
     void onCmdSaveCsvClicked();
     void onCmdCloseClicked();
     void onBarsHovered(bool status, int index);
+    void onTabsCurrentChanged(int index);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,7 +109,11 @@ private:
     void showChart();
     void showTotals(const history::HistorySummary& summary);
     void tellNotSaved(const QString& path, const QString& reason);
+    void updateButtons();
 
+    QTabWidget* tabs_;
+    ActivityPanel* activity_;
+    QLabel* lblHistorySource_;
     widgets::KeyboardWidget* keyboard_;
     HeatLegend* legend_;
     QChartView* chartView_;
@@ -118,6 +133,7 @@ private:
     DayMap days_;
     int hoveredBar_ = -1;
     bool shown_ = false;
+    bool historyShown_ = false;  // the history's tab has figures to save
     SaveChooser chooseSavePath_;
     widgets::MessageBoxes& boxes_;
 };
