@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "activity/key_names.h"
 #include "counting/key_layout.h"
 #include "history/history_summary.h"
 
@@ -36,8 +37,20 @@ double percentOf(std::int64_t part, std::int64_t whole) {
     return whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
 }
 
-// The lowest counted code whose caption is `name`, or -1.
+// The counted code of the key named `name` (by the names the key sources
+// give, so that 左Shift and ろ find their cells), else the lowest counted
+// code whose caption is `name`, or -1.
 int layoutCodeOf(std::string_view name) {
+    for (const activity::KeyName& key : activity::keyNames()) {
+        if (key.name != name) continue;
+        for (const std::uint8_t vk : key.virtualKeys) {
+            if (vk != 0 && counting::layout::isCounted(vk)) return vk;
+            // The drawing counts Shift, Ctrl and Alt as one key each, left and right together.
+            if (vk >= 0xA0 && vk <= 0xA5 && counting::layout::isCounted(16 + (vk - 0xA0) / 2))
+                return 16 + (vk - 0xA0) / 2;
+        }
+        break;
+    }
     for (const counting::KeyCell& cell : counting::layout::cells())
         if (cell.counted() && cell.caption == name) return cell.vk;
     return -1;

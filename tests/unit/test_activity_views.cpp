@@ -191,6 +191,17 @@ TEST(ActivityKeys, OutsideTheDrawingAndPerApplication) {
     EXPECT_EQ(counts[220], 10);
     EXPECT_EQ(counts[226], 0);
     EXPECT_EQ(layoutCounts(t)['A'], 60);
+
+    // The names the key sources give find their cells too: the left and
+    // right Shift are the drawing's one Shift, ろ and ¥ its two backslash keys.
+    ActivityTally named(periodRange(PeriodKind::Today, h), {""}, {"左Shift", "右Shift", "ろ", "¥", "テンキー 1"});
+    for (std::size_t k = 0; k < 5; ++k) named.addPresses(h, 0, k, 1);
+    const auto byName = layoutCounts(named);
+    EXPECT_EQ(byName[16], 2);
+    EXPECT_EQ(byName[226], 1);
+    EXPECT_EQ(byName[220], 1);
+    ASSERT_EQ(outsideKeys(named).size(), 1u);
+    EXPECT_EQ(outsideKeys(named)[0].name, "テンキー 1");
 }
 
 TEST(ActivityCsv, QuotesWhatWouldSplitAField) {
