@@ -44,6 +44,10 @@ public:
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
+    bool takeMoved(counting::CodeSet& moved) override {
+        table_.takeMoved(moved);
+        return true;
+    }
     void setKeysShown(bool shown) override;
 
     // One round trip on each connection: afterwards every event the server
