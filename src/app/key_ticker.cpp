@@ -40,32 +40,57 @@ KeyTicker::KeyTicker(platform::PlatformKeySource* source, counting::Poller& poll
 void KeyTicker::start() {
     poller_.fillPolledFlags();
     if (source_ == nullptr) return;  // without a key source there is nothing to poll
-    if (const int handle = source_->wakeHandle(); handle >= 0 && wake_ == nullptr) {
-        wake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
-        wake_->setEnabled(false);
-        connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
-    }
+    if (source_->wakeHandle() >= 0) watch();
     timer_->setSingleShot(!pace_.periodic());
     applyPace(pace_.start(monotonicMs()));
+}
+
+// The watch of the source's handle, made again when the source names
+// another one; off until the pace turns it on.
+void KeyTicker::watch() {
+    const int handle = source_->wakeHandle();
+    if (wake_ != nullptr && wake_->socket() == static_cast<qintptr>(handle)) return;
+    delete wake_;
+    wake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
+    wake_->setEnabled(false);
+    connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
+    mayHoldUnread_ = true;
 }
 
 void KeyTicker::setKeysShown(bool shown) {
     keysShown_ = shown;
     if (source_ == nullptr) return;
     source_->setKeysShown(shown);
-    if (shown && wake_ != nullptr) applyPace(pace_.woke(monotonicMs()));
+    if (wake_ == nullptr) return;
+    // The source may wake the program through another handle now; what
+    // arrived before the switch is read at once. Shown again, a tick paints
+    // the keys that are down now.
+    const qintptr before = wake_->socket();
+    watch();
+    if (shown || wake_->socket() != before) applyPace(pace_.woke(monotonicMs()));
 }
 
-void KeyTicker::readLast() { applyPace(pace_.closing()); }
+void KeyTicker::readLast() {
+    mayHoldUnread_ = true;
+    applyPace(pace_.closing());
+}
 
 void KeyTicker::stop() {
     timer_->stop();
     if (wake_ != nullptr) wake_->setEnabled(false);
 }
 
+void KeyTicker::readSource() {
+    source_->pump();
+    // Until the handle wakes the program, nothing has arrived unread.
+    mayHoldUnread_ = wake_ == nullptr || !wake_->isEnabled();
+}
+
 void KeyTicker::tick() {
     if (source_ == nullptr) return;
-    if (!std::exchange(sourceJustRead_, false)) source_->pump();
+    // The source is read unless a wake has just read it, or its handle has
+    // been watched since it was last read without waking the program.
+    if (!std::exchange(sourceJustRead_, false) && mayHoldUnread_) readSource();
     // What the tick changes is painted before it returns, not on a later
     // turn of the event loop.
     const widgets::CountCell::RepaintBatch paintNow;
@@ -80,14 +105,17 @@ void KeyTicker::tick() {
 // The source is read as soon as it wakes the program, so that its handle
 // stops being readable and the watch can stay on; the tick counts it.
 void KeyTicker::onWake() {
-    source_->pump();
+    readSource();
     sourceJustRead_ = true;
     applyPace(pace_.woke(monotonicMs()));
     sourceJustRead_ = false;
 }
 
 void KeyTicker::applyPace(const counting::TimerPace::Step& step) {
-    if (wake_ != nullptr) wake_->setEnabled(step.watchSource);
+    if (wake_ != nullptr) {
+        if (!step.watchSource) mayHoldUnread_ = true;
+        wake_->setEnabled(step.watchSource);
+    }
     if (step.timer == counting::TimerPace::Timer::Start)
         timer_->start(step.timerMs);
     else if (step.timer == counting::TimerPace::Timer::Stop)
