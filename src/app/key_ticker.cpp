@@ -54,7 +54,6 @@ void KeyTicker::watch() {
     wake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
     wake_->setEnabled(false);
     connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
-    mayHoldUnread_ = true;
 }
 
 void KeyTicker::setKeysShown(bool shown) {
@@ -70,27 +69,16 @@ void KeyTicker::setKeysShown(bool shown) {
     if (shown || wake_->socket() != before) applyPace(pace_.woke(monotonicMs()));
 }
 
-void KeyTicker::readLast() {
-    mayHoldUnread_ = true;
-    applyPace(pace_.closing());
-}
+void KeyTicker::readLast() { applyPace(pace_.closing()); }
 
 void KeyTicker::stop() {
     timer_->stop();
     if (wake_ != nullptr) wake_->setEnabled(false);
 }
 
-void KeyTicker::readSource() {
-    source_->pump();
-    // Until the handle wakes the program, nothing has arrived unread.
-    mayHoldUnread_ = wake_ == nullptr || !wake_->isEnabled();
-}
-
 void KeyTicker::tick() {
     if (source_ == nullptr) return;
-    // The source is read unless a wake has just read it, or its handle has
-    // been watched since it was last read without waking the program.
-    if (!std::exchange(sourceJustRead_, false) && mayHoldUnread_) readSource();
+    if (!std::exchange(sourceJustRead_, false)) source_->pump();
     // What the tick changes is painted before it returns, not on a later
     // turn of the event loop.
     const widgets::CountCell::RepaintBatch paintNow;
@@ -105,17 +93,14 @@ void KeyTicker::tick() {
 // The source is read as soon as it wakes the program, so that its handle
 // stops being readable and the watch can stay on; the tick counts it.
 void KeyTicker::onWake() {
-    readSource();
+    source_->pump();
     sourceJustRead_ = true;
     applyPace(pace_.woke(monotonicMs()));
     sourceJustRead_ = false;
 }
 
 void KeyTicker::applyPace(const counting::TimerPace::Step& step) {
-    if (wake_ != nullptr) {
-        if (!step.watchSource) mayHoldUnread_ = true;
-        wake_->setEnabled(step.watchSource);
-    }
+    if (wake_ != nullptr) wake_->setEnabled(step.watchSource);
     if (step.timer == counting::TimerPace::Timer::Start)
         timer_->start(step.timerMs);
     else if (step.timer == counting::TimerPace::Timer::Stop)

@@ -58,7 +58,6 @@ private:
     void tick();
     void onWake();
     void watch();
-    void readSource();
     void applyPace(const counting::TimerPace::Step& step);
 
     platform::PlatformKeySource* source_;
@@ -71,7 +70,6 @@ private:
     AfterTick afterTick_;
     bool keysShown_ = true;
     bool sourceJustRead_ = false;  // a wake read the source and ticks at once: the tick reads nothing new
-    bool mayHoldUnread_ = true;    // the handle was not watched all the time since the source was last read
 };
 
 // The poller's questions on a new press: the sound switch of the settings,
