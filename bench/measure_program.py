@@ -158,19 +158,23 @@ def main():
             data = open(settings, "rb").read()
             assert b"HeatMap=0\r\n" in data, data
             open(settings, "wb").write(data.replace(b"HeatMap=0\r\n", b"HeatMap=-1\r\n"))
+        full = heat or "--full" in sys.argv
         p = e2e.Program(desktop, tmp, binary).start()
+        if full:
+            e2e.to_full_mode(p)
         other_program = None
         if against:
             other_tmp = os.path.join(tmp, "against")
             os.mkdir(other_tmp)
             if os.path.exists(os.path.join(tmp, "Pressory.ini")):
                 shutil.copy2(os.path.join(tmp, "Pressory.ini"), other_tmp)
+            # Started after the first one has its window mode: the window
+            # switched is the one on top, where the mode button is clicked.
             other_program = e2e.Program(desktop, other_tmp,
                                         os.path.abspath(os.path.join(against, "src", "app", "Pressory"))).start()
-        if heat or "--full" in sys.argv:
-            for program in (p, other_program):
-                if program:
-                    e2e.to_full_mode(program)
+            if full:
+                e2e.to_full_mode(other_program)
+        if full:
             print("measured in the full window%s" % (" with the heat tint" if heat else ""), flush=True)
         floor = Floor(desktop, floor_binary)
         # The same floor woken by the releases too: what showing the keys

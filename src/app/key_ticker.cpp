@@ -49,20 +49,33 @@ void KeyTicker::setPauseChord(std::function<bool()> enabled, std::function<void(
 void KeyTicker::start() {
     poller_.fillPolledFlags();
     if (source_ == nullptr) return;  // without a key source there is nothing to poll
-    if (const int handle = source_->wakeHandle(); handle >= 0 && wake_ == nullptr) {
-        wake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
-        wake_->setEnabled(false);
-        connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
-    }
+    if (source_->wakeHandle() >= 0) watch();
     timer_->setSingleShot(!pace_.periodic());
     applyPace(pace_.start(monotonicMs()));
+}
+
+// The watch of the source's handle, made again when the source names
+// another one; off until the pace turns it on.
+void KeyTicker::watch() {
+    const int handle = source_->wakeHandle();
+    if (wake_ != nullptr && wake_->socket() == static_cast<qintptr>(handle)) return;
+    delete wake_;
+    wake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
+    wake_->setEnabled(false);
+    connect(wake_, &QSocketNotifier::activated, this, &KeyTicker::onWake);
 }
 
 void KeyTicker::setKeysShown(bool shown) {
     keysShown_ = shown;
     if (source_ == nullptr) return;
     source_->setKeysShown(shown);
-    if (shown && wake_ != nullptr) applyPace(pace_.woke(monotonicMs()));
+    if (wake_ == nullptr) return;
+    // The source may wake the program through another handle now; what
+    // arrived before the switch is read at once. Shown again, a tick paints
+    // the keys that are down now.
+    const qintptr before = wake_->socket();
+    watch();
+    if (shown || wake_->socket() != before) applyPace(pace_.woke(monotonicMs()));
 }
 
 void KeyTicker::readLast() { applyPace(pace_.closing()); }

@@ -64,6 +64,7 @@ public:
 private:
     void tick();
     void onWake();
+    void watch();
     void applyPace(const counting::TimerPace::Step& step);
 
     platform::PlatformKeySource* source_;

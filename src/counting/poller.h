@@ -1,4 +1,5 @@
-// The key poller: one tick samples every counted key, paints held keys in the
+// The key poller: one tick samples every counted key (or, from a source that
+// tells which keys moved, those and the ones that read non-zero last time), paints held keys in the
 // blink colour and counts each new press into the key's count and the total.
 #pragma once
 
@@ -82,6 +83,8 @@ public:
     std::int16_t currentState(int vk) const noexcept;
 
 private:
+    void readOne(int vk, KeyStateSource& keys, SoundRequests* sound);
+
     std::array<std::int16_t, 256> polled_{};
     std::array<std::int16_t, 256> current_{};
     std::array<std::int16_t, 256> previous_{};
@@ -94,6 +97,8 @@ private:
     bool paused_ = false;
     std::array<CellChange, 256> changes_{};
     std::size_t changeCount_ = 0;
+    CodeSet nonZero_;       // the codes that read non-zero at the last tick
+    bool scanned_ = false;  // the first tick reads every key
 };
 
 }  // namespace pressory::counting

@@ -10,6 +10,7 @@
 #include <QRawFont>
 #include <array>
 #include <qdrawutil.h>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -188,27 +189,54 @@ OpenBatch& openBatch() {
 
 CountCell::RepaintBatch::RepaintBatch() { ++openBatch().depth; }
 
+namespace {
+
+// Marks the other changed cells of a window while the window handles the
+// update request of one cell's repaint, before it paints: they are painted in
+// the same pass and flush, and marking them asks for no update of its own,
+// which would be posted and wake the event loop once more for nothing.
+class MarkWithRepaint final : public QObject {
+public:
+    MarkWithRepaint(QWidget* window, std::span<CountCell* const> cells) : window_(window), cells_(cells) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::UpdateRequest && !cells_.empty()) {
+            for (CountCell* cell : cells_) cell->update();
+            cells_ = {};
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    std::span<CountCell* const> cells_;
+};
+
+}  // namespace
+
 CountCell::RepaintBatch::~RepaintBatch() {
     OpenBatch& b = openBatch();
     if (--b.depth > 0) return;
-    CountCell* last = nullptr;
+    // The cells to paint, by window, in the order they changed.
+    std::vector<std::pair<QWidget*, std::vector<CountCell*>>> windows;
     for (CountCell* cell : b.cells) {
         cell->inBatch_ = false;
         if (!cell->isVisible()) continue;
         QWidget* w = cell->window();
         if (!QRect(cell->mapTo(w, QPoint(0, 0)), cell->size()).intersects(w->rect())) continue;
-        // All but the last are marked, and the last one's repaint paints
-        // them all in one pass with one flush: a window whose backing store
-        // is shared with the server waits for the server to finish the
-        // previous flush before it paints again.
-        if (last != nullptr && last->window() == w)
-            last->update();
-        else if (last != nullptr)
-            last->repaint();
-        last = cell;
+        const auto it = std::find_if(windows.begin(), windows.end(), [w](const auto& e) { return e.first == w; });
+        (it != windows.end() ? it->second : windows.emplace_back(w, std::vector<CountCell*>{}).second).push_back(cell);
     }
     b.cells.clear();
-    if (last != nullptr) last->repaint();
+    // One repaint per window paints its cells in one pass with one flush: a
+    // window whose backing store is shared with the server waits for the
+    // server to finish the previous flush before it paints again.
+    for (const auto& [w, cells] : windows) {
+        MarkWithRepaint others(w, std::span<CountCell* const>(cells.data(), cells.size() - 1));
+        if (cells.size() > 1) w->installEventFilter(&others);
+        cells.back()->repaint();
+        if (cells.size() > 1) w->removeEventFilter(&others);
+    }
 }
 
 CountCell::~CountCell() {

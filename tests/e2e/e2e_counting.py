@@ -80,5 +80,35 @@ def test_soak_every_fast_press_is_counted(ctx):
     assert total == 10000 + shifts, "total %d of %d presses" % (total, 10000 + shifts)
 
 
+def test_window_switches_during_fast_typing_lose_or_double_no_press(ctx):
+    """The window switches between compact and full eight times while 5 000
+    presses arrive at the fastest rate: the source moves between its
+    connections meanwhile, and every press is counted once."""
+    d, folder = ctx.desktop, ctx.folder()
+    p = Program(d, folder, ctx.binary).start()
+    want, sent = {}, []
+    for i in range(5000):
+        keysym, vk = FAST_KEYS[(i * 11 + i // 36) % len(FAST_KEYS)]
+        sent.append(keysym)
+        want[vk] = want.get(vk, 0) + 1
+    clicks = 0
+    try:
+        for c in range(0, len(sent), 625):
+            typing = subprocess.Popen(["xdotool", "key", "--delay", "0"] + sent[c:c + 625], env=d.env)
+            time.sleep(0.1)
+            p.click_resize_button()  # a press of the left button as well
+            clicks += 1
+            typing.wait()
+        time.sleep(0.5)
+        p.proc.send_signal(signal.SIGTERM)
+        assert p.wait_exit() == 0
+    finally:
+        p.kill()
+    want[1] = clicks
+    _, rows = read_history(p.history_path)
+    counts, total = check_record(rows[1], want)
+    assert total == len(sent) + clicks, "total %d of %d presses" % (total, len(sent) + clicks)
+
+
 if __name__ == "__main__":
     sys.exit(harness.main(globals()))

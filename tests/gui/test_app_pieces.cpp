@@ -123,6 +123,7 @@ private slots:
     void terminationRequestsReachTheEventLoop();
     void tickerFollowsTheKeySourcesEvents();
     void aWakeReadsTheSourceOnceATimedTickReadsItAgain();
+    void theWatchFollowsTheHandleTheSourceNamesAfterASwitch();
     void modeSwitcherKeepsTheOtherModesPlace();
     void notifyAreaHidesTheMinimisedWindowUntilTheClose();
     void settingsModelTellsEveryChangeOnce();
@@ -453,6 +454,32 @@ void TestAppPieces::aWakeReadsTheSourceOnceATimedTickReadsItAgain() {
     QMetaObject::invokeMethod(r.timer(), "timeout");
     QCOMPARE(r.pumps, 2);
     QCOMPARE(r.tickTimes.size(), 2);
+}
+
+// A source may wake the program through another handle once the keys are
+// shown or hidden: the ticker watches that one from then on.
+void TestAppPieces::theWatchFollowsTheHandleTheSourceNamesAfterASwitch() {
+    TickerRig r;
+    int other[2] = {-1, -1};
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, other), 0);
+    r.source.onPump = [&r, &other] {
+        char buffer[64];
+        for (int s : {r.sockets[0], other[0]})
+            while (::recv(s, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+            }
+    };
+    r.ticker->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);
+    r.source.wake = other[0];
+    r.ticker->setKeysShown(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.timer()->isActive(), 500);
+    QTest::qWait(20);
+    r.keys.down(65);
+    QCOMPARE(::send(other[1], "x", 1, 0), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(r.poller.count(65), 1, 300);
+    r.ticker.reset();
+    ::close(other[0]);
+    ::close(other[1]);
 }
 
 // The window is placed at the rectangle the other mode left and keeps the

@@ -227,15 +227,18 @@ namespace {
 class PaintCounter : public QObject {
 public:
     int of(QObject* o) const { return counts_.value(o); }
+    int updateRequests() const { return updateRequests_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++counts_[watched];
+        if (event->type() == QEvent::UpdateRequest) ++updateRequests_;
         return false;
     }
 
 private:
     QHash<QObject*, int> counts_;
+    int updateRequests_ = 0;
 };
 
 }  // namespace
@@ -247,12 +250,16 @@ void TestWidgets::batchPaintsChangedCellsInTheWindowAtItsClose() {
     inside.setGeometry(5, 5, 60, 20);
     CountCell outside(&window, Qt::AlignRight);  // beyond the window's edge, as the compact window's keys
     outside.setGeometry(120, 5, 60, 20);
+    CountCell beside(&window, Qt::AlignRight);
+    beside.setGeometry(70, 5, 25, 20);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCoreApplication::processEvents();
     PaintCounter paints;
     inside.installEventFilter(&paints);
     outside.installEventFilter(&paints);
+    beside.installEventFilter(&paints);
+    window.installEventFilter(&paints);
     {
         const CountCell::RepaintBatch batch;
         {
@@ -261,15 +268,20 @@ void TestWidgets::batchPaintsChangedCellsInTheWindowAtItsClose() {
         }
         inside.setColourValue(255);
         outside.setText(QStringLiteral("7"));
+        beside.setText(QStringLiteral("8"));
         QCOMPARE(paints.of(&inside), 0);  // nothing before the outer batch closes
     }
     // Painted once at the close, before the event loop turns.
     QCOMPARE(paints.of(&inside), 1);
+    QCOMPARE(paints.of(&beside), 1);
     QCOMPARE(paints.of(&outside), 0);
-    // Nothing is left for the loop, and the cell outside is painted once it shows.
+    // Nothing is left for the loop (not even an update request that finds
+    // nothing to paint), and the cell outside is painted once it shows.
     QCoreApplication::processEvents();
     QCOMPARE(paints.of(&inside), 1);
+    QCOMPARE(paints.of(&beside), 1);
     QCOMPARE(paints.of(&outside), 0);
+    QCOMPARE(paints.updateRequests(), 1);  // the one repaint, sent at once
     window.resize(200, 40);
     QTRY_VERIFY(paints.of(&outside) > 0);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "counting/poller.h"
@@ -45,10 +46,14 @@ protected:
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Sources, PollerTest,
-                         ::testing::Values(ScriptedKeyState::Presses::Unknown, ScriptedKeyState::Presses::Counted),
+                         ::testing::Values(ScriptedKeyState::Presses::Unknown, ScriptedKeyState::Presses::Counted,
+                                           ScriptedKeyState::Presses::CountedAndMoved),
                          [](const auto& info) {
-                             return info.param == ScriptedKeyState::Presses::Counted ? "CountingSource"
-                                                                                     : "PolledSource";
+                             switch (info.param) {
+                             case ScriptedKeyState::Presses::Counted: return "CountingSource";
+                             case ScriptedKeyState::Presses::CountedAndMoved: return "MovedKeysSource";
+                             default: return "PolledSource";
+                             }
                          });
 
 TEST_P(PollerTest, ReadsOnlyThePolledKeys) {
@@ -307,4 +312,82 @@ TEST_F(CountingPollerTest, ManyPressesHoldAtTheThirtyTwoBitLimit) {
     tick();
     EXPECT_EQ(poller.count(65), counting::Poller::kMaxCount);
     EXPECT_EQ(poller.total(), counting::Poller::kMaxCount);
+}
+
+// A source that tells which keys moved is read for those and for the keys
+// that read non-zero at the tick before, and every tick shows the same as a
+// reading of every key would.
+TEST(MovedKeysPollerTest, ReadsOnlyWhatMovedAndShowsWhatAFullReadingShows) {
+    ScriptedKeyState all{ScriptedKeyState::Presses::Counted};
+    ScriptedKeyState moved{ScriptedKeyState::Presses::CountedAndMoved};
+    counting::Poller full, sparse;
+    full.fillPolledFlags();
+    sparse.fillPolledFlags();
+    RecordingSound fullSound, sparseSound;
+    fullSound.on = sparseSound.on = true;
+    auto tickBoth = [&] {
+        const auto a = full.tick(all, &fullSound);
+        const auto b = sparse.tick(moved, &sparseSound);
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].vk, b[i].vk);
+            EXPECT_EQ(a[i].colour, b[i].colour);
+            EXPECT_EQ(a[i].text, b[i].text);
+        }
+        EXPECT_EQ(full.totalChanged(), sparse.totalChanged());
+        EXPECT_EQ(full.flashing(), sparse.flashing());
+    };
+    tickBoth();  // the first tick reads every key
+
+    moved.tap(65);
+    moved.down(13);
+    const int enterReads = moved.reads(13), bReads = moved.reads(66);
+    sparse.tick(moved, nullptr);
+    EXPECT_EQ(moved.reads(13), enterReads + 1);
+    EXPECT_EQ(moved.reads(66), bReads) << "a key that did not move is not read";
+    sparse.tick(moved, nullptr);
+    EXPECT_EQ(moved.reads(65), 3) << "a tapped key is read once more, to go back to the up colour";
+    EXPECT_EQ(moved.reads(13), enterReads + 2) << "a held key is read at every tick";
+    sparse.tick(moved, nullptr);
+    EXPECT_EQ(moved.reads(65), 3);
+    moved.up(13);
+    sparse.tick(moved, nullptr);
+    EXPECT_EQ(sparse.cellColour(13), counting::colour::kUp);
+    moved.releaseAll();
+    all.releaseAll();
+    full.resetCounts();
+    sparse.resetCounts();
+    tickBoth();
+
+    std::mt19937 random(27);
+    const auto codes = counting::layout::countedCodes();
+    for (int round = 0; round < 3000; ++round) {
+        const int vk = codes[random() % codes.size()];
+        switch (random() % 5) {
+        case 0:
+            all.down(vk);
+            moved.down(vk);
+            break;
+        case 1:
+        case 2:
+            all.up(vk);
+            moved.up(vk);
+            break;
+        case 3:
+            all.tap(vk);
+            moved.tap(vk);
+            break;
+        default: tickBoth();
+        }
+        if (round % 500 == 0) {
+            const auto colour = static_cast<std::int32_t>(random() & 0xFFFFFF);
+            full.setBlinkColour(colour);
+            sparse.setBlinkColour(colour);
+        }
+    }
+    tickBoth();
+    EXPECT_EQ(full.counts(), sparse.counts());
+    EXPECT_EQ(full.total(), sparse.total());
+    for (int vk = 0; vk <= 255; ++vk) EXPECT_EQ(full.cellColour(vk), sparse.cellColour(vk)) << vk;
+    EXPECT_EQ(fullSound.played, sparseSound.played);
 }

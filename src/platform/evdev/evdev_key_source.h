@@ -45,6 +45,10 @@ public:
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
     void setPressSink(activity::PressSink* sink) override { sink_ = sink; }
+    bool takeMoved(counting::CodeSet& moved) override {
+        table_.takeMoved(moved);
+        return true;
+    }
 
     // Adds an open device under a name (its path). The keys it holds down now
     // count as pressed.

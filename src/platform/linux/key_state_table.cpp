@@ -26,6 +26,7 @@ KeyStateTable::Device& KeyStateTable::findOrAdd(DeviceId id) {
 }
 
 void KeyStateTable::vkDown(int vk, bool newPress) noexcept {
+    moved_.add(vk);
     if (downCount_[at(vk)]++ == 0 && newPress) {
         latch_[at(vk)] = true;
         if (presses_[at(vk)] < kMaxPresses) ++presses_[at(vk)];
@@ -34,6 +35,7 @@ void KeyStateTable::vkDown(int vk, bool newPress) noexcept {
 }
 
 void KeyStateTable::vkUp(int vk) noexcept {
+    moved_.add(vk);
     if (downCount_[at(vk)] > 0) --downCount_[at(vk)];
     if (const int g = keymap::genericVk(vk)) vkUp(g);
 }

@@ -67,6 +67,13 @@ public:
     // The state part of take() (clears the number too).
     std::int16_t read(int vk) noexcept { return take(vk).state; }
 
+    // The codes that went down or up since the last call (see
+    // KeyStateSource::takeMoved), added to `moved`; forgotten here.
+    void takeMoved(counting::CodeSet& moved) noexcept {
+        moved.addAll(moved_);
+        moved_.clear();
+    }
+
     bool isDown(int vk) const noexcept;
     bool isDownOn(DeviceId device, int code) const noexcept;
 
@@ -86,6 +93,7 @@ private:
     std::array<std::uint16_t, 256> downCount_{};  // physical keys (and sides) holding each code
     std::array<bool, 256> latch_{};
     std::array<std::int32_t, 256> presses_{};  // since the last reading, held at its limit
+    counting::CodeSet moved_;                  // since the last takeMoved()
 };
 
 }  // namespace pressory::platform

@@ -57,14 +57,19 @@ Display* openWithXInput2(const char* displayName, int* opcode) {
     return d;
 }
 
-// Raw presses of the master devices, with their releases or without; and
-// the changes of the device hierarchy. Master devices only: each press
-// arrives once, naming its physical device as the source.
-void selectRaw(Display* d, bool releases, bool hierarchy) {
+// What a connection selects of the raw events of the master devices.
+enum class Raw { Nothing, Presses, PressesAndReleases };
+
+// Raw presses of the master devices, with their releases or without, or
+// none; and the changes of the device hierarchy. Master devices only: each
+// press arrives once, naming its physical device as the source.
+void selectRaw(Display* d, Raw raw, bool hierarchy) {
     unsigned char rawMask[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(rawMask, XI_RawKeyPress);
-    XISetMask(rawMask, XI_RawButtonPress);
-    if (releases) {
+    if (raw != Raw::Nothing) {
+        XISetMask(rawMask, XI_RawKeyPress);
+        XISetMask(rawMask, XI_RawButtonPress);
+    }
+    if (raw == Raw::PressesAndReleases) {
         XISetMask(rawMask, XI_RawKeyRelease);
         XISetMask(rawMask, XI_RawButtonRelease);
     }
@@ -75,6 +80,12 @@ void selectRaw(Display* d, bool releases, bool hierarchy) {
         {XIAllDevices, static_cast<int>(sizeof hierarchyMask), hierarchyMask},
     };
     XISelectEvents(d, DefaultRootWindow(d), masks, hierarchy ? 2 : 1);
+}
+
+// Reads and drops every event a connection has received so far.
+void discardEvents(xcb_connection_t* c) {
+    for (xcb_generic_event_t* ev = xcb_poll_for_event(c); ev != nullptr; ev = xcb_poll_for_queued_event(c))
+        std::free(ev);
 }
 
 }  // namespace
@@ -88,12 +99,11 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName) {
         XCloseDisplay(state);
         return nullptr;
     }
-    // The state connection selects first: every event the wake connection
-    // receives, the state connection receives too.
-    selectRaw(state, true, true);
+    // The state connection selects everything; the keys are shown at
+    // first, so the state connection wakes the program and the wake
+    // connection selects nothing yet.
+    selectRaw(state, Raw::PressesAndReleases, true);
     XSync(state, False);
-    selectRaw(wake, true, false);
-    XSync(wake, False);
 
     std::unique_ptr<X11KeySource> source(new X11KeySource(state, wake, opcode));
     // The queries of the seed are round trips, so the selection is in force
@@ -116,7 +126,7 @@ X11KeySource::~X11KeySource() {
     XCloseDisplay(display_);
 }
 
-int X11KeySource::wakeHandle() const { return ConnectionNumber(wakeDisplay_); }
+int X11KeySource::wakeHandle() const { return ConnectionNumber(keysShown_ ? display_ : wakeDisplay_); }
 
 void X11KeySource::roundTrip() {
     XSync(wakeDisplay_, False);
@@ -126,8 +136,16 @@ void X11KeySource::roundTrip() {
 void X11KeySource::setKeysShown(bool shown) {
     if (shown == keysShown_) return;
     keysShown_ = shown;
-    selectRaw(wakeDisplay_, shown, false);
-    XFlush(wakeDisplay_);
+    // The state connection reads every event, whichever connection wakes
+    // the program, so that no event is lost or read twice at the switch.
+    // The round trip puts the selection in force before the program watches
+    // the other handle; a press that reached the state connection alone
+    // before it is read at the pump after the switch.
+    selectRaw(wakeDisplay_, shown ? Raw::Nothing : Raw::Presses, false);
+    XSync(wakeDisplay_, False);
+    // The wake connection's events from before are all the state
+    // connection's too: dropped.
+    if (shown) discardEvents(wakeXcb_);
 }
 
 void X11KeySource::seed() {
@@ -143,6 +161,12 @@ void X11KeySource::reconcile() {
 }
 
 void X11KeySource::pump() {
+    // While the keys are shown, the state connection is the one that wakes
+    // the program: one read of its socket.
+    if (keysShown_) {
+        readState();
+        return;
+    }
     // What woke the program: one read of the wake connection's socket; its
     // events only tell up to when the state has to be read.
     for (xcb_generic_event_t* ev = xcb_poll_for_event(wakeXcb_); ev != nullptr;

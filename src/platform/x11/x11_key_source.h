@@ -4,11 +4,12 @@
 // a press of 0 ms is an event like any other, so nothing is missed between
 // two readings; no request is made of the server on a reading.
 //
-// The program is woken by a second connection. While the keys are shown it
-// selects the presses and the releases; while they are not (the compact
-// window), the presses only, so that a release does not wake the program.
-// The state connection always selects both and is read whenever the
-// program is woken, so the state is exact either way.
+// One connection selects every raw press and release and keeps the state.
+// While the keys are shown (the full window) it also wakes the program, so
+// that each event is read once, on one socket. While they are not (the
+// compact window), a second connection that selects the presses only wakes
+// the program, so that a release does not; the state connection is read
+// whenever the program is woken, so the state is exact either way.
 //
 // Only the state of the keys is kept, never which keys were pressed in what
 // order.
@@ -37,14 +38,19 @@ public:
     X11KeySource(const X11KeySource&) = delete;
     X11KeySource& operator=(const X11KeySource&) = delete;
 
-    // The wake connection's socket, readable when a press (and, while the
-    // keys are shown, a release) arrives. Events that a roundTrip() has
-    // queued do not make it readable: pump() after it.
+    // The socket that wakes the program: readable when a press (and, while
+    // the keys are shown, a release) arrives. It changes with
+    // setKeysShown(). Events that a roundTrip() has queued do not make it
+    // readable: pump() after it.
     int wakeHandle() const override;
     // Handles the events that have arrived, without waiting for more.
     void pump() override;
     std::int16_t asyncKeyState(int vk) override { return table_.read(vk); }
     counting::KeyReading readKey(int vk) override { return table_.take(vk); }
+    bool takeMoved(counting::CodeSet& moved) override {
+        table_.takeMoved(moved);
+        return true;
+    }
     void setKeysShown(bool shown) override;
     void setPressSink(activity::PressSink* sink) override { sink_ = sink; }
     std::string inUse() const override { return "X11"; }
