@@ -22,6 +22,11 @@ ActivityRecorder::ActivityRecorder(std::string databasePath, SettingsModel& sett
     const auto rules = [this] { rules_ = activity::AppRules(settings_.isOn(Setting::PerApp), settings_.neverApps()); };
     settings_.follow(Setting::PerApp, this, rules);
     settings_.follow(Setting::NeverApps, this, rules);
+    // Due a minute after the first press since the last write: an idle
+    // program is not woken.
+    minuteTimer_.setParent(this);  // found by its name among the window's children
+    minuteTimer_.setObjectName(QStringLiteral("tmrActivityMinute"));
+    minuteTimer_.setSingleShot(true);
     minuteTimer_.setInterval(60 * 1000);
     connect(&minuteTimer_, &QTimer::timeout, this, &ActivityRecorder::writeNow);
 }
@@ -48,7 +53,6 @@ void ActivityRecorder::start() {
         path_, [] { return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString(); },
         told);
     writer_->open();
-    minuteTimer_.start();
     if (foreground_ != nullptr) {
         if (const int handle = foreground_->wakeHandle(); handle >= 0) {
             focusWake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
@@ -61,6 +65,7 @@ void ActivityRecorder::press(std::string_view key, std::uint32_t count) {
     if (finished_ || settings_.isOn(Setting::Paused)) return;
     const std::string app = foreground_ != nullptr ? foreground_->current() : std::string();
     gathered_.add(minute_(), rules_.recordedName(app), key, count);
+    if (writer_ && !minuteTimer_.isActive()) minuteTimer_.start();
 }
 
 void ActivityRecorder::writeNow() {
