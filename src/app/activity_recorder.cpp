@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QSocketNotifier>
+#include <cstdio>
 
 #include "activity/store/activity_writer.h"
 #include "app/main_window_texts.h"
@@ -39,12 +40,17 @@ void ActivityRecorder::start() {
         using Outcome = activity::ActivityStore::Outcome;
         const QString db = QDir::toNativeSeparators(QString::fromLocal8Bit(n.path));
         QString text;
-        if (n.outcome == Outcome::MovedAside)
+        if (n.outcome == Outcome::MovedAside) {
             text = texts::kActivityMovedAside.arg(db, QDir::toNativeSeparators(QString::fromLocal8Bit(n.movedTo)));
-        else if (n.outcome == Outcome::Newer)
+        } else if (n.outcome == Outcome::Newer) {
             text = texts::kActivityNewer.arg(db);
-        else
-            text = texts::kActivityUnusable.arg(db, QString::fromStdString(n.reason));
+        } else {
+            // A folder that cannot be written is told in the start's one box
+            // with the other files; here only on the error output.
+            std::fprintf(stderr, "Pressory: %s\n",
+                         texts::kActivityUnusable.arg(db, QString::fromStdString(n.reason)).toLocal8Bit().constData());
+            return;
+        }
         // From the writer's thread to this one.
         QMetaObject::invokeMethod(
             this, [this, text] { emit notice(text); }, Qt::QueuedConnection);
