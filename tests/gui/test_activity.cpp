@@ -81,6 +81,7 @@ void TestActivity::pauseStopsEveryCountAndShowsItself() {
     QCOMPARE(r.find<QLabel>("lblSummary")->text(), QStringLiteral("停止"));
     QVERIFY(r.w->windowTitle().contains(QStringLiteral("一時停止中")));
     QVERIFY(!r.tray.icon.isNull());
+    QVERIFY(r.tray.tip.endsWith(QStringLiteral("合計: 1\n一時停止中")));
 
     // Paused: the window, the record and the database count nothing, and
     // what was pressed meanwhile is not counted at the resume.
@@ -101,6 +102,7 @@ void TestActivity::pauseStopsEveryCountAndShowsItself() {
     r.tick();
     QVERIFY(!pause->isChecked());
     QCOMPARE(r.find<QLabel>("lblSummary")->text(), QStringLiteral("合計"));
+    QVERIFY(r.tray.tip.endsWith(QStringLiteral("合計: 1")));
     r.tick();
     QCOMPARE(r.total()->text(), QStringLiteral("1"));
 
