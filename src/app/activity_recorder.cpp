@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QSocketNotifier>
+#include <cstdio>
 
 #include "activity/store/activity_writer.h"
 #include "app/main_window_texts.h"
@@ -22,6 +23,11 @@ ActivityRecorder::ActivityRecorder(std::string databasePath, SettingsModel& sett
     const auto rules = [this] { rules_ = activity::AppRules(settings_.isOn(Setting::PerApp), settings_.neverApps()); };
     settings_.follow(Setting::PerApp, this, rules);
     settings_.follow(Setting::NeverApps, this, rules);
+    // Due a minute after the first press since the last write: an idle
+    // program is not woken.
+    minuteTimer_.setParent(this);  // found by its name among the window's children
+    minuteTimer_.setObjectName(QStringLiteral("tmrActivityMinute"));
+    minuteTimer_.setSingleShot(true);
     minuteTimer_.setInterval(60 * 1000);
     connect(&minuteTimer_, &QTimer::timeout, this, &ActivityRecorder::writeNow);
 }
@@ -34,12 +40,17 @@ void ActivityRecorder::start() {
         using Outcome = activity::ActivityStore::Outcome;
         const QString db = QDir::toNativeSeparators(QString::fromLocal8Bit(n.path));
         QString text;
-        if (n.outcome == Outcome::MovedAside)
+        if (n.outcome == Outcome::MovedAside) {
             text = texts::kActivityMovedAside.arg(db, QDir::toNativeSeparators(QString::fromLocal8Bit(n.movedTo)));
-        else if (n.outcome == Outcome::Newer)
+        } else if (n.outcome == Outcome::Newer) {
             text = texts::kActivityNewer.arg(db);
-        else
-            text = texts::kActivityUnusable.arg(db, QString::fromStdString(n.reason));
+        } else {
+            // A folder that cannot be written is told in the start's one box
+            // with the other files; here only on the error output.
+            std::fprintf(stderr, "Pressory: %s\n",
+                         texts::kActivityUnusable.arg(db, QString::fromStdString(n.reason)).toLocal8Bit().constData());
+            return;
+        }
         // From the writer's thread to this one.
         QMetaObject::invokeMethod(
             this, [this, text] { emit notice(text); }, Qt::QueuedConnection);
@@ -48,7 +59,6 @@ void ActivityRecorder::start() {
         path_, [] { return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString(); },
         told);
     writer_->open();
-    minuteTimer_.start();
     if (foreground_ != nullptr) {
         if (const int handle = foreground_->wakeHandle(); handle >= 0) {
             focusWake_ = new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, this);
@@ -61,6 +71,7 @@ void ActivityRecorder::press(std::string_view key, std::uint32_t count) {
     if (finished_ || settings_.isOn(Setting::Paused)) return;
     const std::string app = foreground_ != nullptr ? foreground_->current() : std::string();
     gathered_.add(minute_(), rules_.recordedName(app), key, count);
+    if (writer_ && !minuteTimer_.isActive()) minuteTimer_.start();
 }
 
 void ActivityRecorder::writeNow() {

@@ -40,7 +40,8 @@ public:
                      MinuteClock minute, QObject* parent);
     ~ActivityRecorder() override;
 
-    // Opens the database on the writer's thread and starts the minute's writes.
+    // Opens the database on the writer's thread; from now on what gathers is
+    // written a minute after the first press since the last write.
     void start();
     void press(std::string_view key, std::uint32_t count) override;
     // Hands what has gathered to the writer now (the minute's write).

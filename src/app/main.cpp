@@ -80,11 +80,14 @@ struct ExitGuard {
 
 // The history file and the settings file, checked before a day of counting
 // depends on them: one line pair per file that cannot be written.
-QStringList writeProblems(const std::string& historyPath, const std::string& settingsPath) {
+QStringList writeProblems(const std::string& historyPath, const std::string& settingsPath,
+                          const std::string& activityPath) {
     QStringList problems;
+    // The activity database is written in place, with its log and index beside it.
     const platform::WriteCheck checks[] = {
         platform::checkWritable(historyPath, platform::WriteKind::AppendInPlace),
         platform::checkWritable(settingsPath, platform::WriteKind::ReplaceWhole),
+        platform::checkWritable(activityPath, platform::WriteKind::ReplaceWhole),
     };
     for (const platform::WriteCheck& c : checks) {
         if (!c.ok)
@@ -245,7 +248,8 @@ int main(int argc, char* argv[]) {
     context.pictureChooser = &pictureChooser;
     context.urlOpener = &urlOpener;
     // Every key and button by its name, per hour and application, beside the history.
-    context.activityPath = platform::pathIn(files.folder, activity::kDatabaseFileName);
+    const std::string activityPath = platform::pathIn(files.folder, activity::kDatabaseFileName);
+    context.activityPath = activityPath;
     // The focused application, read when the focus changes; none where the
     // session cannot tell it (every press is then recorded under the unknown
     // application).
@@ -275,7 +279,7 @@ int main(int argc, char* argv[]) {
     // Periods that earlier runs could not record become records before
     // counting starts; then what waits and what cannot be written is told once.
     const QString recovered = QString::fromStdString(window.recorder().recoverLeftPeriod());
-    QStringList startProblems = writeProblems(window.recorder().historyPath(), settingsPath);
+    QStringList startProblems = writeProblems(window.recorder().historyPath(), settingsPath, activityPath);
     if (lock.outcome == app::SingleInstance::Outcome::Unavailable && startProblems.isEmpty())
         startProblems << instance.path() + app::texts::kCannotWriteSuffix + QLatin1Char('\n') + lock.reason;
     QObject::connect(&stopSignals, &app::StopSignalWatcher::stopRequested, &window,

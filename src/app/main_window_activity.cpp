@@ -49,6 +49,7 @@ void MainWindow::bindActivity() {
 // Paused: the window, the record and the database count nothing; the total's
 // caption, the title and the notification icon say so.
 void MainWindow::showPaused(bool paused) {
+    const bool wasPaused = poller_.paused();
     poller_.setPaused(paused);
     const auto& caption = counting::layout::kSummaryCaption;
     lblSummary_->setText(paused ? texts::kPausedCaption
@@ -56,6 +57,11 @@ void MainWindow::showPaused(bool paused) {
     setWindowTitle(paused ? texts::kPausedTitle : texts::kTitle);
     static const QIcon pausedTrayIcon = pausedIcon();
     ctx_.notifyArea->setIcon(paused ? pausedTrayIcon : widgets::appIcon());
+    // The total does not change while paused, so the icon's tip keeps this line.
+    if (paused || wasPaused) {
+        const QString tip = notifyTipWithTotal(poller_.total());
+        ctx_.notifyArea->setTip(paused ? tip + QLatin1Char('\n') + texts::kTrayPaused : tip);
+    }
 }
 
 void MainWindow::finishActivity() {

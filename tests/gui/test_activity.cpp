@@ -22,6 +22,17 @@ public:
     std::string current() override { return name; }
 };
 
+// All presses in the database, read beside the running program.
+std::int64_t pressesIn(const std::string& path) {
+    auto db = activity::ActivityStore::openForReading(path);
+    std::int64_t presses = 0;
+    std::string reason;
+    if (db.store)
+        db.store->forEachPress([&](std::int64_t, std::string_view, std::string_view, std::int64_t n) { presses += n; },
+                               reason);
+    return presses;
+}
+
 struct Rig : test::MainWindowRig {
     FakeForegroundApp focused;
     QString exportTo;
@@ -70,6 +81,7 @@ void TestActivity::pauseStopsEveryCountAndShowsItself() {
     QCOMPARE(r.find<QLabel>("lblSummary")->text(), QStringLiteral("停止"));
     QVERIFY(r.w->windowTitle().contains(QStringLiteral("一時停止中")));
     QVERIFY(!r.tray.icon.isNull());
+    QVERIFY(r.tray.tip.endsWith(QStringLiteral("合計: 1\n一時停止中")));
 
     // Paused: the window, the record and the database count nothing, and
     // what was pressed meanwhile is not counted at the resume.
@@ -90,6 +102,7 @@ void TestActivity::pauseStopsEveryCountAndShowsItself() {
     r.tick();
     QVERIFY(!pause->isChecked());
     QCOMPARE(r.find<QLabel>("lblSummary")->text(), QStringLiteral("合計"));
+    QVERIFY(r.tray.tip.endsWith(QStringLiteral("合計: 1")));
     r.tick();
     QCOMPARE(r.total()->text(), QStringLiteral("1"));
 
@@ -121,6 +134,11 @@ void TestActivity::pressesLandPerApplicationAndExport() {
     r.press("KeyA");
     r.focused.name = "=cmd";
     r.press("Enter");
+    // The minute's write, while the window stays open.
+    auto* minute = r.w->findChild<QTimer*>(QStringLiteral("tmrActivityMinute"));
+    QVERIFY(minute != nullptr && minute->isActive());
+    QMetaObject::invokeMethod(minute, "timeout");
+    QTRY_COMPARE(pressesIn(r.activityPath), 4);
     const QString csv = r.file("out.csv");
     QVERIFY(r.exported(csv).contains(QStringLiteral("保存しました")));
     QFile f(csv);

@@ -82,6 +82,17 @@ TEST(ActivityStore, NewFileBatchesAddUpAndHoursKeepTheirPeak) {
     EXPECT_EQ(number(db, "SELECT count FROM key_days WHERE day = 4 AND key = (SELECT id FROM keys WHERE name = 'A')"),
               8);
 
+    // An hour that the clock went through twice (the end of summer time)
+    // keeps at most 60 active minutes.
+    {
+        auto again = ActivityStore::open(db.string(), "x");
+        Accumulator acc;
+        for (int m = 0; m < 60; ++m) acc.add(200 * 60 + m, "", "A", 1);
+        ASSERT_TRUE(again.store->write(acc.take()).ok);
+        ASSERT_TRUE(again.store->write(batchOf(200 * 60 + 30, "", "A", 1)).ok);
+    }
+    EXPECT_EQ(number(db, "SELECT active_minutes FROM hours WHERE hour = 200"), 60);
+
     // A second program start finds the file as it was and adds to it.
     auto again = ActivityStore::open(db.string(), "x");
     ASSERT_EQ(again.outcome, ActivityStore::Outcome::Ready);

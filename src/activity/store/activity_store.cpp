@@ -341,7 +341,10 @@ ActivityStore::WriteResult ActivityStore::write(const Batch& batch) {
         }
         Statement hour(db_,
                        "INSERT INTO hours(hour, active_minutes, peak_count, peak_minute) VALUES(?1, ?2, ?3, ?4) "
-                       "ON CONFLICT(hour) DO UPDATE SET active_minutes = active_minutes + excluded.active_minutes, "
+                       // An hour that a clock change repeats has its minutes twice: it
+                       // is still one hour of at most 60 active minutes.
+                       "ON CONFLICT(hour) DO UPDATE SET active_minutes = min(60, active_minutes + "
+                       "excluded.active_minutes), "
                        "peak_minute = CASE WHEN excluded.peak_count > peak_count THEN excluded.peak_minute "
                        "ELSE peak_minute END, peak_count = max(peak_count, excluded.peak_count)");
         if (!hour.ok()) return fail(hour.prepareCode());
