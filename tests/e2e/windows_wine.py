@@ -5,12 +5,15 @@
    window, counts the keys typed into that window, and on WM_CLOSE appends a
    record. The Linux program, given the same presses on the same desktop,
    writes the same bytes: the header line whole, the record but for its
-   time stamp (CP932, CR LF, 95 fields).
+   time stamp (CP932, CR LF, 95 fields). Each also writes the activity
+   database beside the history (through the sqlite3.dll the zip ships), with
+   the typed keys by name.
 2. The installer installs silently (/S) for the user: the program, the
    Start-menu shortcut, no sign-in shortcut. The installed program, whose
    folder is read-only, records into %APPDATA%\\Pressory. The silent
-   uninstaller removes the program and the shortcut and leaves the history
-   and the settings (in %APPDATA% and in the program's folder). /S /STARTUP
+   uninstaller removes the program and the shortcut and leaves the history,
+   the settings and the activity database (in %APPDATA% and in the program's
+   folder). /S /STARTUP
    adds the sign-in shortcut, which the uninstaller removes too.
 3. A second start while a copy runs is refused with a box and ends.
 
@@ -22,6 +25,7 @@ import argparse
 import os
 import pwd
 import shutil
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -37,6 +41,9 @@ WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 # would press its focused button), each held 60 ms.
 KEYS = ["a", "b", "c", "c", "1", "2", "2", "2"]
 KEY_COUNTS = {1: 1, 65: 1, 66: 1, 67: 2, 49: 1, 50: 3}  # and the click on the mode button
+# The same presses by name in the activity database (all applications).
+KEY_NAMES = {"A": 1, "B": 1, "C": 2, "1": 1, "2": 3}
+ACTIVITY_TABLES = {"meta", "apps", "keys", "presses", "hours", "app_hours", "key_days"}
 UNPRIVILEGED = NOBODY if os.geteuid() == 0 else []
 
 
@@ -214,7 +221,27 @@ def session(desktop, start, history, figures, label, screenshot=None, answer_box
     assert data.startswith(expected_header_bytes()), "the header line, in CP932"
     assert len(rows) == 2, "one record: %r" % rows
     check_record(rows[1], KEY_COUNTS)
+    check_activity(os.path.join(os.path.dirname(history), "PressoryActivity.db"), label)
     return data
+
+
+def check_activity(path, label):
+    """The activity database beside the history, written at the close: its
+    tables, and the typed keys by name."""
+    assert os.path.exists(path), "%s wrote no activity database at %s" % (label, path)
+    db = sqlite3.connect("file:%s?mode=ro" % path, uri=True)
+    try:
+        tables = {r[0] for r in db.execute("SELECT name FROM sqlite_master WHERE type = 'table'")}
+        assert ACTIVITY_TABLES <= tables, "%s: the activity database's tables: %r" % (label, tables)
+        counts = dict(db.execute("SELECT k.name, sum(p.count) FROM presses p JOIN keys k ON k.id = p.key "
+                                 "GROUP BY k.name"))
+        apps = [r[0] for r in db.execute("SELECT DISTINCT a.name FROM presses p JOIN apps a ON a.id = p.app")]
+    finally:
+        db.close()
+    for key, n in KEY_NAMES.items():
+        assert counts.get(key) == n, "%s: %s counted %r times in the activity database, expected %d (%r)" % (
+            label, key, counts.get(key), n, counts)
+    print("activity database, %s: the typed keys under %r" % (label, apps))
 
 
 def without_time(history):
@@ -229,6 +256,7 @@ def test_zip(desktop, wine, zip_path, linux, work, figures, screenshot):
     top = [n for n in os.listdir(folder)]
     assert len(top) == 1, "the zip holds one folder: %r" % top
     program = os.path.join(folder, top[0])
+    assert os.path.exists(os.path.join(program, "sqlite3.dll")), "the zip holds SQLite for the activity database"
     as_nobody(folder)
     exe = "C:\\Pressory-zip\\%s\\Pressory.exe" % top[0]
     win = session(desktop, lambda: wine.start(exe), os.path.join(program, "PressoryHistory.csv"), figures,
@@ -328,7 +356,7 @@ def test_installer(desktop, wine, setup, zip_program, figures):
     assert p.wait(120) == 0, "the silent install failed"
     wait_for("the installed program", lambda: os.path.exists(os.path.join(target, "Uninstall.exe")), timeout=60)
     figures["silent install"] = "%.1f s" % (time.monotonic() - t0)
-    for f in ("Pressory.exe", "Qt6Core.dll", "platforms/qwindows.dll", "Help/Readme.html",
+    for f in ("Pressory.exe", "Qt6Core.dll", "sqlite3.dll", "platforms/qwindows.dll", "Help/Readme.html",
               "translations/qtbase_ja.qm"):
         assert os.path.exists(os.path.join(target, f)), "installed: %s" % f
     assert os.path.exists(os.path.join(start_menu, "Pressory.lnk")), "the Start-menu shortcut"
@@ -349,12 +377,14 @@ def test_installer(desktop, wine, setup, zip_program, figures):
 
     # A person's files in the program's folder (an install into a folder
     # they can write): the uninstaller leaves them, as it leaves %APPDATA%.
-    for name in ("PressoryHistory.csv", "Pressory.ini"):
+    for name in ("PressoryHistory.csv", "Pressory.ini", "PressoryActivity.db"):
         shutil.copy2(os.path.join(zip_program, name), os.path.join(target, name))
     as_nobody(target)
     kept = {os.path.join(target, "PressoryHistory.csv"): open(os.path.join(zip_program, "PressoryHistory.csv"),
                                                              "rb").read(),
             os.path.join(data_folder, "PressoryHistory.csv"): open(os.path.join(data_folder, "PressoryHistory.csv"),
+                                                                  "rb").read(),
+            os.path.join(data_folder, "PressoryActivity.db"): open(os.path.join(data_folder, "PressoryActivity.db"),
                                                                   "rb").read()}
     uninstaller = "C:\\users\\%s\\AppData\\Local\\Programs\\Pressory\\Uninstall.exe" % os.path.basename(wine.user)
     p = wine.start(uninstaller, "/S")
@@ -363,7 +393,8 @@ def test_installer(desktop, wine, setup, zip_program, figures):
     wait_for("the program removed", lambda: not os.path.exists(os.path.join(target, "Pressory.exe"))
              and not os.path.exists(os.path.join(target, "Uninstall.exe")), timeout=60)
     left = sorted(os.listdir(target))
-    assert left == ["Pressory.ini", "PressoryHistory.csv"], "left in the program's folder: %r" % left
+    assert left == ["Pressory.ini", "PressoryActivity.db", "PressoryHistory.csv"], \
+        "left in the program's folder: %r" % left
     for path, data in kept.items():
         assert open(path, "rb").read() == data, "kept unchanged: %s" % path
     assert not os.path.exists(os.path.join(start_menu, "Pressory.lnk")), "the Start-menu shortcut removed"

@@ -102,8 +102,9 @@ void X11ForegroundApp::readActive() {
             std::memcpy(&window, xcb_get_property_value(reply), sizeof window);
         std::free(reply);
     }
-    if (window == window_ && window != XCB_NONE) return;
-    window_ = window;
+    // Read again even when the id is the one read before: the server gives
+    // the ids of a client that has left to the next one, so the same id may
+    // now be another application's window.
     class_ = window == XCB_NONE ? std::string() : classOf(c_, window);
 }
 

@@ -27,8 +27,8 @@ public:
 
     // The connection's socket: readable when the active window may have changed.
     int wakeHandle() const override;
-    // Reads the changes that have arrived; when the active window is another
-    // one, its class.
+    // Reads the changes that have arrived; when the active window has
+    // changed, the class of the one active now.
     void pump() override;
     // The class of the active window as of the last pump().
     std::string current() override { return class_; }
@@ -40,7 +40,6 @@ private:
     xcb_connection_t* c_;
     std::uint32_t root_;
     std::uint32_t activeAtom_;  // _NET_ACTIVE_WINDOW
-    std::uint32_t window_ = 0;  // the active window whose class is class_
     std::string class_;
 };
 

@@ -53,6 +53,7 @@ public:
         xcb_aux_sync();
     }
     ~Client() { xcb_disconnect(c_); }
+    xcb_window_t window() const { return window_; }
     // Asks the window manager to activate the window, as a pager does, until
     // it says the window is active (it may be busy with windows just mapped).
     bool activate() {
@@ -182,6 +183,34 @@ TEST(X11ForegroundApp, WithoutAWindowManagerThatTellsTheApplicationIsNotKnown) {
     EXPECT_FALSE(editor.activate());  // nobody answers
     xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
     EXPECT_EQ(waitFor(*app, "PressoryEditor", std::chrono::milliseconds(500)), "");
+    xcb_disconnect(c);
+}
+
+TEST(X11ForegroundApp, AWindowIdThatComesBackIsReadAgain) {
+    // The server gives a client that connects the ids of one that has left:
+    // the window made active next may carry the id of the one active before,
+    // and be another application's. (No window manager: the property is set
+    // here, as one would set it.)
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
+    const auto setActive = [&](xcb_window_t w) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, rootOf(c), active, XCB_ATOM_WINDOW, 32, 1, &w);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    };
+    auto app = X11ForegroundApp::open();
+    ASSERT_NE(app, nullptr);
+    xcb_window_t first = XCB_NONE;
+    {
+        Client editor(std::string("editor\0PressoryEditor\0", 22));
+        first = editor.window();
+        setActive(first);
+        EXPECT_EQ(waitFor(*app, "PressoryEditor"), "PressoryEditor");
+    }
+    Client mail(std::string("mail\0PressoryMail\0", 18));
+    ASSERT_EQ(mail.window(), first) << "the server did not reuse the id of the client that left";
+    setActive(mail.window());
+    EXPECT_EQ(waitFor(*app, "PressoryMail"), "PressoryMail");
+    xcb_delete_property(c, rootOf(c), active);
     xcb_disconnect(c);
 }
 
