@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "activity/store/activity_store.h"
 #include "activity/store/activity_writer.h"
@@ -131,11 +133,19 @@ bool isQtOption(std::string_view arg) {
     return false;
 }
 
+// The files that go with the program's folder when it moves to the per-user
+// one: the history, the settings, and the activity database with its
+// write-ahead log (which holds what a killed program wrote last).
+std::vector<std::string> carriedFiles() {
+    const std::string database = activity::kDatabaseFileName;
+    return {history::kFileName, settings::kFileName, database, database + "-wal"};
+}
+
 // --export-activity: the database of the folder the program would use, read
 // without a window (while a running copy writes it too). 0 when written, 1
 // with a message otherwise.
 int exportActivity(const char* csvPath) {
-    const platform::FileFolderChoice files = platform::fileFolder({history::kFileName, settings::kFileName});
+    const platform::FileFolderChoice files = platform::fileFolder(carriedFiles());
     const std::string database = platform::pathIn(files.folder, activity::kDatabaseFileName);
     std::string reason;
     if (!activity::exportActivity(database, csvPath, &platform::replaceWhole, reason)) {
@@ -207,7 +217,7 @@ int main(int argc, char* argv[]) {
     // The files live beside the program unless it can never write there (a
     // full disk moves nothing), else in the per-user data folder (what lay
     // beside the program is carried over, and the person told once).
-    const platform::FileFolderChoice files = platform::fileFolder({history::kFileName, settings::kFileName});
+    const platform::FileFolderChoice files = platform::fileFolder(carriedFiles());
 
     // A second copy is refused; the running one is left alone. A lock that
     // cannot be made at all does not stop the start: it is reported below.

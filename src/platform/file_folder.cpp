@@ -3,6 +3,7 @@
 #include "platform/app_folder.h"
 #include "platform/file_access.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -73,10 +74,22 @@ FileFolderChoice chooseFileFolder(const std::string& programFolder, const std::s
     if (userFolder.empty() || !makeFolders(userFolder)) return {programFolder, false};
     FileFolderChoice choice{userFolder, true};
     if (!programFolder.empty()) {
+        std::vector<std::string> copiedNow;
         for (const std::string& name : carried) {
+            // SQLite's write-ahead log "<name>-wal" goes only with its
+            // database, copied in the same start: a log beside another
+            // database would be replayed onto it.
+            constexpr std::string_view kLog = "-wal";
+            if (name.size() > kLog.size() && name.ends_with(kLog) &&
+                std::find(copiedNow.begin(), copiedNow.end(), name.substr(0, name.size() - kLog.size())) ==
+                    copiedNow.end())
+                continue;
             const std::string beside = pathIn(programFolder, name);
             const std::string there = pathIn(userFolder, name);
-            if (fileExists(beside) && !fileExists(there) && copyIfMissing(beside, there)) choice.copied = true;
+            if (fileExists(beside) && !fileExists(there) && copyIfMissing(beside, there)) {
+                choice.copied = true;
+                copiedNow.push_back(name);
+            }
         }
     }
     choice.moved = !installedBin && !userHolds;

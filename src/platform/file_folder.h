@@ -58,7 +58,9 @@ bool filesGoToUserFolder(FolderAccess programFolder, bool installedBin, bool use
 // beside it. Otherwise the per-user folder, created with its parents if
 // missing. Each file of `carried` that lies beside the program and not yet in
 // the per-user folder is copied there once, so that the history and settings
-// of a copy that moved into a read-only folder are carried on, not lost.
+// of a copy that moved into a read-only folder are carried on, not lost. A
+// carried "<name>-wal" (SQLite's write-ahead log) is copied only together
+// with "<name>" in the same start.
 // When no per-user folder can be formed or made, the program folder (what
 // cannot be written there is reported at start). `probe` asks the program
 // folder; newFileProbe unless a test stands in for the disk.

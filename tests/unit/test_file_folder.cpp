@@ -105,6 +105,27 @@ TEST_F(FileFolder, AReadOnlyProgramFolderSendsTheFilesToTheUserFolder) {
     EXPECT_EQ(readBytes(user / "PressoryHistory.csv"), "history\r\nnewer\r\n");
 }
 
+TEST_F(FileFolder, ADatabaseIsCarriedWithItsLogAndALogNeverAlone) {
+    const std::vector<std::string> carried = {"PressoryHistory.csv", "PressoryActivity.db", "PressoryActivity.db-wal"};
+    const auto choose = [&] {
+        return pressory::test::runUnprivileged(
+                   [&] { return describe(chooseFileFolder(program.string(), user.string(), carried)); })
+            .value_or("child failed");
+    };
+    writeBytes(program / "PressoryActivity.db", "database");
+    writeBytes(program / "PressoryActivity.db-wal", "log");
+    makeReadOnly(program);
+    EXPECT_EQ(choose(), user.string() + "|user|moved|copied");
+    EXPECT_EQ(readBytes(user / "PressoryActivity.db"), "database");
+    EXPECT_EQ(readBytes(user / "PressoryActivity.db-wal"), "log");
+
+    // The per-user database was closed cleanly (its log is gone): the old
+    // log beside the program does not come over onto it.
+    fs::remove(user / "PressoryActivity.db-wal");
+    EXPECT_EQ(choose(), user.string() + "|user");
+    EXPECT_FALSE(fs::exists(user / "PressoryActivity.db-wal"));
+}
+
 TEST(FileFolderRule, OnlyAFolderThatCannotBeWrittenForGoodIsLeft) {
     EXPECT_EQ(folderAccessOf({}), FolderAccess::Writable);
     for (const int err : {EACCES, EPERM, EROFS})
