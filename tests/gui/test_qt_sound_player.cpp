@@ -146,7 +146,7 @@ void TestQtSoundPlayer::pathsOutsideTheTableDoNotFillTheCache() {
         player.play(local(p));
         QVERIFY(player.hasSound(local(p)));  // loaded at its first use
     }
-    QVERIFY(player.cachedCount() <= QtSoundPlayer::kMaxExtraSounds + 1);
+    QVERIFY(player.cachedCount() <= pressory::sound::SoundCache<QtSoundPlayer::Sound>::kMaxExtraSounds + 1);
     QVERIFY(player.hasSound(local(table)));
     player.stopAll();
 }

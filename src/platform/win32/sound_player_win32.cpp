@@ -46,43 +46,17 @@ std::shared_ptr<const std::string> readImage(const std::string& path) {
 
 }  // namespace
 
+Win32SoundPlayer::Win32SoundPlayer() : cache_(readImage, [](const std::string& image) { return image.size(); }) {}
+
 Win32SoundPlayer::~Win32SoundPlayer() { stopAll(); }
-
-const Win32SoundPlayer::Entry& Win32SoundPlayer::load(const std::string& path, bool preloaded) {
-    Entry entry;
-    entry.preloaded = preloaded;
-    if (std::shared_ptr<const std::string> image = readImage(path);
-        image && cacheBytes_ + image->size() <= kMaxCacheBytes) {
-        cacheBytes_ += image->size();
-        entry.image = std::move(image);
-    }
-    return cache_.insert_or_assign(path, std::move(entry)).first->second;
-}
-
-void Win32SoundPlayer::dropExtras() {
-    std::size_t extras = 0;
-    for (const auto& [path, entry] : cache_) extras += entry.preloaded ? 0 : 1;
-    if (extras < kMaxExtraSounds) return;
-    for (auto it = cache_.begin(); it != cache_.end();) {
-        if (it->second.preloaded) {
-            ++it;
-            continue;
-        }
-        if (it->second.image) cacheBytes_ -= it->second.image->size();
-        it = cache_.erase(it);
-    }
-}
 
 void Win32SoundPlayer::play(const std::string& path) {
     // One sound at a time: every request cuts off the sound still playing,
     // also one that names nothing playable.
     stopAll();
-    if (path.empty()) return;
-    const auto it = cache_.find(path);
-    if (it == cache_.end()) dropExtras();
-    const Entry& entry = it != cache_.end() ? it->second : load(path, false);
-    if (!entry.image) return;
-    playing_ = entry.image;
+    std::shared_ptr<const std::string> image = cache_.get(path);
+    if (!image) return;
+    playing_ = std::move(image);
     // Asynchronous: the call returns at once and the system reads the image
     // while it plays; no default sound when the image cannot be played.
     if (!::PlaySoundA(playing_->data(), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT)) playing_.reset();
@@ -97,15 +71,9 @@ void Win32SoundPlayer::stopAll() {
 void Win32SoundPlayer::preload(const std::vector<std::string>& paths) {
     // Everything is read again, so that a file changed on disk is picked up.
     stopAll();
-    cache_.clear();
-    cacheBytes_ = 0;
-    for (const std::string& p : paths)
-        if (!p.empty() && cache_.find(p) == cache_.end()) load(p, true);
+    cache_.preload(paths);
 }
 
-bool Win32SoundPlayer::hasSound(const std::string& path) const {
-    const auto it = cache_.find(path);
-    return it != cache_.end() && it->second.image != nullptr;
-}
+bool Win32SoundPlayer::hasSound(const std::string& path) const { return cache_.has(path); }
 
 }  // namespace pressory::platform::win32

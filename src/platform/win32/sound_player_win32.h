@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/sound_player.h"
+#include "sound/sound_cache.h"
 
 namespace pressory::platform::win32 {
 
@@ -25,12 +25,7 @@ class Win32SoundPlayer final : public SoundPlayer {
 public:
     // Larger files are not loaded: a WAV of 32 MB holds three minutes of CD sound.
     static constexpr std::uintmax_t kMaxFileBytes = 32u * 1024u * 1024u;
-    // The images of all cached sounds together stay below this.
-    static constexpr std::size_t kMaxCacheBytes = 256u * 1024u * 1024u;
-    // Sounds kept for paths outside the preloaded table before they are dropped.
-    static constexpr std::size_t kMaxExtraSounds = 16;
-
-    Win32SoundPlayer() = default;
+    Win32SoundPlayer();
     ~Win32SoundPlayer() override;
     Win32SoundPlayer(const Win32SoundPlayer&) = delete;
     Win32SoundPlayer& operator=(const Win32SoundPlayer&) = delete;
@@ -43,15 +38,7 @@ public:
     bool hasSound(const std::string& path) const;
 
 private:
-    struct Entry {
-        std::shared_ptr<const std::string> image;  // null: the path was refused
-        bool preloaded = false;
-    };
-    const Entry& load(const std::string& path, bool preloaded);
-    void dropExtras();
-
-    std::unordered_map<std::string, Entry> cache_;
-    std::size_t cacheBytes_ = 0;
+    sound::SoundCache<std::string> cache_;  // the WAV image of each path
     // The image being played: the system reads it while it plays.
     std::shared_ptr<const std::string> playing_;
 };

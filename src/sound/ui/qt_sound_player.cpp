@@ -63,7 +63,10 @@ std::shared_ptr<const QtSoundPlayer::Sound> readSound(const std::string& path) {
 
 }  // namespace
 
-QtSoundPlayer::QtSoundPlayer(QObject* parent) : QObject(parent) {
+QtSoundPlayer::QtSoundPlayer(QObject* parent)
+    : QObject(parent),
+      cache_([](const std::string& path) { return isLoadableFile(path) ? readSound(path) : nullptr; },
+             [](const Sound& s) { return static_cast<std::size_t>(s.samples.size()); }) {
     feedTimer_.setTimerType(Qt::PreciseTimer);
     feedTimer_.setInterval(kFeedMs);
     connect(&feedTimer_, &QTimer::timeout, this, &QtSoundPlayer::feed);
@@ -82,44 +85,14 @@ bool QtSoundPlayer::isLoadableFile(const std::string& path) {
     return !ec && size > 0 && size <= kMaxFileBytes;
 }
 
-const QtSoundPlayer::Entry& QtSoundPlayer::load(const std::string& path, bool preloaded) {
-    Entry entry;
-    entry.preloaded = preloaded;
-    if (isLoadableFile(path)) {
-        std::shared_ptr<const Sound> s = readSound(path);
-        if (s && cacheBytes_ + static_cast<std::size_t>(s->samples.size()) <= kMaxCacheBytes) {
-            cacheBytes_ += static_cast<std::size_t>(s->samples.size());
-            entry.sound = std::move(s);
-        }
-    }
-    return cache_.insert_or_assign(path, std::move(entry)).first->second;
-}
-
-void QtSoundPlayer::dropExtras() {
-    std::size_t extras = 0;
-    for (const auto& [path, entry] : cache_) extras += entry.preloaded ? 0 : 1;
-    if (extras < kMaxExtraSounds) return;
-    for (auto it = cache_.begin(); it != cache_.end();) {
-        if (it->second.preloaded) {
-            ++it;
-            continue;
-        }
-        if (it->second.sound) cacheBytes_ -= static_cast<std::size_t>(it->second.sound->samples.size());
-        it = cache_.erase(it);
-    }
-}
-
 void QtSoundPlayer::play(const std::string& path) {
     // One sound at a time: every request cuts off the sound still playing,
     // also one that names nothing playable.
     stopAll();
-    if (path.empty()) return;
-    auto it = cache_.find(path);
-    if (it == cache_.end()) dropExtras();
-    const Entry& entry = it != cache_.end() ? it->second : load(path, false);
-    if (!entry.sound) return;
+    const std::shared_ptr<const Sound> sound = cache_.get(path);
+    if (!sound) return;
 
-    const Sound& s = *entry.sound;
+    const Sound& s = *sound;
     if (!sink_ || sinkFormat_ != s.format) {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) return;  // no sound device or server: silence
@@ -129,7 +102,7 @@ void QtSoundPlayer::play(const std::string& path) {
     sink_->setBufferSize(s.format.bytesForDuration(kBufferMs * 1000));
     out_ = sink_->start();
     if (out_ == nullptr) return;
-    playing_ = entry.sound;
+    playing_ = sound;
     written_ = 0;
     sinceStart_.start();
     feed();
@@ -166,18 +139,11 @@ void QtSoundPlayer::stopAll() {
 void QtSoundPlayer::preload(const std::vector<std::string>& paths) {
     // Everything is read again, so that a file changed on disk is picked up.
     stopAll();
-    cache_.clear();
-    cacheBytes_ = 0;
-    bool any = false;
-    for (const std::string& p : paths)
-        if (!p.empty() && cache_.find(p) == cache_.end()) any = load(p, true).sound != nullptr || any;
+    const bool any = cache_.preload(paths);
     // The connection to the sound server is made now rather than at the first press.
     if (any) (void)QMediaDevices::defaultAudioOutput();
 }
 
-bool QtSoundPlayer::hasSound(const std::string& path) const {
-    const auto it = cache_.find(path);
-    return it != cache_.end() && it->second.sound != nullptr;
-}
+bool QtSoundPlayer::hasSound(const std::string& path) const { return cache_.has(path); }
 
 }  // namespace pressory::sound

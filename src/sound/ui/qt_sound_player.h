@@ -22,10 +22,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/sound_player.h"
+#include "sound/sound_cache.h"
 
 class QAudioSink;
 class QIODevice;
@@ -37,10 +37,6 @@ class QtSoundPlayer final : public QObject, public platform::SoundPlayer {
 public:
     // Larger files are not loaded: a WAV of 32 MB holds three minutes of CD sound.
     static constexpr std::uintmax_t kMaxFileBytes = 32u * 1024u * 1024u;
-    // The samples of all cached sounds together stay below this.
-    static constexpr std::size_t kMaxCacheBytes = 256u * 1024u * 1024u;
-    // Sounds kept for paths outside the preloaded table before they are dropped.
-    static constexpr std::size_t kMaxExtraSounds = 16;
 
     explicit QtSoundPlayer(QObject* parent = nullptr);
     ~QtSoundPlayer() override;
@@ -56,21 +52,14 @@ public:
     // sound is being played into an open output stream.
     bool hasSound(const std::string& path) const;
     bool playing() const { return out_ != nullptr; }
-    std::size_t cachedCount() const { return cache_.size(); }
+    std::size_t cachedCount() const { return cache_.count(); }
 
     struct Sound;
 
 private:
-    struct Entry {
-        std::shared_ptr<const Sound> sound;  // null: the path was refused
-        bool preloaded = false;
-    };
-    const Entry& load(const std::string& path, bool preloaded);
-    void dropExtras();
     void feed();
 
-    std::unordered_map<std::string, Entry> cache_;
-    std::size_t cacheBytes_ = 0;
+    SoundCache<Sound> cache_;  // the samples of each path
 
     std::unique_ptr<QAudioSink> sink_;
     QAudioFormat sinkFormat_;
