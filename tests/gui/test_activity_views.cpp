@@ -111,7 +111,7 @@ void TestActivityViews::waitShown(StatisticsWindow& w, const std::function<void(
 std::unique_ptr<StatisticsWindow> TestActivityViews::open() {
     auto w = std::make_unique<StatisticsWindow>(boxes_);
     w->activity()->setClock([] { return kNow; });
-    waitShown(*w, [&] { QVERIFY(w->load(history_)); });
+    waitShown(*w, [&] { w->load(history_); });
     return w;
 }
 
@@ -257,7 +257,7 @@ void TestActivityViews::missingDamagedAndLockedDatabases() {
     QSignalSpy shown(w->activity(), &ActivityPanel::readingShown);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(w->load(history_));
+    w->load(history_);
     QVERIFY(clock.elapsed() < 500);
     QCOMPARE(w->activity()->source(), QStringLiteral("活動データを読み込んでいます…"));
     bool ticked = false;
