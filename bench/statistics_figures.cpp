@@ -6,7 +6,9 @@
 //   filled in, the activity views' first reading on screen, and the longest
 //   pause of the event loop meanwhile;
 // - each period: the reading alone (readActivity on this thread) and the
-//   switch from choosing the period to the grid painted with it;
+//   switch from choosing the period to the grid painted with its figures (the
+//   early ones from the sums where the database has them) and to every view
+//   whole;
 // - the longest pause of the event loop while the database was read.
 // With --shots DIR it saves a picture of the window on each tab (past 30
 // days) for the README; --history FILE takes that history file in place of
@@ -172,7 +174,9 @@ int main(int argc, char* argv[]) {
         w.installEventFilter(&painted);
         bool shown = false;
         qint64 filled = -1;
+        bool figures = false;  // an early reading from the sums, or the whole one
         QObject::connect(w.activity(), &ActivityPanel::readingShown, [&] { shown = true; });
+        QObject::connect(w.activity(), &ActivityPanel::figuresShown, [&] { figures = true; });
         QObject::connect(&w, &StatisticsWindow::historyShown, [&] { filled = clock.nsecsElapsed(); });
         loop.start();
         w.load(history.string());
@@ -198,15 +202,16 @@ int main(int argc, char* argv[]) {
         for (int kind = static_cast<int>(PeriodKind::All); kind >= 0; --kind) {
             PaintWatch gridPainted;
             gridPainted.clock = &clock;
-            gridPainted.after = &shown;
+            gridPainted.after = &figures;
             grid->viewport()->installEventFilter(&gridPainted);
             shown = false;
+            figures = false;
             loop.start();
             clock.start();
             w.activity()->cboPeriod()->setCurrentIndex(kind);
             waitFor([&] { return shown; });
             const qint64 read = clock.nsecsElapsed();
-            // The grid's first paint with the new figures.
+            // The grid's first paint with the new figures (early or whole).
             waitFor([&] { return gridPainted.at >= 0; });
             grid->viewport()->removeEventFilter(&gridPainted);
             loop.stop();
@@ -240,7 +245,7 @@ int main(int argc, char* argv[]) {
         "screen %.1f ms, longest event-loop pause while opening %.1f ms\n",
         rounds, median(historyMs), median(paintMs), median(filledMs), median(activityMs), median(holdMs));
     for (int kind = 0; kind <= static_cast<int>(PeriodKind::All); ++kind)
-        std::printf("switch to %-8s: views filled after %.1f ms, grid painted after %.1f ms (medians)\n",
+        std::printf("switch to %-8s: every view whole after %.1f ms, grid painted after %.1f ms (medians)\n",
                     qPrintable(texts::kPeriods[kind]), median(shownMs[static_cast<std::size_t>(kind)]),
                     median(periodMs[static_cast<std::size_t>(kind)]));
     std::printf("longest event-loop pause while switching: %.1f ms\n", longestHold / 1e6);

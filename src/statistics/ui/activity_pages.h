@@ -77,6 +77,7 @@ private:
     void showApp(std::size_t app);
 
     ActivityTally tally_;
+    bool appKeysRead_ = true;  // false while only the sums are read
     QLabel* lblApps_;
     QTableWidget* grdApps_;
     QLabel* lblAppKeys_;
