@@ -177,6 +177,12 @@ void AppsPage::showReading(const ActivityReading& reading) {
     legend_->setMaximum(0);
 }
 
+void AppsPage::showAppKeys(const ActivityReading& reading) {
+    tally_ = reading.current;
+    appKeysRead_ = reading.appKeysRead;
+    onGrdAppsItemSelectionChanged();
+}
+
 void AppsPage::onGrdAppsItemSelectionChanged() {
     const QList<QTableWidgetItem*> selected = grdApps_->selectedItems();
     if (selected.isEmpty()) return;

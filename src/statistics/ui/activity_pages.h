@@ -65,6 +65,9 @@ class AppsPage final : public ActivityPage {
 public:
     AppsPage(const widgets::TwipScale& scale, QWidget* parent = nullptr);
     void showReading(const ActivityReading& reading) override;
+    // The whole reading after an early one of the same period: the keys of
+    // the application selected meanwhile.
+    void showAppKeys(const ActivityReading& reading);
     QTableWidget* table() const override { return grdApps_; }
     QTableWidget* grdAppKeys() const { return grdAppKeys_; }
     QLabel* lblAppKeys() const { return lblAppKeys_; }

@@ -146,7 +146,7 @@ void ActivityPanel::onReadingResult(int index) {
     }
     // After the early reading only the applications' keys are new.
     if (index > 0)
-        apps()->showReading(shown_);
+        apps()->showAppKeys(shown_);
     else
         showPages();
     emit figuresShown();
