@@ -4,7 +4,8 @@ window's figures and screenshots.
 
 Usage: make_activity_year.py PATH [--days 365] [--end YYYY-MM-DD] [--seed 1]
 
-The tables are the program's own (read from src/activity/activity_schema.h).
+The tables are the program's own (read from src/activity/activity_schema.h), with the sums of
+presses filled as the program's step to version 2 fills them.
 A heavy typist: weekdays 9-12 and 13-18 and some evenings and weekend hours,
 1-3 of 30 applications an hour, 60-100 of 120 keys and buttons in each, about
 3,000 presses an hour."""
@@ -19,9 +20,12 @@ import time
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 
-def schema_sql():
+def schema():
+    """The version, the tables of every version, and the step that fills the sums from presses."""
     text = (ROOT / "src/activity/activity_schema.h").read_text(encoding="utf-8")
-    return re.search(r'R"sql\((.*?)\)sql"', text, re.S).group(1)
+    version = int(re.search(r"kSchemaVersion = (\d+);", text).group(1))
+    blocks = dict(re.findall(r'(k\w+) = R"sql\((.*?)\)sql"', text, re.S))
+    return version, blocks["kSchemaSql"] + blocks["kSchemaSqlV2"], blocks["kMigrateV1ToV2"]
 
 
 def layout_captions():
@@ -62,8 +66,9 @@ def main():
         pathlib.Path(str(path) + suffix).unlink(missing_ok=True)
     db = sqlite3.connect(path)
     db.execute("PRAGMA journal_mode=WAL")
-    db.executescript(schema_sql())
-    db.execute("INSERT INTO meta VALUES('schema_version', '1')")
+    version, tables, sums = schema()
+    db.executescript(tables)
+    db.execute("INSERT INTO meta VALUES('schema_version', ?)", (str(version),))
     db.executemany("INSERT INTO apps(id, name) VALUES(?, ?)", enumerate(APPS, 1))
     db.executemany("INSERT INTO keys(id, name) VALUES(?, ?)", enumerate(keys, 1))
     # Letters and Space much more than the rest: a weight per key.
@@ -106,6 +111,7 @@ def main():
             hours.append((hour, minutes, peak, hour * 60 + rnd.randint(0, 59)))
     db.executemany("INSERT INTO presses VALUES(?, ?, ?, ?)", presses)
     db.executemany("INSERT INTO hours VALUES(?, ?, ?, ?)", hours)
+    db.executescript(sums)  # the sums the program keeps beside presses
     db.commit()
     db.close()
     print(f"{path}: {len(presses)} press rows, {len(hours)} active hours, {path.stat().st_size / 1e6:.1f} MB")

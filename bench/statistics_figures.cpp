@@ -1,10 +1,14 @@
 // Figures of the statistics window over an activity database (made by
 // bench/make_activity_year.py) beside a history file of a given number of
 // records, both in a temporary folder:
-// - opening: the history file's reading (on the program's thread, as today),
-//   the window's first paint, and the activity views' first reading on screen;
+// - opening: how long load() holds the program's thread (the history file is
+//   read on a worker thread), the window's first paint, the history's tab
+//   filled in, the activity views' first reading on screen, and the longest
+//   pause of the event loop meanwhile;
 // - each period: the reading alone (readActivity on this thread) and the
-//   switch from choosing the period to the grid painted with it;
+//   switch from choosing the period to the grid painted with its figures (the
+//   early ones from the sums where the database has them) and to every view
+//   whole;
 // - the longest pause of the event loop while the database was read.
 // With --shots DIR it saves a picture of the window on each tab (past 30
 // days) for the README; --history FILE takes that history file in place of
@@ -158,7 +162,7 @@ int main(int argc, char* argv[]) {
 
     NoBoxes boxes;
     LoopWatch loop;
-    std::vector<double> historyMs, paintMs, activityMs, switchMs;
+    std::vector<double> historyMs, paintMs, filledMs, activityMs, holdMs;
     std::vector<std::vector<double>> periodMs(static_cast<std::size_t>(PeriodKind::All) + 1);
     std::vector<std::vector<double>> shownMs(periodMs.size());
     qint64 longestHold = 0;
@@ -169,36 +173,45 @@ int main(int argc, char* argv[]) {
         painted.clock = &clock;
         w.installEventFilter(&painted);
         bool shown = false;
+        qint64 filled = -1;
+        bool figures = false;  // an early reading from the sums, or the whole one
         QObject::connect(w.activity(), &ActivityPanel::readingShown, [&] { shown = true; });
+        QObject::connect(w.activity(), &ActivityPanel::figuresShown, [&] { figures = true; });
+        QObject::connect(&w, &StatisticsWindow::historyShown, [&] { filled = clock.nsecsElapsed(); });
+        loop.start();
         w.load(history.string());
         const qint64 loaded = clock.nsecsElapsed();
-        loop.start();
         w.show();
-        waitFor([&] { return painted.at >= 0 && shown; });
+        waitFor([&] { return painted.at >= 0 && shown && filled >= 0; });
         const qint64 activity = clock.nsecsElapsed();
         loop.stop();
         if (round > 0) {  // round 0 pays for fonts and styles once
             historyMs.push_back(loaded / 1e6);
             paintMs.push_back(painted.at / 1e6);
+            filledMs.push_back(filled / 1e6);
             activityMs.push_back(activity / 1e6);
+            holdMs.push_back(loop.longest / 1e6);
         }
-        std::printf("open %d: history file read %.1f ms, first paint %.1f ms, activity views shown %.1f ms\n", round,
-                    loaded / 1e6, painted.at / 1e6, activity / 1e6);
+        std::printf(
+            "open %d: load() %.1f ms, first paint %.1f ms, history tab filled %.1f ms, activity views shown "
+            "%.1f ms, longest event-loop pause %.1f ms\n",
+            round, loaded / 1e6, painted.at / 1e6, filled / 1e6, activity / 1e6, loop.longest / 1e6);
 
         w.tabs()->setCurrentIndex(1);
         QTableWidget* grid = w.activity()->table(ActivityPanel::Hours);
         for (int kind = static_cast<int>(PeriodKind::All); kind >= 0; --kind) {
             PaintWatch gridPainted;
             gridPainted.clock = &clock;
-            gridPainted.after = &shown;
+            gridPainted.after = &figures;
             grid->viewport()->installEventFilter(&gridPainted);
             shown = false;
+            figures = false;
             loop.start();
             clock.start();
             w.activity()->cboPeriod()->setCurrentIndex(kind);
             waitFor([&] { return shown; });
             const qint64 read = clock.nsecsElapsed();
-            // The grid's first paint with the new figures.
+            // The grid's first paint with the new figures (early or whole).
             waitFor([&] { return gridPainted.at >= 0; });
             grid->viewport()->removeEventFilter(&gridPainted);
             loop.stop();
@@ -227,10 +240,12 @@ int main(int argc, char* argv[]) {
         }
         w.close();
     }
-    std::printf("median of %d: history file read %.1f ms, first paint %.1f ms, activity views on screen %.1f ms\n",
-                rounds, median(historyMs), median(paintMs), median(activityMs));
+    std::printf(
+        "median of %d: load() %.1f ms, first paint %.1f ms, history tab filled %.1f ms, activity views on "
+        "screen %.1f ms, longest event-loop pause while opening %.1f ms\n",
+        rounds, median(historyMs), median(paintMs), median(filledMs), median(activityMs), median(holdMs));
     for (int kind = 0; kind <= static_cast<int>(PeriodKind::All); ++kind)
-        std::printf("switch to %-8s: views filled after %.1f ms, grid painted after %.1f ms (medians)\n",
+        std::printf("switch to %-8s: every view whole after %.1f ms, grid painted after %.1f ms (medians)\n",
                     qPrintable(texts::kPeriods[kind]), median(shownMs[static_cast<std::size_t>(kind)]),
                     median(periodMs[static_cast<std::size_t>(kind)]));
     std::printf("longest event-loop pause while switching: %.1f ms\n", longestHold / 1e6);

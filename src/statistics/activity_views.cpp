@@ -122,15 +122,33 @@ ActivityTally::ActivityTally(HourRange range, std::vector<std::string> appNames,
 }
 
 void ActivityTally::addPresses(std::int64_t hour, std::size_t app, std::size_t key, std::int64_t count) {
-    if (!range_.contains(hour) || app >= appNames_.size() || key >= keyNames_.size() || count <= 0 ||
-        count > kMostInOneRow)
-        return;
+    if (key >= keyNames_.size()) return;
+    addAppHour(hour, app, count);
+    addAppKey(hour, app, key, count);
+    if (range_.contains(hour) && app < appNames_.size() && count > 0 && count <= kMostInOneRow)
+        keyTotals_[key] += count;
+}
+
+void ActivityTally::addAppHour(std::int64_t hour, std::size_t app, std::int64_t count) {
+    if (!range_.contains(hour) || app >= appNames_.size() || count <= 0 || count > kMostInOneRow) return;
     const int day = dayOfHour(hour);
     total_ += count;
     grid_[static_cast<std::size_t>(weekdayRow(day))][static_cast<std::size_t>(hour - std::int64_t{day} * 24)] += count;
     dayTotals_[static_cast<std::size_t>(day - firstDay())] += count;
     appTotals_[app] += count;
+}
+
+void ActivityTally::addKeyDay(int day, std::size_t key, std::int64_t count) {
+    if (!range_.contains(std::int64_t{day} * kHoursPerDay) || key >= keyNames_.size() || count <= 0 ||
+        count > kMostInOneRow)
+        return;
     keyTotals_[key] += count;
+}
+
+void ActivityTally::addAppKey(std::int64_t hour, std::size_t app, std::size_t key, std::int64_t count) {
+    if (!range_.contains(hour) || app >= appNames_.size() || key >= keyNames_.size() || count <= 0 ||
+        count > kMostInOneRow)
+        return;
     appKeys_[app * keyNames_.size() + key] += count;
 }
 

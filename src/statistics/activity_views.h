@@ -82,6 +82,14 @@ public:
 
     // Presses and hours outside the range, or of an unknown index, are left out.
     void addPresses(std::int64_t hour, std::size_t app, std::size_t key, std::int64_t count);
+    // The same from the database's sums, a part each, which together make
+    // what addPresses makes of their rows: the presses of an application in
+    // an hour (all keys: the total, the grid, the days, the applications), of
+    // a key on a day (all applications: the keys; the range must be whole
+    // days) and of a key in an application (the applications' keys).
+    void addAppHour(std::int64_t hour, std::size_t app, std::int64_t count);
+    void addKeyDay(int day, std::size_t key, std::int64_t count);
+    void addAppKey(std::int64_t hour, std::size_t app, std::size_t key, std::int64_t count);
     void addHour(const HourActivity& hour);
 
     HourRange range() const { return range_; }

@@ -55,6 +55,13 @@ std::string standardHeader() {
     return history::headerLine(counting::layout::countedCodes(), counting::layout::kSummaryCaption);
 }
 
+// Starts reading the history file and waits for the window to show it.
+bool loaded(StatisticsWindow& w, const std::string& path) {
+    QSignalSpy shown(&w, &StatisticsWindow::historyShown);
+    w.load(path);
+    return shown.count() > 0 || shown.wait(10000);
+}
+
 const QString kNoHistory =
     QStringLiteral("まだ履歴がありません。「保存してリセット」で記録すると、ここに統計が表示されます。");
 
@@ -98,7 +105,7 @@ void TestStatistics::heatMapColoursAndCountsOfTheKeys() {
                 recordOf({2026, 3, 2, 9, 0, 0}, {{'A', 40}}), recordOf({2026, 3, 3, 9, 0, 0}, {{'W', 99999999}})});
     RecordingBoxes boxes;
     StatisticsWindow w(boxes);
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     const widgets::KeyboardWidget* kb = w.keyboard();
     auto colourOf = [kb](int vk) { return kb->cell(vk)->colourValue(); };
     // The darkest colour for the most pressed key, and the scale's square-root
@@ -142,7 +149,7 @@ void TestStatistics::chartHasNinetyDaysWithTotalsAndAverage() {
                 recordOf({2026, 3, 2, 9, 0, 0}, {{'C', 1400}})});
     RecordingBoxes boxes;
     StatisticsWindow w(boxes);
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     const QBarSet* bars = w.barSet();
     QVERIFY(bars);
     QCOMPARE(bars->count(), 90);
@@ -176,7 +183,7 @@ void TestStatistics::resizableScrollsAndTheChartReadsAsText() {
                 recordOf({2026, 3, 2, 9, 0, 0}, {{'C', 1400}})});
     RecordingBoxes boxes;
     StatisticsWindow w(boxes);
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // As large as the content asks, within the screen (the offscreen screen is
@@ -206,7 +213,7 @@ void TestStatistics::totalsBusiestDayTopKeysAndSkippedRecords() {
                 recordOf({2026, 2, 30, 9, 0, 0}, {{'A', 1}})});  // no such day
     RecordingBoxes boxes;
     StatisticsWindow w(boxes);
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     const QString totals = w.lblTotals()->text();
     QVERIFY2(totals.contains(QStringLiteral("総打鍵数: 1,600")), qPrintable(totals));
     QVERIFY2(totals.contains(QStringLiteral("記録の件数: 2 件")), qPrintable(totals));
@@ -221,7 +228,7 @@ void TestStatistics::totalsBusiestDayTopKeysAndSkippedRecords() {
 
     // Without bad records the line goes.
     writeLines({standardHeader(), recordOf({2026, 1, 31, 9, 0, 0}, {{'A', 1}})});
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     QVERIFY(w.lblSkipped()->isHidden());
     QCOMPARE(w.lblSkipped()->text(), QString());
 
@@ -229,7 +236,7 @@ void TestStatistics::totalsBusiestDayTopKeysAndSkippedRecords() {
     // still ends at the last day that has come.
     writeLines({standardHeader(), recordOf({2026, 1, 31, 9, 0, 0}, {{'A', 1}}), "broken",
                 recordOf({2099, 1, 1, 9, 0, 0}, {{'A', 500}})});
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     QCOMPARE(w.lblSkipped()->text(),
              QStringLiteral("読み取れない記録が 1 件、未来の日付の記録が 1 件あり、集計から除きました。"));
     QVERIFY2(w.lblTotals()->text().contains(QStringLiteral("総打鍵数: 1\n")), qPrintable(w.lblTotals()->text()));
@@ -241,7 +248,7 @@ void TestStatistics::pictureAndCsvAreSavedAndReadBack() {
                 recordOf({2026, 1, 1, 0, 0, 1}, {{'B', 1234}}), recordOf({2026, 1, 1, 12, 0, 0}, {{'B', 1}})});
     RecordingBoxes boxes;
     StatisticsWindow w(boxes);
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     const QString png = dir_->filePath(QStringLiteral("統計.png"));
     const QString csv = dir_->filePath(QStringLiteral("days.csv"));
     QStringList asked;
@@ -295,7 +302,7 @@ void TestStatistics::failuresToSaveAreTold() {
     writeLines({standardHeader(), recordOf({2026, 1, 1, 9, 0, 0}, {{'A', 1}})});
     RecordingBoxes boxes;
     StatisticsWindow w(boxes);
-    QVERIFY(w.load(path_));
+    QVERIFY(loaded(w, path_));
     const QString nowhere = dir_->filePath(QStringLiteral("no-such-folder/out.csv"));
     QVERIFY(!w.saveCsv(nowhere));
     QCOMPARE(boxes.shown.size(), 1);
@@ -315,7 +322,7 @@ void TestStatistics::aLineInsteadOfChartsWithoutHistory() {
     RecordingBoxes boxes;
     auto expectLine = [&](const QString& line) {
         StatisticsWindow w(boxes);
-        QVERIFY(w.load(path_));
+        QVERIFY(loaded(w, path_));
         QCOMPARE(w.lblMessage()->text(), line);
         QVERIFY(!w.lblMessage()->isHidden());
         QVERIFY(w.content()->isHidden());
@@ -337,8 +344,8 @@ void TestStatistics::aLineInsteadOfChartsWithoutHistory() {
 }
 
 void TestStatistics::shownModallyWhileTimersRun() {
-    // Enough records for the reading to take a while: the progress window
-    // shows and timers keep running.
+    // Enough records for the reading to take a while: the window shows at
+    // once, says that it reads, and timers keep running until it fills in.
     std::vector<std::string> lines{standardHeader()};
     for (int i = 0; i < 60000; ++i) lines.push_back(recordOf({2026, 1 + i / 6000, 1 + i % 28, 9, 0, 0}, {{'K', 2}}));
     writeLines(lines);
@@ -346,12 +353,15 @@ void TestStatistics::shownModallyWhileTimersRun() {
     QWidget owner;
     owner.show();
     int ticks = 0;
-    bool progressSeen = false;
+    bool readingSeen = false;
     QTimer counting;
     connect(&counting, &QTimer::timeout, this, [&] {
         ++ticks;
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->objectName() == QLatin1String("frmDoEvents") && top->isVisible()) progressSeen = true;
+        auto* w = qobject_cast<StatisticsWindow*>(QApplication::activeModalWidget());
+        if (w && w->isVisible() && w->readingHistory() &&
+            w->lblMessage()->text() == QStringLiteral("履歴ファイルを読み込み中…") && w->content()->isHidden() &&
+            !w->cmdSaveCsv()->isEnabled())
+            readingSeen = true;  // a tick ran while the file was read, with the window on screen
     });
     counting.start(1);
     bool seen = false;
@@ -359,12 +369,14 @@ void TestStatistics::shownModallyWhileTimersRun() {
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
         auto* w = qobject_cast<StatisticsWindow*>(QApplication::activeModalWidget());
-        if (!w || seen) return;
+        if (!w || seen || w->readingHistory()) return;
         seen = true;
         QCOMPARE(w->windowTitle(), QStringLiteral("統計"));
         QCOMPARE(w->objectName(), QStringLiteral("frmStatistics"));
         QCOMPARE(w->parentWidget(), &owner);
         QCOMPARE(w->keyboard()->cell('K')->text(), QStringLiteral("12万"));
+        QVERIFY(w->lblMessage()->isHidden());
+        QVERIFY(w->cmdSaveCsv()->isEnabled());
         ticksWhenSeen = ticks;
         QTimer::singleShot(80, w, [w] { QTest::mouseClick(w->cmdClose(), Qt::LeftButton); });
     });
@@ -372,14 +384,19 @@ void TestStatistics::shownModallyWhileTimersRun() {
     QTimer::singleShot(30000, this, [] {
         if (QWidget* m = QApplication::activeModalWidget()) m->close();
     });
+    const std::uintmax_t size = std::filesystem::file_size(path_);
+    const auto written = std::filesystem::last_write_time(path_);
     showStatisticsWindow(&owner, path_, boxes, QIcon());
     QVERIFY(seen);
-    QVERIFY(progressSeen);           // a tick ran while the file was read
+    QVERIFY(readingSeen);
     QVERIFY(ticks > ticksWhenSeen);  // and while the window was open
     QVERIFY(boxes.shown.isEmpty());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     for (QWidget* top : QApplication::topLevelWidgets())
         QVERIFY(top->objectName() != QLatin1String("frmDoEvents") || !top->isVisible());
+    // Only read.
+    QCOMPARE(std::filesystem::file_size(path_), size);
+    QVERIFY(std::filesystem::last_write_time(path_) == written);
 }
 
 void TestStatistics::ownerClosedWhileReading() {

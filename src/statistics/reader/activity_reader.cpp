@@ -101,7 +101,9 @@ std::optional<std::int64_t> schemaVersion(sqlite3* db) {
     return sqlite3_column_int64(s.get(), 0);
 }
 
-void readInto(sqlite3* db, ActivityReading& reading, const Names& apps, const Names& keys, HourRange span) {
+// The rows of presses in `span`, each to the tally whose range holds it.
+void readPresses(sqlite3* db, ActivityReading& reading, const Names& apps, const Names& keys, HourRange span,
+                 bool appKeysOnly = false) {
     Statement presses = prepare(db, "SELECT hour, app, key, count FROM presses WHERE hour >= ?1 AND hour < ?2");
     sqlite3_bind_int64(presses.get(), 1, span.first);
     sqlite3_bind_int64(presses.get(), 2, span.end);
@@ -112,8 +114,14 @@ void readInto(sqlite3* db, ActivityReading& reading, const Names& apps, const Na
         if (app == Names::kNone || key == Names::kNone) continue;  // a row whose name is gone
         const std::int64_t count = sqlite3_column_int64(presses.get(), 3);
         ActivityTally& tally = reading.current.range().contains(hour) ? reading.current : reading.previous;
-        tally.addPresses(hour, app, key, count);
+        if (appKeysOnly)
+            tally.addAppKey(hour, app, key, count);
+        else
+            tally.addPresses(hour, app, key, count);
     }
+}
+
+void readHours(sqlite3* db, ActivityReading& reading, HourRange span) {
     Statement hours =
         prepare(db, "SELECT hour, active_minutes, peak_count, peak_minute FROM hours WHERE hour >= ?1 AND hour < ?2");
     sqlite3_bind_int64(hours.get(), 1, span.first);
@@ -126,13 +134,50 @@ void readInto(sqlite3* db, ActivityReading& reading, const Names& apps, const Na
     }
 }
 
+// The current period from the sums: per application and hour, per key and day.
+void readSums(sqlite3* db, ActivityTally& tally, const Names& apps, const Names& keys) {
+    const HourRange range = tally.range();
+    Statement appHours = prepare(db, "SELECT hour, app, count FROM app_hours WHERE hour >= ?1 AND hour < ?2");
+    sqlite3_bind_int64(appHours.get(), 1, range.first);
+    sqlite3_bind_int64(appHours.get(), 2, range.end);
+    while (next(db, appHours.get())) {
+        const std::size_t app = apps.find(sqlite3_column_int64(appHours.get(), 1));
+        if (app == Names::kNone) continue;
+        tally.addAppHour(sqlite3_column_int64(appHours.get(), 0), app, sqlite3_column_int64(appHours.get(), 2));
+    }
+    Statement keyDays = prepare(db, "SELECT day, key, count FROM key_days WHERE day >= ?1 AND day < ?2");
+    sqlite3_bind_int64(keyDays.get(), 1, dayOfHour(range.first));
+    sqlite3_bind_int64(keyDays.get(), 2, dayOfHour(range.end));
+    while (next(db, keyDays.get())) {
+        const std::size_t key = keys.find(sqlite3_column_int64(keyDays.get(), 1));
+        if (key == Names::kNone) continue;
+        tally.addKeyDay(static_cast<int>(sqlite3_column_int64(keyDays.get(), 0)), key,
+                        sqlite3_column_int64(keyDays.get(), 2));
+    }
+}
+
+// Version 2 on keeps the sums beside presses, written in the same transaction.
+bool hasSums(sqlite3* db, std::int64_t version) {
+    if (version < 2) return false;
+    Statement s = prepare(db,
+                          "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('app_hours', "
+                          "'key_days')");
+    return next(db, s.get()) && sqlite3_column_int64(s.get(), 0) == 2;
+}
+
+bool wholeDays(HourRange range) {
+    return range.first == std::int64_t{dayOfHour(range.first)} * kHoursPerDay &&
+           range.end == std::int64_t{dayOfHour(range.end)} * kHoursPerDay;
+}
+
 }  // namespace
 
 std::string activityPathBeside(const std::string& historyPath) {
     return (std::filesystem::path(historyPath).parent_path() / kActivityFileName).string();
 }
 
-ActivityReading readActivity(const std::string& databasePath, const PeriodRequest& request) {
+ActivityReading readActivity(const std::string& databasePath, const PeriodRequest& request, const EarlyReading& early,
+                             bool useSums) {
     ActivityReading reading;
     reading.request = request;
     std::error_code error;
@@ -167,7 +212,22 @@ ActivityReading readActivity(const std::string& databasePath, const PeriodReques
             reading.hasPrevious ? previousRange(range, request.nowHour) : HourRange{range.first, range.first};
         reading.current = ActivityTally(range, apps.names, keys.names);
         reading.previous = ActivityTally(before, apps.names, keys.names);
-        readInto(db.get(), reading, apps, keys, {before.first, range.end});
+        if (useSums && wholeDays(range) && hasSums(db.get(), *version)) {
+            // The period before is at most as long, and may end inside a day.
+            readPresses(db.get(), reading, apps, keys, before);
+            readSums(db.get(), reading.current, apps, keys);
+            readHours(db.get(), reading, {before.first, range.end});
+            if (early) {
+                reading.status = ActivityStatus::Ok;
+                reading.appKeysRead = false;
+                early(reading);
+                reading.appKeysRead = true;
+            }
+            readPresses(db.get(), reading, apps, keys, range, true);
+        } else {
+            readPresses(db.get(), reading, apps, keys, {before.first, range.end});
+            readHours(db.get(), reading, {before.first, range.end});
+        }
         execute(db.get(), "COMMIT");
         reading.status = ActivityStatus::Ok;
     } catch (const ReadError& e) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "statistics/activity_views.h"
@@ -36,8 +37,19 @@ struct ActivityReading {
     bool hasPrevious = false;  // every period but the whole has one before it
     ActivityTally current;
     ActivityTally previous;
+    // False in the early reading (below): the current period's presses per
+    // application and key are not read yet.
+    bool appKeysRead = true;
 };
 
-ActivityReading readActivity(const std::string& databasePath, const PeriodRequest& request);
+// Where the database keeps the sums of its presses (from schema version 2),
+// a view that needs only those sums is read from them: `early`, when given,
+// is called with such a reading (all but the applications' keys of the
+// current period) before the rows of those are read, in the same
+// transaction. The reading returned is whole either way. `useSums` false
+// reads every row of presses, as for a database without the sums.
+using EarlyReading = std::function<void(const ActivityReading&)>;
+ActivityReading readActivity(const std::string& databasePath, const PeriodRequest& request,
+                             const EarlyReading& early = {}, bool useSums = true);
 
 }  // namespace pressory::statistics

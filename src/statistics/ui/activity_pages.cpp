@@ -153,6 +153,7 @@ AppsPage::AppsPage(const widgets::TwipScale& tw, QWidget* parent) : ActivityPage
 
 void AppsPage::showReading(const ActivityReading& reading) {
     tally_ = reading.current;
+    appKeysRead_ = reading.appKeysRead;
     const std::vector<NamedShare> shares = appShares(tally_);
     lblApps_->setText(texts::kAppsTitle.arg(shares.size()));
     {
@@ -176,6 +177,12 @@ void AppsPage::showReading(const ActivityReading& reading) {
     legend_->setMaximum(0);
 }
 
+void AppsPage::showAppKeys(const ActivityReading& reading) {
+    tally_ = reading.current;
+    appKeysRead_ = reading.appKeysRead;
+    onGrdAppsItemSelectionChanged();
+}
+
 void AppsPage::onGrdAppsItemSelectionChanged() {
     const QList<QTableWidgetItem*> selected = grdApps_->selectedItems();
     if (selected.isEmpty()) return;
@@ -185,7 +192,8 @@ void AppsPage::onGrdAppsItemSelectionChanged() {
 
 void AppsPage::showApp(std::size_t app) {
     if (app >= tally_.appNames().size()) return;
-    lblAppKeys_->setText(texts::kAppKeysTitle.arg(appName(tally_.appNames()[app])));
+    lblAppKeys_->setText(texts::kAppKeysTitle.arg(appName(tally_.appNames()[app])) +
+                         (appKeysRead_ ? QString() : texts::kAppKeysReading));
     const std::vector<NamedShare> top = keyShares(tally_, app, kAppTopKeys);
     fillTable(grdAppKeys_, static_cast<int>(top.size()), [&](int r) {
         const NamedShare& s = top[static_cast<std::size_t>(r)];

@@ -65,6 +65,9 @@ class AppsPage final : public ActivityPage {
 public:
     AppsPage(const widgets::TwipScale& scale, QWidget* parent = nullptr);
     void showReading(const ActivityReading& reading) override;
+    // The whole reading after an early one of the same period: the keys of
+    // the application selected meanwhile.
+    void showAppKeys(const ActivityReading& reading);
     QTableWidget* table() const override { return grdApps_; }
     QTableWidget* grdAppKeys() const { return grdAppKeys_; }
     QLabel* lblAppKeys() const { return lblAppKeys_; }
@@ -77,6 +80,7 @@ private:
     void showApp(std::size_t app);
 
     ActivityTally tally_;
+    bool appKeysRead_ = true;  // false while only the sums are read
     QLabel* lblApps_;
     QTableWidget* grdApps_;
     QLabel* lblAppKeys_;

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -65,7 +66,7 @@ ActivityPanel::ActivityPanel(const widgets::TwipScale& tw, QWidget* parent) : QW
     connect(cboPeriod_, &QComboBox::currentIndexChanged, this, &ActivityPanel::onCboPeriodCurrentIndexChanged);
     connect(dtpFrom_, &QDateEdit::dateChanged, this, &ActivityPanel::onDtpRangeDateChanged);
     connect(dtpTo_, &QDateEdit::dateChanged, this, &ActivityPanel::onDtpRangeDateChanged);
-    connect(&watcher_, &QFutureWatcher<ActivityReading>::finished, this, &ActivityPanel::onReadingFinished);
+    connect(&watcher_, &QFutureWatcher<ActivityReading>::resultReadyAt, this, &ActivityPanel::onReadingResult);
     showPages();
 }
 
@@ -118,11 +119,16 @@ void ActivityPanel::startReading() {
     setSource(texts::kActivityReading);
     // A reading still running for an earlier period is not waited for: its
     // result is dropped when it ends.
-    watcher_.setFuture(QtConcurrent::run(readActivity, path_, request));
+    // An early reading from the database's sums comes first where it has
+    // them, the whole one after it.
+    watcher_.setFuture(QtConcurrent::run([path = path_, request](QPromise<ActivityReading>& promise) {
+        promise.addResult(
+            readActivity(path, request, [&promise](const ActivityReading& early) { promise.addResult(early); }));
+    }));
 }
 
-void ActivityPanel::onReadingFinished() {
-    shown_ = watcher_.result();
+void ActivityPanel::onReadingResult(int index) {
+    shown_ = watcher_.resultAt(index);
     switch (shown_.status) {
     case ActivityStatus::Missing: setSource(texts::kNoActivity); break;
     case ActivityStatus::Unreadable:
@@ -138,8 +144,13 @@ void ActivityPanel::onReadingFinished() {
         break;
     }
     }
-    showPages();
-    emit readingShown();
+    // After the early reading only the applications' keys are new.
+    if (index > 0)
+        apps()->showAppKeys(shown_);
+    else
+        showPages();
+    emit figuresShown();
+    if (shown_.appKeysRead) emit readingShown();
 }
 
 void ActivityPanel::setSource(const QString& text) {

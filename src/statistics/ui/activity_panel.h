@@ -1,7 +1,9 @@
 // ActivityPanel: the statistics window's period selector (the panel itself)
 // and the views of the activity database that follow it (activity_pages.h). The database is
 // read on a worker thread when the database is set and whenever the period
-// changes; the newest reading is shown, older ones are dropped.
+// changes; the newest reading is shown, older ones are dropped. Where the
+// database has its sums, an early reading from them shows first and the
+// applications' keys follow.
 #pragma once
 
 #include <QDate>
@@ -71,13 +73,16 @@ public:
     const QString& source() const { return source_; }
 
 signals:
-    // A reading (or what it found missing) is on screen.
+    // A reading (or what it found missing) is on screen, whole.
     void readingShown();
+    // Figures are on screen: an early reading (without the applications'
+    // keys yet) or the whole one.
+    void figuresShown();
 
 private slots:
     void onCboPeriodCurrentIndexChanged(int index);
     void onDtpRangeDateChanged();
-    void onReadingFinished();
+    void onReadingResult(int index);
 
 private:
     void startReading();

@@ -56,6 +56,7 @@ inline const QString kKeyColumn = QStringLiteral("キー");
 inline const QString kCountColumn = QStringLiteral("回数");
 inline const QString kShareColumn = QStringLiteral("割合");
 inline const QString kAppKeysTitle = QStringLiteral("%1 でよく押したキー");  // application
+inline const QString kAppKeysReading = QStringLiteral("（読み込み中…）");
 inline const QString kAppLegend = QStringLiteral("このアプリでキーごとの押した回数");
 inline const QString kAppsTitle = QStringLiteral("アプリごとの押した回数（%1 件）");
 

@@ -11,10 +11,10 @@ class QWidget;
 
 namespace pressory::statistics {
 
-// Summarises the history file at `historyPath` with the progress window on
-// screen, then shows StatisticsWindow until it is closed. Timers and painting
-// keep running meanwhile, so the main window goes on counting. If the owner
-// goes away while the file is read, nothing is shown.
+// Shows StatisticsWindow until it is closed; it reads the history file at
+// `historyPath` on a worker thread and fills in when the reading ends. Timers
+// and painting keep running meanwhile, so the main window goes on counting.
+// If the owner goes away, the window goes with it.
 void showStatisticsWindow(QWidget* parent, const std::string& historyPath, widgets::MessageBoxes& boxes,
                           const QIcon& icon);
 

@@ -11,6 +11,8 @@ inline const QString kCaption = QStringLiteral("統計");
 inline const QString kNoHistory =
     QStringLiteral("まだ履歴がありません。「保存してリセット」で記録すると、ここに統計が表示されます。");
 inline const QString kCannotRead = QStringLiteral("履歴ファイルを読み取れませんでした。");
+// While the history file is read.
+inline const QString kReadingHistory = QStringLiteral("履歴ファイルを読み込み中…");
 
 // The keyboard's heat map and its legend.
 inline const QString kHeatTitle = QStringLiteral("キーごとの押した回数（全期間）");

@@ -28,6 +28,7 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <utility>
 
@@ -221,6 +222,8 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     connect(cmdSavePicture_, &QPushButton::clicked, this, &StatisticsWindow::onCmdSavePictureClicked);
     connect(cmdSaveCsv_, &QPushButton::clicked, this, &StatisticsWindow::onCmdSaveCsvClicked);
     connect(cmdClose_, &QPushButton::clicked, this, &StatisticsWindow::onCmdCloseClicked);
+    connect(&historyWatcher_, &QFutureWatcher<history::HistorySummary>::finished, this,
+            &StatisticsWindow::onHistoryRead);
 
     chooseSavePath_ = [](QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {
         return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
@@ -228,10 +231,15 @@ StatisticsWindow::StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner)
     showMessage(texts::kNoHistory);
 }
 
-// The size the content asks for, within the screen's free area; only before
-// the window is first shown: then the person's size stands.
-void StatisticsWindow::fitToContent() {
-    if (isVisible()) return;
+StatisticsWindow::~StatisticsWindow() {
+    if (stopReading_) stopReading_->store(true);
+}
+
+// The size the content asks for, within the screen's free area; before the
+// window is first shown, and `again` once it is while it still has the size
+// it was given: a size the person chose stands.
+void StatisticsWindow::fitToContent(bool again) {
+    if (isVisible() && !(again && size() == fitted_)) return;
     // The scroll area's size hint follows its page, which it is not told of;
     // the tabs above it learn of the change only from posted events.
     scroll_->widget()->layout()->activate();
@@ -257,6 +265,7 @@ void StatisticsWindow::fitToContent() {
         size = size.boundedTo(room);
     }
     resize(size);
+    fitted_ = size;
 }
 
 // Once on screen, the frame is known: when the window came out lower than its
@@ -277,18 +286,39 @@ void StatisticsWindow::widenForScrollBar() {
     const QScreen* s = screen();
     const int room = s ? s->availableGeometry().width() - (frameGeometry().width() - width()) : needed;
     resize(std::max(width(), std::min(needed, room)), height());
+    fitted_ = size();
 }
 
-bool StatisticsWindow::load(const std::string& historyPath, const history::SummaryProgress& progress) {
-    const auto encode = [](std::string_view utf8) { return platform::utf8ToCp932(utf8); };
+void StatisticsWindow::load(const std::string& historyPath) {
+    if (stopReading_) stopReading_->store(true);
+    stopReading_ = std::make_shared<std::atomic<bool>>(false);
     // Records dated after today are left out: the chart ends at the last day that has come.
     const QDate now = QDate::currentDate();
     const int today = history::dayNumber({now.year(), now.month(), now.day()});
-    const history::HistorySummary summary = history::summarizeHistory(historyPath, encode, progress, today);
-    if (summary.cancelled) return false;
-    showSummary(summary);
+    // Until the figures come, the tab keeps their room, so that the window
+    // opens at the size they ask for.
+    QSizePolicy room = content_->sizePolicy();
+    room.setRetainSizeWhenHidden(true);
+    content_->setSizePolicy(room);
+    showMessage(texts::kReadingHistory);
+    // The file is only read; the program's thread goes on counting meanwhile.
+    historyWatcher_.setFuture(QtConcurrent::run([historyPath, today, stop = stopReading_] {
+        const auto encode = [](std::string_view utf8) { return platform::utf8ToCp932(utf8); };
+        const auto goOn = [&stop](std::uintmax_t, std::uintmax_t) { return !stop->load(); };
+        return history::summarizeHistory(historyPath, encode, goOn, today);
+    }));
     activity_->setDatabase(activityPathBeside(historyPath));
-    return true;
+}
+
+void StatisticsWindow::onHistoryRead() {
+    const history::HistorySummary summary = historyWatcher_.result();
+    if (summary.cancelled) return;  // stopped for a newer reading
+    QSizePolicy room = content_->sizePolicy();
+    room.setRetainSizeWhenHidden(false);
+    content_->setSizePolicy(room);
+    showSummary(summary);
+    fitToContent(true);
+    emit historyShown();
 }
 
 void StatisticsWindow::showMessage(const QString& message) {

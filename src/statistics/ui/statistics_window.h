@@ -8,9 +8,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QFutureWatcher>
+#include <QSize>
 #include <QString>
 #include <array>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,13 +44,17 @@ class StatisticsWindow final : public QDialog {
 public:
     // Failures to save are told through `boxes`.
     explicit StatisticsWindow(widgets::MessageBoxes& boxes, QWidget* owner = nullptr);
+    // A reading still running is told to stop; it ends on its own thread.
+    ~StatisticsWindow() override;
 
-    // Reads the whole history file and shows what it holds; a missing, empty
-    // or unreadable file shows a line saying so. False only when `progress`
-    // stopped the reading: there is nothing to show then. The activity
-    // database beside the history file is read in the background for the
-    // other tabs.
-    bool load(const std::string& historyPath, const history::SummaryProgress& progress = {});
+    // Starts reading the whole history file on a worker thread (read only)
+    // and returns at once: the history's tab says it is reading until the
+    // summary is shown (historyShown); a missing, empty or unreadable file
+    // shows a line saying so. A reading started earlier is dropped. The
+    // activity database beside the history file is read in the background
+    // for the other tabs.
+    void load(const std::string& historyPath);
+    bool readingHistory() const { return historyWatcher_.isRunning(); }
 
     // Shows a summary already made.
     void showSummary(const history::HistorySummary& summary);
@@ -89,7 +97,12 @@ public:
     QPushButton* cmdSaveCsv() const { return cmdSaveCsv_; }
     QPushButton* cmdClose() const { return cmdClose_; }
 
+signals:
+    // The history file's summary (or what it found missing) is on screen.
+    void historyShown();
+
 private slots:
+    void onHistoryRead();
     void onCmdSavePictureClicked();
     void onCmdSaveCsvClicked();
     void onCmdCloseClicked();
@@ -101,7 +114,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void fitToContent();
+    void fitToContent(bool again = false);
     void widenForScrollBar();
     void showBarToolTip();
     void showMessage(const QString& text);
@@ -128,6 +141,10 @@ private:
     QPushButton* cmdSavePicture_;
     QPushButton* cmdSaveCsv_;
     QPushButton* cmdClose_;
+
+    QFutureWatcher<history::HistorySummary> historyWatcher_;
+    std::shared_ptr<std::atomic<bool>> stopReading_;
+    QSize fitted_;  // the size the window was given for its content
 
     std::vector<DayPoint> series_;
     DayMap days_;
