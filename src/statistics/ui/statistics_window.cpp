@@ -317,8 +317,16 @@ void StatisticsWindow::onHistoryRead() {
     room.setRetainSizeWhenHidden(false);
     content_->setSizePolicy(room);
     showSummary(summary);
-    fitToContent(true);
-    emit historyShown();
+    // The tabs and the scroll area learn of the new content from posted
+    // events: the window fits it after them, and gives the up-and-down
+    // scroll bar its width as at the first showing, unless the person chose
+    // a size meanwhile.
+    QTimer::singleShot(0, this, [this] {
+        const bool ours = !isVisible() || size() == fitted_;
+        fitToContent(true);
+        if (ours && isVisible()) widenForScrollBar();
+        emit historyShown();
+    });
 }
 
 void StatisticsWindow::showMessage(const QString& message) {
