@@ -18,8 +18,8 @@
 3. A second start while a copy runs is refused with a box and ends.
 4. The notification area, in a Wine virtual desktop with a taskbar: the
    window minimised hides behind the icon; a double-click on the icon, or
-   its menu's 表示, brings it back; the menu's 一時停止 pauses and resumes,
-   its 終了 ends the program with its record.
+   its menu's 表示, brings it back; the menu's 一時停止 pauses (keys go
+   uncounted) and resumes, its 終了 ends the program with its record.
 
 Prints the figures: start to first window and RSS, under Wine and on Linux.
 Run as root, the Wine programs run as nobody, so that a read-only folder
@@ -396,8 +396,9 @@ def test_tray(desktop, wine, program, figures, screenshot=None):
     hides and the icon shows at the right of the taskbar; a double-click on
     the icon brings the window back and the icon goes. The icon's menu holds
     表示, 一時停止 and 終了, in that order: 一時停止 turns the icon into the
-    paused one and back, 表示 brings the window back, 終了 ends the program,
-    which appends its record."""
+    paused one and back (keys typed on the desktop meanwhile are not
+    counted; those before it are), 表示 brings the window back, 終了 ends
+    the program, which appends its record."""
     exe = "C:\\Pressory-zip\\%s\\Pressory.exe" % os.path.basename(program)
     history = os.path.join(program, "PressoryHistory.csv")
     rows_before = read_history(history)[1] if os.path.exists(history) else [None]  # [the header]
@@ -443,6 +444,15 @@ def test_tray(desktop, wine, program, figures, screenshot=None):
             return wait_for("the icon in the notification area", lambda: Grab(desktop, bar).changed(plain, right),
                             timeout=10)
 
+        def press(key, times):
+            # Keys typed on the Wine desktop (the program's window hidden).
+            for _ in range(times):
+                desktop.x("xdotool", "keydown", key)
+                time.sleep(0.06)
+                desktop.x("xdotool", "keyup", key)
+                time.sleep(0.06)
+            time.sleep(0.3)
+
         def away():
             # The pointer off the taskbar: no tip over it.
             desktop.x("xdotool", "mousemove", "--window", shell, "640", "300")
@@ -475,8 +485,10 @@ def test_tray(desktop, wine, program, figures, screenshot=None):
 
         time.sleep(0.5)
         assert minimise() == icon, "the icon in the same place"
+        press("a", 2)  # counted while the window is hidden
         menu_item(2, shot=True)  # 一時停止
         wait_for("the paused icon", lambda: Grab(desktop, bar).box(icon) != shown, timeout=10)
+        press("b", 3)  # not counted while paused
         menu_item(2)  # 一時停止 again: counting again
         wait_for("the icon back from the pause", lambda: Grab(desktop, bar).box(icon) == shown, timeout=10)
         menu_item(1)  # 表示
@@ -511,7 +523,7 @@ def test_tray(desktop, wine, program, figures, screenshot=None):
             shell_proc.wait()
     _, rows = read_history(history)
     assert len(rows) == len(rows_before) + 1, "終了 from the icon's menu appended one record"
-    check_record(rows[-1], {})
+    check_record(rows[-1], {65: 2, 66: 0})
 
 
 def test_installer(desktop, wine, setup, zip_program, figures):
