@@ -16,6 +16,10 @@
    folder). /S /STARTUP
    adds the sign-in shortcut, which the uninstaller removes too.
 3. A second start while a copy runs is refused with a box and ends.
+4. The notification area, in a Wine virtual desktop with a taskbar: the
+   window minimised hides behind the icon; a double-click on the icon, or
+   its menu's 表示, brings it back; the menu's 一時停止 pauses (keys go
+   uncounted) and resumes, its 終了 ends the program with its record.
 
 Prints the figures: start to first window and RSS, under Wine and on Linux.
 Run as root, the Wine programs run as nobody, so that a read-only folder
@@ -24,6 +28,7 @@ is read-only for them.
 import argparse
 import os
 import pwd
+import re
 import shutil
 import sqlite3
 import subprocess
@@ -343,6 +348,184 @@ def test_second_start(desktop, wine, program):
                 p.wait()
 
 
+class Grab:
+    """The pixels of an X window (RGB, row by row)."""
+
+    def __init__(self, desktop, wid):
+        ppm = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], env=desktop.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=20, check=True).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)  # one whitespace byte, then the pixels
+        assert header, "a PPM of the window"
+        self.width, self.height = int(header.group(1)), int(header.group(2))
+        self.data = ppm[header.end():header.end() + self.width * self.height * 3]
+        assert len(self.data) == self.width * self.height * 3, "the window's pixels"
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return self.data[i:i + 3]
+
+    def changed(self, other, x0):
+        """The box (left, top, right, bottom) of the pixels right of x0 that
+        differ from `other`'s, or None."""
+        xs, ys = [], []
+        for y in range(self.height):
+            for x in range(x0, self.width):
+                if self.pixel(x, y) != other.pixel(x, y):
+                    xs.append(x)
+                    ys.append(y)
+        return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+    def box(self, box):
+        left, top, right, bottom = box
+        return [self.pixel(x, y) for y in range(top, bottom + 1) for x in range(left, right + 1)]
+
+
+def alive(pid):
+    """Whether a process runs (not ended, nor ended and not yet collected)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def test_tray(desktop, wine, program, figures, screenshot=None):
+    """The notification area, in a Wine virtual desktop with a taskbar (the
+    desktop named "shell"; Wine docks no icon into an X notification area
+    here). Minimised (a click on the window's taskbar button), the window
+    hides and the icon shows at the right of the taskbar; a double-click on
+    the icon brings the window back and the icon goes. The icon's menu holds
+    表示, 一時停止 and 終了, in that order: 一時停止 turns the icon into the
+    paused one and back (keys typed on the desktop meanwhile are not
+    counted; those before it are), 表示 brings the window back, 終了 ends
+    the program, which appends its record."""
+    exe = "C:\\Pressory-zip\\%s\\Pressory.exe" % os.path.basename(program)
+    history = os.path.join(program, "PressoryHistory.csv")
+    rows_before = read_history(history)[1] if os.path.exists(history) else [None]  # [the header]
+    assert desktop.windows() == [], "no Pressory window before the start"
+    t0 = time.monotonic()
+    shell_proc = wine.start("explorer", "/desktop=shell,1280x960", exe)
+    pid = None
+    try:
+        shell = wait_for("the Wine desktop", lambda: desktop.x("xdotool", "search", "--onlyvisible", "--name",
+                                                               "^shell - Wine desktop$", check=False).split(),
+                         timeout=60)[0]
+
+        def taskbar():
+            # A child of the desktop window as wide as the desktop and a bar's height.
+            for line in desktop.x("xwininfo", "-children", "-id", shell, check=False).splitlines():
+                parts = line.split()
+                if len(parts) >= 3 and parts[0].startswith("0x") and '"explorer.exe")' in line:
+                    w, h = parts[-2].split("+")[0].split("x")
+                    if int(w) >= 1200 and 10 <= int(h) <= 60:
+                        return parts[0]
+            return None
+        bar = wait_for("the taskbar of the Wine desktop", taskbar, timeout=30)
+        wid = wait_for("the window", lambda: (desktop.windows() or [None])[0], timeout=60)
+        pid = int(desktop.x("xdotool", "getwindowpid", wid).strip())
+        figures["start to first window, Wine desktop with a taskbar"] = "%.2f s" % (time.monotonic() - t0)
+        time.sleep(1.0)
+        plain = Grab(desktop, bar)  # the program's button on the left, no icon on the right
+        right = plain.width * 3 // 4
+        h = str(plain.height // 2)
+
+        def minimise():
+            # A click on the button of the active window minimises it; the
+            # program's button is the first after Start.
+            for attempt in range(2):  # the first click may only activate it
+                desktop.x("xdotool", "mousemove", "--window", bar, "120", h, "click", "1")
+                try:
+                    wait_for("the window hidden", lambda: desktop.windows() == [], timeout=5)
+                    break
+                except AssertionError:
+                    if attempt == 1:
+                        raise
+            away()
+            return wait_for("the icon in the notification area", lambda: Grab(desktop, bar).changed(plain, right),
+                            timeout=10)
+
+        def press(key, times):
+            # Keys typed on the Wine desktop (the program's window hidden).
+            for _ in range(times):
+                desktop.x("xdotool", "keydown", key)
+                time.sleep(0.06)
+                desktop.x("xdotool", "keyup", key)
+                time.sleep(0.06)
+            time.sleep(0.3)
+
+        def away():
+            # The pointer off the taskbar: no tip over it.
+            desktop.x("xdotool", "mousemove", "--window", shell, "640", "300")
+
+        def menu_item(n, shot=False):
+            # Opens the icon's menu (a right click) and clicks its n-th item.
+            desktop.x("xdotool", "mousemove", "--window", bar, str(centre[0]), str(centre[1]), "click", "3")
+            menu = wait_for("the icon's menu", lambda: (desktop.windows() or [None])[0], timeout=10)
+            geometry = desktop.x("xdotool", "getwindowgeometry", menu)
+            width, height = [int(v) for v in geometry.split("Geometry:")[1].split()[0].split("x")]
+            assert 40 <= height <= 120, "a menu of three items: %dx%d" % (width, height)
+            if screenshot and shot:
+                desktop.x("import", "-window", shell, screenshot)
+            time.sleep(0.3)
+            desktop.x("xdotool", "mousemove", "--window", menu, str(width // 2), str(height * (2 * n - 1) // 6),
+                      "click", "1")
+            wait_for("the menu closed", lambda: menu not in desktop.windows(), timeout=10)
+            away()
+
+        icon = minimise()
+        assert icon[2] - icon[0] <= 40 and icon[3] - icon[1] <= 40, "an icon's size: %r" % (icon,)
+        centre = ((icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2)
+        shown = Grab(desktop, bar).box(icon)
+        desktop.x("xdotool", "mousemove", "--window", bar, str(centre[0]), str(centre[1]))
+        time.sleep(0.2)
+        desktop.x("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
+        away()
+        wait_for("the window back after a double-click", lambda: desktop.windows(), timeout=10)
+        wait_for("the icon gone", lambda: Grab(desktop, bar).changed(plain, right) is None, timeout=10)
+
+        time.sleep(0.5)
+        assert minimise() == icon, "the icon in the same place"
+        press("a", 2)  # counted while the window is hidden
+        menu_item(2, shot=True)  # 一時停止
+        wait_for("the paused icon", lambda: Grab(desktop, bar).box(icon) != shown, timeout=10)
+        press("b", 3)  # not counted while paused
+        menu_item(2)  # 一時停止 again: counting again
+        wait_for("the icon back from the pause", lambda: Grab(desktop, bar).box(icon) == shown, timeout=10)
+        menu_item(1)  # 表示
+        wait_for("the window back from the menu", lambda: desktop.windows(), timeout=10)
+        wait_for("the icon gone", lambda: Grab(desktop, bar).changed(plain, right) is None, timeout=10)
+
+        time.sleep(0.5)
+        minimise()
+        menu_item(3)  # 終了
+
+        def ended():
+            if not alive(pid):
+                return True
+            for box in desktop.windows():
+                # The box that says where the record went: activated with a
+                # click on its title bar (it comes up behind the taskbar's
+                # focus), answered with Return.
+                desktop.x("xdotool", "mousemove", "--window", box, "100", "10", "click", "1", check=False)
+                time.sleep(0.3)
+                desktop.x("xdotool", "key", "Return", check=False)
+                time.sleep(0.5)
+            return False
+        wait_for("the program to end", ended, timeout=60, step=0.5)
+        pid = None
+    finally:
+        if pid is not None and alive(pid):
+            os.kill(pid, 9)
+        try:
+            shell_proc.wait(20)  # the desktop goes with its last window
+        except subprocess.TimeoutExpired:
+            shell_proc.kill()
+            shell_proc.wait()
+    _, rows = read_history(history)
+    assert len(rows) == len(rows_before) + 1, "終了 from the icon's menu appended one record"
+    check_record(rows[-1], {65: 2, 66: 0})
+
+
 def test_installer(desktop, wine, setup, zip_program, figures):
     local = os.path.join(wine.user, "AppData", "Local")
     roaming = os.path.join(wine.user, "AppData", "Roaming")
@@ -416,6 +599,7 @@ def main():
                     help="the Xvfb display number (PRESSORY_E2E_DISPLAY; a free one when not given)")
     ap.add_argument("--prefix-root", default=None, help="where the Wine prefix is made (a new temporary folder)")
     ap.add_argument("--screenshot", help="PNG of the window under Wine")
+    ap.add_argument("--tray-screenshot", help="PNG of the Wine desktop with the icon's menu open")
     args = ap.parse_args()
 
     figures = {"zip": "%.1f MiB" % (os.path.getsize(args.zip) / 1048576),
@@ -432,6 +616,8 @@ def main():
                                desktop, wine, os.path.abspath(args.zip), args.linux, work, figures, args.screenshot)),
                            ("sound: a key's WAV plays through the system's player", "sound"),
                            ("second start: refused with a box while a copy runs", "second"),
+                           ("notification area: minimised behind the icon, back on a double-click; the icon's "
+                            "menu's 表示, 一時停止, 終了", "tray"),
                            ("installer: silent install, %APPDATA% when read-only, uninstall leaves the data",
                             "installer")):
             try:
@@ -440,6 +626,8 @@ def main():
                         desktop, wine, zip_program, work)
                 elif test == "second":
                     test_second_start(desktop, wine, zip_program)
+                elif test == "tray":
+                    test_tray(desktop, wine, zip_program, figures, args.tray_screenshot)
                 elif test == "installer":
                     test_installer(desktop, wine, os.path.abspath(args.setup), zip_program, figures)
                 else:
