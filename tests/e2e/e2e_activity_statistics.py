@@ -44,21 +44,6 @@ def write_activity(path, rows):
     db.close()
 
 
-SELECT_TAB = r"""
-import sys, pyatspi
-def walk(o, depth=0):
-    if o is None or depth > 40:
-        return False
-    if o.getRoleName() == "page tab" and o.name == sys.argv[2]:
-        o.queryAction().doAction(0)
-        return True
-    return any(walk(o.getChildAtIndex(i), depth + 1) for i in range(o.childCount))
-for app in pyatspi.Registry.getDesktop(0):
-    if app is not None and app.name == sys.argv[1] and walk(app):
-        print("selected")
-"""
-
-
 def test_hour_by_weekday_grid_read_aloud(ctx):
     d, folder = ctx.desktop, ctx.folder()
     hour = local_hour_now()
@@ -74,9 +59,8 @@ def test_hour_by_weekday_grid_read_aloud(ctx):
             p.focus()
             d.x("xdotool", "key", "ctrl+g")
             window = wait_for("the statistics window", lambda: window_named(d, p.proc.pid, "統計"), timeout=20)
-            wait_for("the hours tab", lambda: "selected" in run(
-                "/usr/bin/python3", "-c", SELECT_TAB, "Pressory", "時間帯と曜日", env=env, timeout=30, check=False),
-                timeout=20, step=0.5)
+            wait_for("the hours tab", lambda: do_action_named(env, "Pressory", "page tab", "時間帯と曜日"),
+                     timeout=20, step=0.5)
 
             def cells():
                 texts = accessible_texts(env, "Pressory")

@@ -527,22 +527,28 @@ print("\n".join(out))
     return run("/usr/bin/python3", "-c", script, app_name, env=env, timeout=30).splitlines()
 
 
-def press_button_named(env, app_name, name):
-    """Presses a push button of the program through the accessibility bus."""
+def do_action_named(env, app_name, role, name):
+    """Does the first action (press, select) of the program's first object of
+    that role and name, through the accessibility bus; True when one was found."""
     script = r"""
 import sys, pyatspi
 def walk(o, depth=0):
     if o is None or depth > 40:
         return False
-    if o.getRoleName() == "push button" and o.name == sys.argv[2]:
+    if o.getRoleName() == sys.argv[2] and o.name == sys.argv[3]:
         o.queryAction().doAction(0)
         return True
     return any(walk(o.getChildAtIndex(i), depth + 1) for i in range(o.childCount))
 for app in pyatspi.Registry.getDesktop(0):
     if app is not None and app.name == sys.argv[1] and walk(app):
-        print("pressed")
+        print("done")
 """
-    return "pressed" in run("/usr/bin/python3", "-c", script, app_name, name, env=env, timeout=30, check=False)
+    return "done" in run("/usr/bin/python3", "-c", script, app_name, role, name, env=env, timeout=30, check=False)
+
+
+def press_button_named(env, app_name, name):
+    """Presses a push button of the program through the accessibility bus."""
+    return do_action_named(env, app_name, "push button", name)
 
 
 ATSPI_BOX_TEXTS = r"""
